@@ -1,0 +1,45 @@
+// Writes a text file piece by piece and opens documents, folders and web addresses with the
+// program the system associates with them.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QSaveFile;
+class QUrl;
+
+class FileHelper
+{
+public:
+    FileHelper();
+    ~FileHelper();
+    FileHelper(const FileHelper&) = delete;
+    FileHelper& operator=(const FileHelper&) = delete;
+
+    // The instance shared by the windows and the help procedure, created on first use.
+    static FileHelper& shared();
+
+    // Creates the file, replacing any file of that name, and keeps it open for writing. The
+    // mode number is accepted for its callers and has no further meaning.
+    void OpenFile(const QString& sPath, int lMode);
+    // Appends the text in Windows-1252; a first number of 1 ends the piece with CR LF.
+    void WriteText(const QString& sText, int lLineEnd, int lReserved);
+    // Completes the file on disk. A file left unclosed never replaces an earlier one.
+    void CloseFile();
+    // Opens the target with its associated program and returns at once. An empty target opens
+    // the file last opened by this instance. Returns whether the system accepted it.
+    bool Launch(const QString& sTarget, bool bWait);
+
+    // The address Launch hands to the system for a target.
+    QUrl TargetUrl(const QString& sTarget) const;
+
+    // Replaces the system's opener (tests record the targets instead of opening them). An
+    // empty function restores the system's opener.
+    using LaunchHook = std::function<bool(const QUrl&)>;
+    static void SetLaunchHook(LaunchHook hook);
+
+private:
+    std::unique_ptr<QSaveFile> m_file;
+    QString m_lastPath;
+};

@@ -1,0 +1,161 @@
+// The program's persistent user settings, its fixed paths and its version text.
+#include "app/clsApp.h"
+
+#include "data/clsPWD.h"
+#include "platform/AppError.h"
+#include "platform/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+
+QString& folderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+clsApp& clsApp::shared()
+{
+    static clsApp app;
+    return app;
+}
+
+bool clsApp::TextToBoolean(const QString& sValueName, const QString& sText)
+{
+    const QString text = sText.trimmed();
+    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
+        return false;
+    }
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok) {
+        throw AppError(AppError::TypeMismatch,
+                       QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is "
+                                      "neither a number nor True or False.")
+                           .arg(sValueName, sText));
+    }
+    return number != 0.0;
+}
+
+QString clsApp::BooleanToText(bool bValue)
+{
+    return bValue ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+bool clsApp::readBoolean(const QString& sValueName, const QString& sDefault) const
+{
+    const QString text = SettingsStore::shared().GetStoredSetting(SettingsStore::ProductKeyPath(),
+                                                                  sValueName, sDefault);
+    return TextToBoolean(sValueName, text);
+}
+
+void clsApp::writeBoolean(const QString& sValueName, bool bValue) const
+{
+    SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(), sValueName,
+                                              BooleanToText(bValue));
+}
+
+bool clsApp::AlwaysOnTop() const
+{
+    return readBoolean(QStringLiteral("AlwaysOnTop"), QStringLiteral("0"));
+}
+
+void clsApp::setAlwaysOnTop(bool bValue)
+{
+    writeBoolean(QStringLiteral("AlwaysOnTop"), bValue);
+}
+
+bool clsApp::BalloonShown() const
+{
+    return readBoolean(QStringLiteral("BalloonShown"), QStringLiteral("0"));
+}
+
+void clsApp::setBalloonShown(bool bValue)
+{
+    writeBoolean(QStringLiteral("BalloonShown"), bValue);
+}
+
+bool clsApp::LockOnMinimize() const
+{
+    return readBoolean(QStringLiteral("LockOnMinimize"), QStringLiteral("1"));
+}
+
+void clsApp::setLockOnMinimize(bool bValue)
+{
+    writeBoolean(QStringLiteral("LockOnMinimize"), bValue);
+}
+
+bool clsApp::ShowNotesOwnColumn() const
+{
+    return readBoolean(QStringLiteral("ShowNotesOwnColumn"), QStringLiteral("0"));
+}
+
+void clsApp::setShowNotesOwnColumn(bool bValue)
+{
+    writeBoolean(QStringLiteral("ShowNotesOwnColumn"), bValue);
+}
+
+QString clsApp::ApplicationFolder()
+{
+    QString folder = folderOverride();
+    if (folder.isEmpty()) {
+        folder = QCoreApplication::applicationDirPath();
+    }
+    folder = QDir::toNativeSeparators(QDir::cleanPath(folder));
+    while (folder.size() > 1 && folder.endsWith(QDir::separator())) {
+        folder.chop(1);
+    }
+    return folder;
+}
+
+void clsApp::SetApplicationFolder(const QString& sFolder)
+{
+    folderOverride() = sFolder;
+    m_firstTimeChecked = false;
+}
+
+QString clsApp::DatabasePath() const
+{
+    return ApplicationFolder() + QDir::separator() + QStringLiteral("Database") +
+           QDir::separator() + QStringLiteral("pwd.quillondata");
+}
+
+QString clsApp::ReportPath() const
+{
+    return ApplicationFolder() + QDir::separator() + QStringLiteral("Reports");
+}
+
+QString clsApp::MajorMinorRevision() const
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(KEYCASK_VERSION_MAJOR)
+        .arg(KEYCASK_VERSION_MINOR)
+        .arg(KEYCASK_VERSION_PATCH);
+}
+
+QString clsApp::Release() const
+{
+    return QStringLiteral("Release ") + MajorMinorRevision();
+}
+
+bool clsApp::FirstTime()
+{
+    if (!m_firstTimeChecked) {
+        m_firstTimeChecked = true;
+        clsPWD::Master().OpenRecord(QStringLiteral("1"));
+    }
+    return clsPWD::Master().PASSWORD_ID.isEmpty();
+}
+
+void clsApp::MakeReportPath() const
+{
+    // One level only, and silently: an existing folder or a failure is no concern here.
+    QDir().mkdir(ReportPath());
+}

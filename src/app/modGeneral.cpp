@@ -1,0 +1,341 @@
+// Small shared procedures used by the windows and the data layer.
+#include "app/modGeneral.h"
+
+#include "app/FileHelper.h"
+#include "app/modSubMain.h"
+#include "platform/SettingsStore.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTextEdit>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+#include <optional>
+
+namespace modGeneral {
+
+QString QuoteSQL(const QString& sText, const QString& sValueIfEmpty)
+{
+    if (sText.isEmpty()) {
+        return sValueIfEmpty;
+    }
+    QString quoted = sText;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    // SQLite's text literals stop at NUL in the statement's C string: a NUL inside a value
+    // becomes a concatenated char(0), so every character arrives in the stored text.
+    quoted.replace(QChar(u'\0'), QLatin1String("' || char(0) || '"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString QuoteText(const QString& sText)
+{
+    if (sText.isEmpty()) {
+        return QString();
+    }
+    return QLatin1Char('"') + sText + QLatin1Char('"');
+}
+
+QString GetTimeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
+}
+
+QString GetFormKeyPath(const QWidget* frm)
+{
+    return SettingsStore::ProductKeyPath() + QLatin1Char('\\') + frm->objectName();
+}
+
+namespace {
+
+// A text that is a number, or nothing.
+std::optional<double> number(const QString& sText)
+{
+    bool ok = false;
+    const double value = sText.trimmed().toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+QString twipsText(int lPixels, int lTwipsPerPixel)
+{
+    return QString::number(static_cast<double>(lPixels) * lTwipsPerPixel);
+}
+
+// True when enough of the frame lies on some screen's available area for the user to reach it.
+bool onSomeScreen(const QRect& frame)
+{
+    constexpr int kMinVisible = 32;
+    const auto screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
+        const QRect visible = screen->availableGeometry().intersected(frame);
+        return visible.width() >= std::min(kMinVisible, frame.width()) &&
+               visible.height() >= std::min(kMinVisible, frame.height());
+    });
+}
+
+void dockRight(QWidget* frm)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    const int frameExtra = frm->frameGeometry().width() - frm->width();
+    const int left = screen->geometry().right() + 1 - frm->width() - frameExtra;
+    frm->move(left, 0);
+    const int height = GetWorkAreaHeight() / std::max(1, modSubMain::ScreenTwipsPerPixelY);
+    frm->resize(frm->width(), height);
+}
+
+void restorePlacement(QWidget* frm)
+{
+    const QString keyPath = GetFormKeyPath(frm);
+    auto& store = SettingsStore::shared();
+    std::optional<double> left, top, width, height;
+    QString state;
+    try {
+        left = number(store.GetStoredSetting(keyPath, QStringLiteral("Left"), QString()));
+    } catch (...) {
+    }
+    try {
+        top = number(store.GetStoredSetting(keyPath, QStringLiteral("Top"), QString()));
+    } catch (...) {
+    }
+    try {
+        width = number(store.GetStoredSetting(keyPath, QStringLiteral("Width"), QString()));
+    } catch (...) {
+    }
+    try {
+        height = number(store.GetStoredSetting(keyPath, QStringLiteral("Height"), QString()));
+    } catch (...) {
+    }
+    try {
+        state = store.GetStoredSetting(keyPath, QStringLiteral("WindowState"), QString());
+    } catch (...) {
+    }
+
+    const int tx = std::max(1, modSubMain::ScreenTwipsPerPixelX);
+    const int ty = std::max(1, modSubMain::ScreenTwipsPerPixelY);
+    bool usable = left && top && width && height && *left >= -100 && *top >= -100 &&
+                  *width >= 3000 && *height >= 3000;
+    QRect frame;
+    if (usable) {
+        frame =
+            QRect(qRound(*left / tx), qRound(*top / ty), qRound(*width / tx), qRound(*height / ty));
+        usable = onSomeScreen(frame);
+    }
+    if (!usable) {
+        dockRight(frm);
+        return;
+    }
+    frm->move(frame.topLeft());
+    frm->resize(frame.size());
+    if (const auto lState = number(state)) {
+        frm->setWindowState(qRound(*lState) == 2 ? Qt::WindowMaximized : Qt::WindowNoState);
+    }
+}
+
+void savePlacement(QWidget* frm)
+{
+    const QString keyPath = GetFormKeyPath(frm);
+    auto& store = SettingsStore::shared();
+    const int tx = modSubMain::ScreenTwipsPerPixelX;
+    const int ty = modSubMain::ScreenTwipsPerPixelY;
+    // Position of the frame, size of the client area, as move() and resize() take them back.
+    // A minimised or maximised window keeps the place it has in the normal state.
+    QPoint topLeft = frm->pos();
+    QSize size = frm->size();
+    if ((frm->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
+        frm->normalGeometry().isValid()) {
+        const QPoint frameOffset = frm->geometry().topLeft() - frm->pos();
+        topLeft = frm->normalGeometry().topLeft() - frameOffset;
+        size = frm->normalGeometry().size();
+    }
+    const QRect frame(topLeft, size);
+    try {
+        store.SaveStoredSetting(keyPath, QStringLiteral("Left"), twipsText(topLeft.x(), tx));
+    } catch (...) {
+    }
+    try {
+        store.SaveStoredSetting(keyPath, QStringLiteral("Top"), twipsText(topLeft.y(), ty));
+    } catch (...) {
+    }
+    try {
+        store.SaveStoredSetting(keyPath, QStringLiteral("Width"), twipsText(frame.width(), tx));
+    } catch (...) {
+    }
+    try {
+        store.SaveStoredSetting(keyPath, QStringLiteral("Height"), twipsText(frame.height(), ty));
+    } catch (...) {
+    }
+    try {
+        const int lState = (frm->windowState() & Qt::WindowMaximized) &&
+                                   !(frm->windowState() & Qt::WindowMinimized)
+                               ? 2
+                               : 0;
+        store.SaveStoredSetting(keyPath, QStringLiteral("WindowState"), QString::number(lState));
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+void FormPlacement(bool bRestore, QWidget* frm)
+{
+    if (!frm) {
+        return;
+    }
+    if (bRestore) {
+        restorePlacement(frm);
+    } else {
+        savePlacement(frm);
+    }
+}
+
+int GetWorkAreaHeight()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return 0;
+    }
+    return screen->availableGeometry().height() * modSubMain::ScreenTwipsPerPixelY;
+}
+
+void SetAlwaysOnTop(QWidget* frm, bool bOnTop)
+{
+    if (!frm || frm->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == bOnTop) {
+        return;
+    }
+    // Changing the flag hides the window; show it again where it was.
+    const bool visible = frm->isVisible();
+    frm->setWindowFlag(Qt::WindowStaysOnTopHint, bOnTop);
+    if (visible) {
+        frm->show();
+    }
+}
+
+void ComboAutoComplete(QComboBox* cbo, int& rlKeyAscii)
+{
+    if (!cbo || !cbo->lineEdit()) {
+        return;
+    }
+    if (rlKeyAscii == vbKeyBack || rlKeyAscii == vbKeyReturn || rlKeyAscii == 0) {
+        return;
+    }
+    QLineEdit* edit = cbo->lineEdit();
+    if (!edit->hasSelectedText() && !edit->text().isEmpty()) {
+        return;
+    }
+    const int selStart = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    const QString prefix =
+        edit->text().left(selStart) + QString(QChar(static_cast<char16_t>(rlKeyAscii)));
+    const int index = cbo->findText(prefix, Qt::MatchStartsWith);
+    if (index < 0) {
+        return;
+    }
+    cbo->setCurrentIndex(index);
+    const QString full = cbo->itemText(index);
+    edit->setText(full);
+    // Caret after the prefix, the rest of the item selected.
+    edit->setSelection(full.size(),
+                       static_cast<int>(prefix.size()) - static_cast<int>(full.size()));
+    rlKeyAscii = 0;
+}
+
+void SelectAllText(QWidget* txt)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(txt)) {
+        line->setCursorPosition(0);
+        line->selectAll();
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(txt)) {
+        plain->selectAll();
+    } else if (auto* rich = qobject_cast<QTextEdit*>(txt)) {
+        rich->selectAll();
+    }
+}
+
+void SetHandCursor(QWidget* ctl)
+{
+    if (ctl) {
+        ctl->setCursor(Qt::PointingHandCursor);
+    }
+}
+
+void DragWindow(QWidget* frm)
+{
+    if (!frm) {
+        return;
+    }
+    if (QWindow* window = frm->window()->windowHandle()) {
+        window->startSystemMove();
+    }
+}
+
+namespace {
+
+QString trimSpaces(const QString& sText)
+{
+    qsizetype first = 0;
+    qsizetype last = sText.size();
+    while (first < last && sText[first] == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && sText[last - 1] == QLatin1Char(' ')) {
+        --last;
+    }
+    return sText.mid(first, last - first);
+}
+
+QString reversed(const QString& sText)
+{
+    QString out = sText;
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+} // namespace
+
+QString TrimLeadingCrLf(const QString& sText)
+{
+    const QString text = trimSpaces(sText);
+    qsizetype first = 0;
+    while (first < text.size() &&
+           (text[first] == QLatin1Char('\r') || text[first] == QLatin1Char('\n'))) {
+        ++first;
+    }
+    return text.mid(first);
+}
+
+QString TrimCrLf(const QString& sText)
+{
+    const QString a = TrimLeadingCrLf(sText);
+    return reversed(trimSpaces(TrimLeadingCrLf(reversed(a))));
+}
+
+void ShowHelpTopic(int lTopic)
+{
+    const QString address = QString::fromUtf16(WEB_HOST) +
+                            QStringLiteral("/help/keycask/keycask.htm") + QStringLiteral("??") +
+                            QStringLiteral("#") + GetHelpTopicPath(lTopic);
+    FileHelper::shared().Launch(address, false);
+}
+
+QString GetHelpTopicPath(int lTopic)
+{
+    switch (lTopic) {
+    case 1:
+        return QStringLiteral("keycask/welcome.htm");
+    case 13:
+        return QStringLiteral("file_folders/about_file_folders.htm");
+    case 17:
+        return QStringLiteral("passwords/about_passwords.htm");
+    default:
+        return QString();
+    }
+}
+
+} // namespace modGeneral

@@ -1,0 +1,38 @@
+// Small shared procedures: SQL and text quoting, time stamps, window placement, topmost
+// windows, combo-box type-ahead, selection, cursors, window dragging, trimming and help.
+#pragma once
+
+#include <QString>
+
+class QComboBox;
+class QWidget;
+
+namespace modGeneral {
+
+// The key code of Backspace and Enter as the type-ahead sees them.
+inline constexpr int vbKeyBack = 8;
+inline constexpr int vbKeyReturn = 13;
+
+QString QuoteSQL(const QString& sText, const QString& sValueIfEmpty);
+QString QuoteText(const QString& sText);
+QString GetTimeStamp();
+QString GetFormKeyPath(const QWidget* frm);
+void FormPlacement(bool bRestore, QWidget* frm);
+int GetWorkAreaHeight();
+void SetAlwaysOnTop(QWidget* frm, bool bOnTop);
+// Type-ahead for an editable combo box, for one typed key: rlKeyAscii is the character code,
+// or 8 for Backspace and 13 for Enter; it becomes 0 when the key is used up here.
+void ComboAutoComplete(QComboBox* cbo, int& rlKeyAscii);
+// Works on line edits and multi-line text boxes.
+void SelectAllText(QWidget* txt);
+void SetHandCursor(QWidget* ctl);
+void DragWindow(QWidget* frm);
+QString TrimCrLf(const QString& sText);
+QString TrimLeadingCrLf(const QString& sText);
+void ShowHelpTopic(int lTopic);
+QString GetHelpTopicPath(int lTopic);
+
+// The maker's web site; help, updates and the home page live there.
+inline constexpr char16_t WEB_HOST[] = u"https://www.quillonsoftware.example";
+
+} // namespace modGeneral

@@ -1,0 +1,57 @@
+// The program's entry procedure.
+#include "app/modSubMain.h"
+
+#include "app/clsApp.h"
+#include "data/clsDB.h"
+#include "data/clsPWD.h"
+#include "platform/AppError.h"
+#include "platform/MsgBox.h"
+#include "ui/login/frmLogin.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
+
+namespace modSubMain {
+
+QString ConnectFailureMessage(const QString& sDatabasePath)
+{
+    return QStringLiteral("Unable to connect to database: ") + sDatabasePath +
+           QStringLiteral("\r\n\r\nPlease e-mail: ") + QString::fromUtf16(SUPPORT_ADDRESS);
+}
+
+bool Main()
+{
+    // 1. Screen metrics: twips are 1/1440 inch.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        ScreenTwipsPerPixelX =
+            static_cast<int>(std::lround(1440.0 / screen->logicalDotsPerInchX()));
+        ScreenTwipsPerPixelY =
+            static_cast<int>(std::lround(1440.0 / screen->logicalDotsPerInchY()));
+    }
+    // 2. Common controls need no registration with Qt.
+    // 3. The report folder; failures are of no concern here.
+    clsApp& app = clsApp::shared();
+    app.MakeReportPath();
+    // 4, 5. The data file.
+    clsDB& db = clsDB::shared();
+    db.Database = app.DatabasePath();
+    bool open = false;
+    try {
+        open = db.OpenConnection(true);
+    } catch (const AppError&) {
+        open = false;
+    }
+    if (!open) {
+        MsgBox::Show(ConnectFailureMessage(db.Database), MsgBox::vbExclamation | MsgBox::vbOKOnly);
+        return false;
+    }
+    // 6. The master row, then the login window.
+    clsPWD::Master().OpenRecord(QStringLiteral("1"));
+    auto* login = new frmLogin();
+    login->setAttribute(Qt::WA_DeleteOnClose);
+    login->show();
+    return true;
+}
+
+} // namespace modSubMain

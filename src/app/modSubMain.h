@@ -1,0 +1,23 @@
+// The program's entry procedure: screen metrics, the report folder, the data file, the master
+// row and the login window.
+#pragma once
+
+#include <QString>
+
+namespace modSubMain {
+
+// Twips per pixel of the screen, set once at start-up (15 on a 96-dpi screen).
+inline int ScreenTwipsPerPixelX = 15;
+inline int ScreenTwipsPerPixelY = 15;
+
+// The maker's support address shown when the data file cannot be opened.
+inline constexpr char16_t SUPPORT_ADDRESS[] = u"support@quillonsoftware.example";
+
+// The message shown when the data file cannot be opened.
+QString ConnectFailureMessage(const QString& sDatabasePath);
+
+// Runs start-up. Returns false when the program must end at once (the data file could not be
+// opened and the user has been told); true when a window is up and the event loop should run.
+bool Main();
+
+} // namespace modSubMain

@@ -1,0 +1,41 @@
+// The one database session: a single connection to the data file that runs the record
+// classes' SQL statements and reopens itself when closed.
+#pragma once
+
+#include "platform/Recordset.h"
+#include "platform/SqlConnection.h"
+
+#include <QString>
+#include <memory>
+
+class clsDB
+{
+public:
+    clsDB() = default;
+    ~clsDB();
+    clsDB(const clsDB&) = delete;
+    clsDB& operator=(const clsDB&) = delete;
+
+    // The one shared session, created on first use.
+    static clsDB& shared();
+
+    // The full path of the data file.
+    QString Database;
+    // Opens the data file read-only (for tests of a file the program may not write).
+    bool ReadOnly = false;
+
+    // Opens the connection unless it is open; returns whether it is open afterwards. Errors of
+    // the database (missing file, wrong key, not a database, locked) are raised.
+    bool OpenConnection(bool bUseAccess);
+    // Runs one statement, opening the connection first if needed. Returns nothing when the
+    // connection cannot be opened.
+    std::unique_ptr<Recordset> Execute(const QString& sSql);
+    void CloseConnection();
+    bool IsOpen() const { return m_connection && m_connection->IsOpen(); }
+
+    // The key of every data file.
+    static QString DatabasePassword();
+
+private:
+    std::unique_ptr<SqlConnection> m_connection;
+};

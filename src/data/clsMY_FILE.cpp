@@ -1,0 +1,100 @@
+// The file-folder record class: SQL for table MY_FILE.
+#include "data/clsMY_FILE.h"
+
+#include "app/modGeneral.h"
+#include "data/modData.h"
+#include "platform/AppError.h"
+
+namespace {
+
+QString Q(const QString& sText)
+{
+    return modGeneral::QuoteSQL(sText, QStringLiteral("NULL"));
+}
+
+} // namespace
+
+void clsMY_FILE::readRow(const Recordset& rs)
+{
+    MY_FILE_ID = rs.Field(QStringLiteral("MY_FILE_ID"));
+    MY_FILE_NM = rs.Field(QStringLiteral("MY_FILE_NM"));
+    MY_FILE_PATH_TX = rs.Field(QStringLiteral("MY_FILE_PATH_TX"));
+    NOTES_TX = rs.Field(QStringLiteral("NOTES_TX"));
+}
+
+bool clsMY_FILE::Delete(const QString& rsMY_FILE_ID)
+{
+    try {
+        modData::RequireDigits(rsMY_FILE_ID);
+        modData::ExecuteRequired(QStringLiteral("DELETE FROM MY_FILE WHERE MY_FILE_ID = ") +
+                                 rsMY_FILE_ID);
+        return true;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+}
+
+void clsMY_FILE::OpenRecord(const QString& rsMY_FILE_ID)
+{
+    try {
+        modData::RequireDigits(rsMY_FILE_ID);
+        auto rs = modData::ExecuteRequired(
+            QStringLiteral("SELECT * FROM MY_FILE WHERE MY_FILE_ID = ") + rsMY_FILE_ID);
+        if (!rs->EndOfRows()) {
+            readRow(*rs);
+        }
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+    }
+}
+
+std::optional<QList<clsMY_FILE>> clsMY_FILE::OpenRecords()
+{
+    try {
+        auto rs =
+            modData::ExecuteRequired(QStringLiteral("SELECT * FROM MY_FILE ORDER BY MY_FILE_NM"));
+        QList<clsMY_FILE> list;
+        while (!rs->EndOfRows()) {
+            list.emplace_back().readRow(*rs);
+            rs->MoveNext();
+        }
+        return list;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return std::nullopt;
+    }
+}
+
+bool clsMY_FILE::Save(bool bAddRecord)
+{
+    try {
+        QString sql;
+        if (bAddRecord) {
+            AssignNewID();
+            sql = QStringLiteral("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM, MY_FILE_PATH_TX, "
+                                 "NOTES_TX) VALUES (") +
+                  Q(MY_FILE_ID) + QStringLiteral(", ") + Q(MY_FILE_NM) + QStringLiteral(", ") +
+                  Q(MY_FILE_PATH_TX) + QStringLiteral(", ") + Q(NOTES_TX) + QStringLiteral(")");
+        } else {
+            modData::RequireDigits(MY_FILE_ID);
+            sql = QStringLiteral("UPDATE MY_FILE SET MY_FILE_NM = ") + Q(MY_FILE_NM) +
+                  QStringLiteral(", MY_FILE_PATH_TX = ") + Q(MY_FILE_PATH_TX) +
+                  QStringLiteral(", NOTES_TX = ") + Q(NOTES_TX) +
+                  QStringLiteral(" WHERE MY_FILE_ID = ") + MY_FILE_ID;
+        }
+        modData::ExecuteRequired(sql);
+        return true;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+}
+
+void clsMY_FILE::AssignNewID()
+{
+    auto rs = modData::ExecuteRequired(
+        QStringLiteral("SELECT Max(MY_FILE_ID) + 1 AS MAXID FROM MY_FILE"));
+    const QString id = rs->EndOfRows() ? QString() : rs->Field(QStringLiteral("MAXID"));
+    MY_FILE_ID = id.isEmpty() ? QStringLiteral("1") : id;
+}

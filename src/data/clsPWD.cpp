@@ -1,0 +1,196 @@
+// The password record class: SQL for table PWD and encryption of the password column.
+#include "data/clsPWD.h"
+
+#include "app/modGeneral.h"
+#include "crypto/modFieldEncryption.h"
+#include "data/modData.h"
+#include "platform/AppError.h"
+
+using modGeneral::QuoteSQL;
+
+namespace {
+
+QString Q(const QString& sText)
+{
+    return QuoteSQL(sText, QStringLiteral("NULL"));
+}
+
+// Decrypts a stored password for a list. An unreadable one comes back empty; the first such
+// failure of a listing is kept so that it is reported once.
+QString decryptForList(const QString& sStored, const QString& sTitle,
+                       std::optional<QString>& rsFirstFailure)
+{
+    try {
+        return modFieldEncryption::DecryptField(sStored);
+    } catch (const AppError& error) {
+        if (!rsFirstFailure) {
+            rsFirstFailure =
+                sTitle.isEmpty()
+                    ? QStringLiteral("A stored password cannot be read: ") + error.Description()
+                    : QStringLiteral("The password of \"%1\" cannot be read: %2")
+                          .arg(sTitle, error.Description());
+        }
+        return QString();
+    }
+}
+
+} // namespace
+
+clsPWD& clsPWD::Master()
+{
+    static clsPWD master;
+    return master;
+}
+
+void clsPWD::readRow(const Recordset& rs)
+{
+    PASSWORD_ID = rs.Field(QStringLiteral("PASSWORD_ID"));
+    TITLE_TX = rs.Field(QStringLiteral("TITLE_TX"));
+    USER_NM = rs.Field(QStringLiteral("USER_NM"));
+    PASSWORD_TX = modFieldEncryption::DecryptField(rs.Field(QStringLiteral("PASSWORD_TX")));
+    WEB_SITE_TX = rs.Field(QStringLiteral("WEB_SITE_TX"));
+    NOTES_TX = rs.Field(QStringLiteral("NOTES_TX"));
+}
+
+bool clsPWD::Delete(const QString& rsPASSWORD_ID)
+{
+    try {
+        modData::RequireDigits(rsPASSWORD_ID);
+        modData::ExecuteRequired(QStringLiteral("DELETE FROM PWD WHERE PASSWORD_ID = ") +
+                                 rsPASSWORD_ID);
+        return true;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+}
+
+std::optional<QList<clsPWD>> clsPWD::GetPasswords()
+{
+    try {
+        auto rs = modData::ExecuteRequired(QStringLiteral(
+            "SELECT Distinct PASSWORD_TX FROM PWD WHERE PASSWORD_ID > 1 ORDER BY PASSWORD_TX"));
+        QList<clsPWD> list;
+        std::optional<QString> failure;
+        while (!rs->EndOfRows()) {
+            clsPWD& entry = list.emplace_back();
+            entry.PASSWORD_TX =
+                decryptForList(rs->Field(QStringLiteral("PASSWORD_TX")), QString(), failure);
+            rs->MoveNext();
+        }
+        if (failure) {
+            modData::ShowError(*failure);
+        }
+        return list;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return std::nullopt;
+    }
+}
+
+std::optional<QList<clsPWD>> clsPWD::GetUserNames()
+{
+    try {
+        auto rs = modData::ExecuteRequired(
+            QStringLiteral("SELECT Distinct USER_NM FROM PWD ORDER BY USER_NM"));
+        QList<clsPWD> list;
+        while (!rs->EndOfRows()) {
+            list.emplace_back().USER_NM = rs->Field(QStringLiteral("USER_NM"));
+            rs->MoveNext();
+        }
+        return list;
+    } catch (const AppError&) {
+        return std::nullopt;
+    }
+}
+
+void clsPWD::OpenRecord(const QString& rsPASSWORD_ID)
+{
+    try {
+        modData::RequireDigits(rsPASSWORD_ID);
+        auto rs = modData::ExecuteRequired(
+            QStringLiteral("SELECT * FROM PWD WHERE PASSWORD_ID = ") + rsPASSWORD_ID);
+        if (!rs->EndOfRows()) {
+            readRow(*rs);
+        }
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+    }
+}
+
+std::optional<QList<clsPWD>> clsPWD::OpenRecords()
+{
+    try {
+        auto rs = modData::ExecuteRequired(
+            QStringLiteral("SELECT * FROM PWD WHERE PASSWORD_ID > 1 ORDER BY TITLE_TX"));
+        QList<clsPWD> list;
+        std::optional<QString> failure;
+        while (!rs->EndOfRows()) {
+            clsPWD& entry = list.emplace_back();
+            entry.PASSWORD_ID = rs->Field(QStringLiteral("PASSWORD_ID"));
+            entry.TITLE_TX = rs->Field(QStringLiteral("TITLE_TX"));
+            entry.USER_NM = rs->Field(QStringLiteral("USER_NM"));
+            entry.PASSWORD_TX =
+                decryptForList(rs->Field(QStringLiteral("PASSWORD_TX")), entry.TITLE_TX, failure);
+            entry.WEB_SITE_TX = rs->Field(QStringLiteral("WEB_SITE_TX"));
+            entry.NOTES_TX = rs->Field(QStringLiteral("NOTES_TX"));
+            rs->MoveNext();
+        }
+        if (failure) {
+            modData::ShowError(*failure);
+        }
+        return list;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return std::nullopt;
+    }
+}
+
+bool clsPWD::Save(bool bAddRecord)
+{
+    try {
+        if (bAddRecord) {
+            AssignNewID();
+        } else {
+            modData::RequireDigits(PASSWORD_ID);
+        }
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+
+    // Up to ten attempts, each with a fresh cipher text.
+    std::optional<AppError> lastError;
+    for (int attempt = 1; attempt <= 10; ++attempt) {
+        try {
+            const QString cipher = modFieldEncryption::EncryptField(PASSWORD_TX);
+            const QString sql =
+                bAddRecord ? QStringLiteral("INSERT INTO PWD (PASSWORD_ID, TITLE_TX, USER_NM, "
+                                            "PASSWORD_TX, WEB_SITE_TX, NOTES_TX) VALUES (") +
+                                 Q(PASSWORD_ID) + QStringLiteral(", ") + Q(TITLE_TX) +
+                                 QStringLiteral(", ") + Q(USER_NM) + QStringLiteral(", ") +
+                                 Q(cipher) + QStringLiteral(", ") + Q(WEB_SITE_TX) +
+                                 QStringLiteral(", ") + Q(NOTES_TX) + QStringLiteral(")")
+                           : QStringLiteral("UPDATE PWD SET TITLE_TX = ") + Q(TITLE_TX) +
+                                 QStringLiteral(", USER_NM = ") + Q(USER_NM) +
+                                 QStringLiteral(", PASSWORD_TX = ") + Q(cipher) +
+                                 QStringLiteral(", WEB_SITE_TX = ") + Q(WEB_SITE_TX) +
+                                 QStringLiteral(", NOTES_TX = ") + Q(NOTES_TX) +
+                                 QStringLiteral(" WHERE PASSWORD_ID = ") + PASSWORD_ID;
+            modData::ExecuteRequired(sql);
+            return true;
+        } catch (const AppError& error) {
+            lastError = error;
+        }
+    }
+    modData::ShowError(*lastError);
+    return false;
+}
+
+void clsPWD::AssignNewID()
+{
+    auto rs =
+        modData::ExecuteRequired(QStringLiteral("SELECT Max(PASSWORD_ID) + 1 AS MAXID FROM PWD"));
+    const QString id = rs->EndOfRows() ? QString() : rs->Field(QStringLiteral("MAXID"));
+    PASSWORD_ID = id.isEmpty() ? QStringLiteral("1") : id;
+}

@@ -1,0 +1,39 @@
+// One password entry, and the only code that reads and writes table PWD; the password column
+// is kept encrypted on disk and plain in the object.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class Recordset;
+
+class clsPWD
+{
+public:
+    QString PASSWORD_ID;
+    QString TITLE_TX;
+    QString USER_NM;
+    QString PASSWORD_TX; // plain text; cipher text only on disk
+    QString WEB_SITE_TX;
+    QString NOTES_TX;
+
+    // The shared record that holds the master row for the whole run.
+    static clsPWD& Master();
+
+    bool Delete(const QString& rsPASSWORD_ID);
+    // Every entry's password, decrypted; the entries' other properties are empty.
+    std::optional<QList<clsPWD>> GetPasswords();
+    // Every distinct user name, the master row's included. Never shows a message.
+    std::optional<QList<clsPWD>> GetUserNames();
+    // Loads the row; a missing row leaves the object as it was.
+    void OpenRecord(const QString& rsPASSWORD_ID);
+    // Every entry but the master row, ordered by title.
+    std::optional<QList<clsPWD>> OpenRecords();
+    // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
+    bool Save(bool bAddRecord);
+
+private:
+    void AssignNewID();
+    void readRow(const Recordset& rs);
+};

@@ -1,0 +1,42 @@
+// Shared steps of the record classes.
+#include "data/modData.h"
+
+#include "data/clsDB.h"
+#include "platform/MsgBox.h"
+
+#include <algorithm>
+
+namespace modData {
+
+void RequireDigits(const QString& sID)
+{
+    const bool digits = !sID.isEmpty() && std::all_of(sID.begin(), sID.end(), [](QChar ch) {
+        return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+    });
+    if (!digits) {
+        throw AppError(
+            AppError::TypeMismatch,
+            QStringLiteral("The entry identifier \"%1\" is not a whole number.").arg(sID));
+    }
+}
+
+std::unique_ptr<Recordset> ExecuteRequired(const QString& sSql)
+{
+    auto rs = clsDB::shared().Execute(sSql);
+    if (!rs) {
+        throw AppError(91, QStringLiteral("Object variable or With block variable not set"));
+    }
+    return rs;
+}
+
+void ShowError(const AppError& error)
+{
+    ShowError(error.Description());
+}
+
+void ShowError(const QString& sDescription)
+{
+    MsgBox::Show(sDescription, MsgBox::vbOKOnly);
+}
+
+} // namespace modData

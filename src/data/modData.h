@@ -1,0 +1,26 @@
+// Shared steps of the record classes: checked identifiers, statements that must reach the data
+// file, and the way errors are shown to the user.
+#pragma once
+
+#include "platform/AppError.h"
+#include "platform/Recordset.h"
+
+#include <QString>
+#include <memory>
+
+namespace modData {
+
+// Raises an error unless the identifier is one or more decimal digits, so that no other text
+// ever reaches a statement unquoted.
+void RequireDigits(const QString& sID);
+
+// Runs the statement through the shared session. A session without a connection is an error
+// here, so a write that never reached the file is not taken for a success.
+std::unique_ptr<Recordset> ExecuteRequired(const QString& sSql);
+
+// Shows an error's description as the record classes report failures: the text alone, an OK
+// button, no icon, the application's title.
+void ShowError(const AppError& error);
+void ShowError(const QString& sDescription);
+
+} // namespace modData

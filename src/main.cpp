@@ -1,0 +1,15 @@
+// KeyCask's entry point: the application object, then start-up.
+#include "app/modSubMain.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KeyCask"));
+    QApplication::setOrganizationName(QStringLiteral("QuillonSoftware"));
+    if (!modSubMain::Main()) {
+        return 1;
+    }
+    return QApplication::exec();
+}

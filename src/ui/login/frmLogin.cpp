@@ -1,0 +1,196 @@
+// The sign-in window: create, log in and change the master password.
+#include "ui/login/frmLogin.h"
+
+#include "app/clsApp.h"
+#include "app/modGeneral.h"
+#include "data/clsPWD.h"
+#include "platform/MsgBox.h"
+#include "ui/main/frmMain.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+namespace {
+
+const QString kProductName = QStringLiteral("KeyCask");
+
+QPixmap svgPixmap(const QString& sPath, const QSize& size)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(sPath);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
+
+} // namespace
+
+frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(kProductName);
+    setWindowIcon(QIcon(QStringLiteral(":/images/keycask.svg")));
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSize(9);
+    setFont(font);
+    setFixedSize(300, 150);
+    setStyleSheet(QStringLiteral("frmLogin { background-color: rgb(244, 244, 244); }"));
+
+    lblFirstTime = new QLabel(this);
+    lblFirstTime->setGeometry(0, 0, 300, 30);
+    lblFirstTime->setAutoFillBackground(true);
+    lblMessage = new QLabel(this);
+    lblMessage->setGeometry(12, 0, 276, 30);
+    lblMessage->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+
+    const std::array<QString, 2> captions = {QStringLiteral("Password"), QStringLiteral("Confirm")};
+    for (int i = 0; i < 2; ++i) {
+        lbl[i] = new QLabel(captions[i], this);
+        lbl[i]->setGeometry(16, 44 + i * 32, 80, 22);
+        txt[i] = new QLineEdit(this);
+        txt[i]->setGeometry(96, 44 + i * 32, 188, 22);
+        txt[i]->setEchoMode(QLineEdit::Password);
+        // A bullet for every typed character.
+        txt[i]->setStyleSheet(QStringLiteral("lineedit-password-character: 8226;"));
+        txt[i]->installEventFilter(this);
+        connect(txt[i], &QLineEdit::textChanged, this, &frmLogin::UpdateEnterButton);
+    }
+
+    imgEnter = new QLabel(this);
+    imgEnterGrey = new QLabel(this);
+    for (QLabel* img : {imgEnter, imgEnterGrey}) {
+        img->setGeometry(220, 112, 64, 28);
+    }
+    imgEnter->setPixmap(svgPixmap(QStringLiteral(":/images/enter.svg"), QSize(64, 28)));
+    imgEnterGrey->setPixmap(svgPixmap(QStringLiteral(":/images/enter_grey.svg"), QSize(64, 28)));
+    imgEnter->setToolTip(QStringLiteral("Enter"));
+    imgEnter->installEventFilter(this);
+}
+
+void frmLogin::showEvent(QShowEvent* event)
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+    QDialog::showEvent(event);
+}
+
+bool frmLogin::twoBoxMode() const
+{
+    return (!gbResetPassword && clsApp::shared().FirstTime()) || (gbResetPassword && m_stepTwo);
+}
+
+void frmLogin::Form_Load()
+{
+    modGeneral::SetHandCursor(imgEnter);
+    QPalette band = lblFirstTime->palette();
+    band.setColor(QPalette::Window, QColor(179, 114, 6));
+    lblFirstTime->setPalette(band);
+    lblMessage->setText(gbResetPassword ? QStringLiteral("Step 1 of 2: Enter Current Password")
+                                        : QString());
+    const bool firstTime = !gbResetPassword && clsApp::shared().FirstTime();
+    lbl[1]->setVisible(firstTime);
+    txt[1]->setVisible(firstTime);
+    lblFirstTime->setVisible(!lblMessage->text().isEmpty());
+    UpdateEnterButton();
+}
+
+bool frmLogin::inputAcceptable() const
+{
+    if (twoBoxMode()) {
+        return !txt[0]->text().isEmpty() && !txt[1]->text().isEmpty() &&
+               txt[0]->text() == txt[1]->text();
+    }
+    return txt[0]->text() == clsPWD::Master().PASSWORD_TX;
+}
+
+void frmLogin::UpdateEnterButton()
+{
+    const bool acceptable = inputAcceptable();
+    imgEnter->setVisible(acceptable);
+    imgEnterGrey->setVisible(!acceptable);
+}
+
+void frmLogin::openMainWindow()
+{
+    auto* main = new frmMain();
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    main->show();
+    close();
+}
+
+void frmLogin::PressEnter()
+{
+    if (!inputAcceptable()) {
+        return;
+    }
+    clsPWD& master = clsPWD::Master();
+    const clsPWD previous = master;
+    master.TITLE_TX = kProductName;
+    master.USER_NM = kProductName;
+    master.PASSWORD_TX = txt[0]->text();
+
+    if (!gbResetPassword && clsApp::shared().FirstTime()) {
+        MsgBox::Show(QStringLiteral("Be sure to remember your KeyCask Password."),
+                     MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), this);
+        if (!master.Save(true)) {
+            // Nothing was stored: the data file still has no master row.
+            master = previous;
+            return;
+        }
+        openMainWindow();
+    } else if (!gbResetPassword) {
+        openMainWindow();
+    } else if (!m_stepTwo) {
+        m_stepTwo = true;
+        lblMessage->setText(QStringLiteral("Step 2 of 2: Enter new password"));
+        lbl[1]->setVisible(true);
+        txt[1]->setVisible(true);
+        txt[0]->clear();
+        txt[0]->setFocus();
+        UpdateEnterButton();
+    } else {
+        if (!master.Save(false)) {
+            // The stored password is unchanged, so the shared record keeps it too.
+            master = previous;
+            return;
+        }
+        MsgBox::Show(QStringLiteral("Password successfully changed."), MsgBox::vbOKOnly, QString(),
+                     this);
+        close();
+    }
+}
+
+bool frmLogin::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == txt[0] || watched == txt[1])) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            PressEnter();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::MouseButtonRelease && watched == imgEnter) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            PressEnter();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmLogin::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        modGeneral::DragWindow(this);
+    }
+    QDialog::mousePressEvent(event);
+}

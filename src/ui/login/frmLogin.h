@@ -1,0 +1,46 @@
+// The sign-in window: chooses the master password on the first start, asks for it on every
+// later start, and changes it when opened from the options.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+
+class frmLogin : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmLogin(QWidget* parent = nullptr);
+
+    // True for change mode; set by the caller before the window is shown.
+    bool gbResetPassword = false;
+
+    // The controls, reachable for tests that drive the window.
+    std::array<QLineEdit*, 2> txt{};
+    std::array<QLabel*, 2> lbl{};
+    QLabel* lblMessage = nullptr;
+    QLabel* lblFirstTime = nullptr;
+    QLabel* imgEnter = nullptr;
+    QLabel* imgEnterGrey = nullptr;
+
+    // Presses Enter when the input is acceptable; does nothing otherwise.
+    void PressEnter();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void UpdateEnterButton();
+    bool inputAcceptable() const;
+    bool twoBoxMode() const;
+    void openMainWindow();
+
+    bool m_stepTwo = false;
+    bool m_loaded = false;
+};

@@ -1,0 +1,88 @@
+// A private world for one test: application folder, data file, settings, messages, launches.
+#include "TestEnv.h"
+
+#include "app/FileHelper.h"
+#include "app/clsApp.h"
+#include "data/clsDB.h"
+#include "data/clsPWD.h"
+#include "data/modSchema.h"
+#include "platform/SqlConnection.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTest>
+
+TestEnv::TestEnv(bool bCreateDataFile)
+{
+    QVERIFY2(m_dir.isValid(), "temporary folder");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath("settings"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("settings"));
+    clsApp::shared().SetApplicationFolder(m_dir.path());
+    clsPWD::Master() = clsPWD();
+    clsDB& db = clsDB::shared();
+    db.CloseConnection();
+    db.ReadOnly = false;
+    db.Database = DataFilePath();
+    if (bCreateDataFile) {
+        modSchema::CreateDataFile(DataFilePath());
+        db.OpenConnection(true);
+    }
+    MsgBox::SetResponder([this](const MsgBox::Call& call) {
+        messages.append(call);
+        if (answer) {
+            return answer(call);
+        }
+        return static_cast<int>(MsgBox::vbOK);
+    });
+    FileHelper::SetLaunchHook([this](const QUrl& url) {
+        launches.append(url);
+        return true;
+    });
+}
+
+TestEnv::~TestEnv()
+{
+    clsDB::shared().CloseConnection();
+    clsDB::shared().ReadOnly = false;
+    clsPWD::Master() = clsPWD();
+    MsgBox::SetResponder({});
+    FileHelper::SetLaunchHook({});
+    clsApp::shared().SetApplicationFolder(QString());
+}
+
+QString TestEnv::AppFolder() const
+{
+    return QDir::toNativeSeparators(m_dir.path());
+}
+
+QString TestEnv::DataFilePath() const
+{
+    return clsApp::shared().DatabasePath();
+}
+
+void TestEnv::RawExecute(const QString& sSql) const
+{
+    SqlConnection connection;
+    connection.Open(DataFilePath(), clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
+    connection.Execute(sSql);
+}
+
+QString TestEnv::RawScalar(const QString& sSql) const
+{
+    SqlConnection connection;
+    connection.Open(DataFilePath(), clsDB::DatabasePassword(), SqlConnection::Mode::ReadOnly);
+    auto rs = connection.Execute(sSql);
+    if (rs->EndOfRows()) {
+        return QString();
+    }
+    // The first column, whatever its name.
+    return rs->FieldAt(0);
+}
+
+void TestEnv::ReopenReadOnly()
+{
+    clsDB& db = clsDB::shared();
+    db.CloseConnection();
+    db.ReadOnly = true;
+    db.OpenConnection(true);
+}

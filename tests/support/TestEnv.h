@@ -1,0 +1,41 @@
+// A private world for one test: its own application folder with a fresh data file, settings in
+// a temporary folder, message boxes answered and recorded, launches recorded instead of run.
+#pragma once
+
+#include "platform/MsgBox.h"
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <functional>
+
+class TestEnv
+{
+public:
+    // Creates the world; with bCreateDataFile the data file exists and the session is open.
+    explicit TestEnv(bool bCreateDataFile = true);
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    QString AppFolder() const;
+    QString DataFilePath() const;
+
+    // Every message shown, in order.
+    QList<MsgBox::Call> messages;
+    // The answer given to the next messages (OK by default).
+    std::function<int(const MsgBox::Call&)> answer;
+    // Every launched address, in order.
+    QList<QUrl> launches;
+
+    // Runs one SQL statement directly on the data file (outside the program's session).
+    void RawExecute(const QString& sSql) const;
+    // The text of the first column of the first row of a query, run directly on the data file.
+    QString RawScalar(const QString& sSql) const;
+    // Reopens the program's session read-only (the program may not write the file).
+    void ReopenReadOnly();
+
+private:
+    QTemporaryDir m_dir;
+};
