@@ -1,12 +1,317 @@
-// The main window: construction.
+// The main window: its controls, the load sequence, the layout pass, the check boxes of the
+// bottom bar and the lock panel, and the clean-up when it closes.
 #include "ui/main/frmMain.h"
 
+#include "app/clsApp.h"
+#include "app/modGeneral.h"
+#include "app/modSubMain.h"
+#include "platform/Grid.h"
+#include "platform/MsgBox.h"
+#include "ui/controls/GradientPanel.h"
+#include "ui/controls/clsColor.h"
+#include "ui/controls/usrHyperlink.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QTabBar>
+
+namespace {
+
+// Twips of the design layout.
+constexpr int kClientWidth = 4920;
+constexpr int kClientHeight = 9660;
+constexpr int kTopHeight = 1095;
+constexpr int kBottomHeight = 375;
+
+QPixmap svgPixmap(const QString& sPath, const QSize& size)
+{
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(sPath);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return pixmap;
+}
+
+} // namespace
+
+const QString frmMain::PASSWORD_MASK = QString(8, QChar(0x2022));
+const QString frmMain::SEARCH_PLACEHOLDER = QStringLiteral("Search");
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(244, 244, 244));
+    setPalette(pal);
+    resize(twipsX(kClientWidth), twipsY(kClientHeight));
+
+    createControls();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+int frmMain::twipsX(int lTwips) const
+{
+    return lTwips / std::max(1, modSubMain::ScreenTwipsPerPixelX);
+}
+
+int frmMain::twipsY(int lTwips) const
+{
+    return lTwips / std::max(1, modSubMain::ScreenTwipsPerPixelY);
+}
+
+void frmMain::createControls()
+{
+    // Top bar: the program logo and the six commands in two columns.
+    picTop = new GradientPanel(1, this);
+    imgKeyCask = new QLabel(picTop);
+    imgKeyCask->setPixmap(svgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(48, 48)));
+    imgKeyCask->setToolTip(QStringLiteral("Click to lock KeyCask"));
+    const std::array<QString, 6> captions = {QStringLiteral("Add"),    QStringLiteral("Edit"),
+                                             QStringLiteral("Delete"), QStringLiteral("Reveal"),
+                                             QStringLiteral("Print"),  QStringLiteral("Options")};
+    const std::array<QPoint, 6> places = {QPoint(1185, 135), QPoint(1185, 435), QPoint(1185, 735),
+                                          QPoint(2415, 135), QPoint(2415, 435), QPoint(2415, 735)};
+    for (std::size_t i = 0; i < linkAction.size(); ++i) {
+        auto* link = new usrHyperlink(picTop);
+        link->setObjectName(QStringLiteral("linkAction%1").arg(i));
+        link->setForeColor(Qt::white);
+        QFont linkFont = font();
+        linkFont.setBold(true);
+        link->setFont(linkFont);
+        link->setCaption(captions[i]);
+        link->move(twipsX(places[i].x()), twipsY(places[i].y()));
+        link->resize(link->width(), twipsY(270));
+        linkAction[i] = link;
+    }
+
+    // The search box and the lists.
+    txtSearch = new QLineEdit(this);
+    txtSearch->installEventFilter(this);
+    connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
+    tabs = new QTabBar(this);
+    tabs->setDrawBase(true);
+    tabs->setExpanding(false);
+    tabs->setAutoFillBackground(true);
+    connect(tabs, &QTabBar::currentChanged, this,
+            [this](int index) { tabs_TabSelected(index + 1); });
+    grid = new Grid(this);
+    grid->setFont(font());
+    connect(grid, &Grid::ColumnClick, this, &frmMain::grid_ColumnClick);
+    connect(grid, &Grid::ColumnWidthChanged, this, &frmMain::grid_ColumnWidthChanged);
+    connect(grid, &Grid::MouseDown, this, [this](int, int, int, int) { UpdateCommandStates(); });
+
+    // Lock panel, hidden until the window is locked.
+    picLock = new GradientPanel(1, this);
+    picLock->hide();
+    lblPassword = new QLabel(QStringLiteral("Password"), picLock);
+    lblPassword->setStyleSheet(QStringLiteral("color: rgb(224, 224, 224);"));
+    lblPassword->resize(twipsX(810), twipsY(195));
+    txtPassword = new QLineEdit(picLock);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 8226;"));
+    txtPassword->resize(twipsX(1875), twipsY(360));
+    cmdUnlock = new QPushButton(QStringLiteral("Unlock"), picLock);
+    cmdUnlock->setEnabled(false);
+    cmdUnlock->setDefault(true);
+    cmdUnlock->resize(twipsX(1155), twipsY(360));
+    imgLock = new QLabel(picLock);
+    imgLock->setPixmap(svgPixmap(QStringLiteral(":/images/padlock.svg"), QSize(32, 32)));
+    imgLock->resize(32, 32);
+    chkLock = new QCheckBox(picLock);
+    chkLock->setStyleSheet(QStringLiteral("QCheckBox { background-color: rgb(220, 220, 220); }"));
+    chkLock->resize(twipsX(195), twipsY(210));
+    connect(chkLock, &QCheckBox::toggled, this, &frmMain::chkLock_Click);
+    lblLock = new QLabel(QStringLiteral("Lock when minimized"), picLock);
+    lblLock->setStyleSheet(QStringLiteral("color: white;"));
+    lblLock->resize(twipsX(1575), twipsY(180) + 2);
+
+    // Bottom bar: help, always on top, the maker's logo.
+    picBottom = new GradientPanel(3, this);
+    linkHelp = new usrHyperlink(picBottom);
+    linkHelp->setCaption(QStringLiteral("Help"));
+    linkHelp->setGeometry(twipsX(90), twipsY(75), twipsX(675), twipsY(270));
+    chkAlwaysOnTop = new QCheckBox(picBottom);
+    chkAlwaysOnTop->setGeometry(twipsX(990), twipsY(90) - 1, twipsX(195) + 2, twipsY(210) + 2);
+    connect(chkAlwaysOnTop, &QCheckBox::toggled, this, &frmMain::chkAlwaysOnTop_Click);
+    lblAlwaysOnTop = new QLabel(QStringLiteral("Always on top"), picBottom);
+    lblAlwaysOnTop->setGeometry(twipsX(1260), twipsY(90) - 1, twipsX(1050), twipsY(180) + 4);
+    lblAlwaysOnTop->installEventFilter(this);
+    imgQuillonSoftware = new QLabel(picBottom);
+    imgQuillonSoftware->setPixmap(
+        svgPixmap(QStringLiteral(":/images/quillon_logo.svg"), QSize(106, 20)));
+    imgQuillonSoftware->resize(106, 20);
+}
+
+void frmMain::Form_Load()
+{
+    mbLoading = true;
+    modGeneral::SetHandCursor(imgQuillonSoftware);
+    modGeneral::SetHandCursor(imgKeyCask);
     setWindowTitle(QStringLiteral("KeyCask"));
-    setWindowIcon(QIcon(QStringLiteral(":/images/keycask.svg")));
-    resize(328, 644);
+    txtSearch->setText(SEARCH_PLACEHOLDER);
+    LayoutWindow();
+    tabs->addTab(QStringLiteral("Passwords"));
+    tabs->addTab(QStringLiteral("File Folders"));
+    tabs->setCurrentIndex(0);
+    grid->setAlternateRowBackColor(clsColor::shared().Gray());
+    try {
+        chkAlwaysOnTop->setChecked(clsApp::shared().AlwaysOnTop());
+    } catch (const std::exception&) {
+    }
+    try {
+        chkLock->setChecked(clsApp::shared().LockOnMinimize());
+    } catch (const std::exception&) {
+    }
+    modGeneral::FormPlacement(true, this);
+    FillPasswordGrid();
+    mbLoading = false;
+}
+
+void frmMain::LayoutWindow()
+{
+    const int w = width();
+    const int h = height();
+    const int topHeight = twipsY(kTopHeight);
+    const int bottomHeight = twipsY(kBottomHeight);
+    const int px = 1; // lengths below given in pixels
+
+    picTop->setGeometry(0, 0, w, topHeight);
+    imgKeyCask->setGeometry(8, (topHeight - 48) / 2, 48, 48);
+    picBottom->setGeometry(0, std::max(0, h - bottomHeight), w, bottomHeight);
+
+    picLock->setGeometry(0, topHeight, w, std::max(0, h - topHeight - bottomHeight));
+    const int lockW = picLock->width();
+    const int lockH = picLock->height();
+    txtPassword->move((lockW - txtPassword->width()) / 2,
+                      static_cast<int>((lockH - txtPassword->height()) / 2.2));
+    lblPassword->move(txtPassword->x(), txtPassword->y() - lblPassword->height() - 4 * px);
+    cmdUnlock->move(txtPassword->x(), txtPassword->y() + txtPassword->height() + 4 * px);
+    imgLock->move(txtPassword->x() - imgLock->width() - 4 * px, lblPassword->y());
+    chkLock->move(txtPassword->x(), cmdUnlock->y() + cmdUnlock->height() + 8 * px);
+    lblLock->move(chkLock->x() + chkLock->width() + 4 * px, chkLock->y());
+
+    txtSearch->setGeometry(0, topHeight, w, twipsY(315));
+    const int tabsTop = twipsY(1410);
+    tabs->setGeometry(0, tabsTop, w, std::max(0, h - tabsTop - bottomHeight));
+    grid->setGeometry(tabs->x() + 2 * px, tabs->y() + 22 * px, std::max(0, tabs->width() - 3 * px),
+                      std::max(0, tabs->height() - 23 * px));
+    tabs->lower();
+    imgQuillonSoftware->move(w - imgQuillonSoftware->width() - 4,
+                             (bottomHeight - imgQuillonSoftware->height()) / 2);
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        // The list takes the focus first, so the search box keeps its resting text.
+        m_shown = true;
+        grid->setFocus();
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    LayoutWindow();
+}
+
+void frmMain::chkAlwaysOnTop_Click()
+{
+    const bool onTop = chkAlwaysOnTop->isChecked();
+    modGeneral::SetAlwaysOnTop(this, onTop);
+    try {
+        clsApp::shared().setAlwaysOnTop(onTop);
+    } catch (const std::exception&) {
+    }
+}
+
+void frmMain::lblAlwaysOnTop_Click()
+{
+    chkAlwaysOnTop->setChecked(!chkAlwaysOnTop->isChecked());
+}
+
+void frmMain::chkLock_Click()
+{
+    try {
+        clsApp::shared().setLockOnMinimize(chkLock->isChecked());
+    } catch (const std::exception&) {
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lblAlwaysOnTop && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        lblAlwaysOnTop->isEnabled()) {
+        lblAlwaysOnTop_Click();
+        return true;
+    }
+    if (watched == txtSearch) {
+        if (event->type() == QEvent::FocusIn) {
+            txtSearch_GotFocus();
+        } else if (event->type() == QEvent::FocusOut) {
+            txtSearch_LostFocus();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    QWidget::closeEvent(event);
+}
+
+void frmMain::Form_Unload()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+    // Every report written during the session goes: the password report holds plain text.
+    QString failedFile;
+    try {
+        const QString folder = clsApp::shared().ReportPath();
+        const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+        for (auto it = files.crbegin(); it != files.crend(); ++it) {
+            const QString path = folder + QDir::separator() + *it;
+            if (!QFile::remove(path)) {
+                failedFile = path;
+            }
+        }
+    } catch (const std::exception&) {
+    }
+    if (!failedFile.isEmpty()) {
+        MsgBox::Show(QStringLiteral("Unable to delete password file: ") + failedFile,
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly);
+    }
+    modGeneral::FormPlacement(false, this);
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        clipboard->clear();
+    }
 }

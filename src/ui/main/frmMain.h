@@ -1,7 +1,20 @@
-// The main window: the lists of entries, the commands, locking and the window's behaviour.
+// The main window: the lists of entries in the grid with tabs and search, the command bar, the
+// lock panel, the bottom bar, and the window's placement and clean-up.
 #pragma once
 
 #include <QWidget>
+#include <array>
+
+class clsMY_FILE;
+class clsPWD;
+class Grid;
+class GradientPanel;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabBar;
+class usrHyperlink;
 
 class frmMain : public QWidget
 {
@@ -9,4 +22,79 @@ class frmMain : public QWidget
 
 public:
     explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The mask shown for every password: eight bullets.
+    static const QString PASSWORD_MASK;
+    // The search box's resting text.
+    static const QString SEARCH_PLACEHOLDER;
+
+    // Top bar.
+    GradientPanel* picTop = nullptr;
+    QLabel* imgKeyCask = nullptr;
+    std::array<usrHyperlink*, 6> linkAction{};
+    // The lists.
+    QLineEdit* txtSearch = nullptr;
+    QTabBar* tabs = nullptr;
+    Grid* grid = nullptr;
+    // Lock panel.
+    GradientPanel* picLock = nullptr;
+    QLabel* lblPassword = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QPushButton* cmdUnlock = nullptr;
+    QLabel* imgLock = nullptr;
+    QCheckBox* chkLock = nullptr;
+    QLabel* lblLock = nullptr;
+    // Bottom bar.
+    GradientPanel* picBottom = nullptr;
+    usrHyperlink* linkHelp = nullptr;
+    QCheckBox* chkAlwaysOnTop = nullptr;
+    QLabel* lblAlwaysOnTop = nullptr;
+    QLabel* imgQuillonSoftware = nullptr;
+
+    bool mbRevealPasswords = false;
+    bool mbLoading = false;
+
+    // The lists.
+    void FillPasswordGrid();
+    void AddPasswordRow(const clsPWD& roPWD);
+    void FillFileGrid();
+    void AddFileRow(const clsMY_FILE& roMY_FILE);
+    void ApplyRevealState();
+    bool IsPasswordsTab() const;
+    void UpdateCommandStates();
+
+    // The window.
+    void LayoutWindow();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void Form_Load();
+    void Form_Unload();
+
+    void tabs_TabSelected(int lIndex);
+    void txtSearch_Change();
+    void txtSearch_GotFocus();
+    void txtSearch_LostFocus();
+    void grid_ColumnClick(int lColumn);
+    void grid_ColumnWidthChanged(int lColumn, int lWidth);
+    int storedColumnWidth(const QString& sKey, int lDefault) const;
+
+    void chkAlwaysOnTop_Click();
+    void lblAlwaysOnTop_Click();
+    void chkLock_Click();
+
+    int twipsX(int lTwips) const;
+    int twipsY(int lTwips) const;
+
+    bool m_unloaded = false;
+    bool m_shown = false;
+    // The notes layout of the list being built, read once per build.
+    bool m_notesOwnColumn = false;
 };

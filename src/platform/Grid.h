@@ -1,0 +1,193 @@
+// The list control of the main window: rows and columns addressed from 1, cells with a format
+// and a colour, hidden rows, per-row heights, a row-text column drawn beneath each row, sort
+// keys with per-column direction, whole-row single selection, and the events of a list.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QCollator;
+class QHeaderView;
+class QStandardItemModel;
+
+class Grid : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    // Sort types: the two text comparisons (both case-insensitive and in the user's locale).
+    static constexpr int SortText = 102;
+    static constexpr int SortTextNoCase = 103;
+    // Sort directions.
+    static constexpr int SortAscending = 1;
+    static constexpr int SortDescending = 2;
+    // Cell formats.
+    static constexpr int DT_WORDBREAK = 0x10;
+    static constexpr int DT_END_ELLIPSIS = 0x8000;
+
+    // The sort keys: one column, type and direction each.
+    class SortSpec
+    {
+    public:
+        void Clear() { m_keys.clear(); }
+        int Count() const { return static_cast<int>(m_keys.size()); }
+        // The position (from 1) of the key of a column; 0 when it has none.
+        int IndexOf(int lColumn) const;
+        // Sets the key at a position; the position after the last one appends a key.
+        void SetKey(int lPosition, int lColumn, int lSortType, int lOrder);
+
+    private:
+        friend class Grid;
+        struct Key
+        {
+            int column;
+            int sortType;
+            int order;
+        };
+        std::vector<Key> m_keys;
+    };
+
+    explicit Grid(QWidget* parent = nullptr);
+    ~Grid() override;
+
+    void GridRedraw(bool bRedraw);
+    void GridClear(bool bRemoveColumns);
+
+    void GridAddColumn(const QString& sKey, const QString& sHeader, int lWidth = -1,
+                       bool bVisible = true, bool bRowText = false, int lSortType = SortText);
+    int GridColumnIndex(const QString& sKey) const; // 0 when there is no such column
+    QString GridColumnKey(int lColumn) const;
+    int GridColumnCount() const { return static_cast<int>(m_columns.size()); }
+    int GridColumnWidth(int lColumn) const;
+    bool GridColumnVisible(int lColumn) const;
+    QString GridColumnHeader(int lColumn) const;
+    // The column whose cell a typed letter looks for, and where the row text starts.
+    void setKeySearchColumn(int lColumn) { m_keySearchColumn = lColumn; }
+    void setRowTextStartColumn(int lColumn) { m_rowTextStartColumn = lColumn; }
+    // Ends the set-up of the columns: the header shows them.
+    void SetHeaders();
+
+    void GridAddRow(const QString& sID);
+    int GridRowCount() const { return static_cast<int>(m_rows.size()); }
+    void GridSetCell(int lRow, int lColumn, const QString& sText, int lFormat = 0,
+                     const QColor& color = QColor());
+    QString GridCellText(int lRow, int lColumn) const;
+    void setGridCellText(int lRow, int lColumn, const QString& sText);
+    QColor GridCellColor(int lRow, int lColumn) const;
+    int GridCellFormat(int lRow, int lColumn) const;
+    long GridRowID(int lRow) const;
+    void GridRowVisible(int lRow, bool bVisible);
+    bool isGridRowVisible(int lRow) const;
+    void GridRowHeight(int lRow, int lHeight);
+    int gridRowHeight(int lRow) const;
+    void GridAutoRowHeight(int lRow, int lMinHeight);
+    int GridCellTextHeight(int lRow, int lColumn) const;
+    int GridDefaultRowHeight() const;
+    int GridRowTextColumn() const;
+    bool GridIsGroupRow(int lRow) const;
+    void GridGroupRowState(int lRow, int lState);
+    void GridSelectCell(int lRow, int lColumn, bool bSelected);
+    void GridEnsureVisible(int lRow, int lColumn);
+    void GridClearSelection();
+    int GridSelectedRow() const { return m_selected; }
+    int GridSelectionCount() const { return m_selected > 0 ? 1 : 0; }
+    void GridRemoveRow(int lRow);
+    // The cell under a point of the list area (pixels); row and column 0 where there is none.
+    void GridCellFromPoint(int x, int y, int& rlRow, int& rlColumn) const;
+    SortSpec& GridSortSpec() { return m_sortSpec; }
+    void GridSort();
+    int GridSortOrder(int lColumn) const;
+    void setGridSortOrder(int lColumn, int lOrder);
+    int GridSortType(int lColumn) const;
+
+    // Look.
+    void setHighlightBackColor(const QColor& color);
+    void setAlternateRowBackColor(const QColor& color);
+    QColor AlternateRowBackColor() const { return m_alternateColor; }
+
+Q_SIGNALS:
+    void ColumnClick(int lColumn);
+    void ColumnWidthChanged(int lColumn, int lWidth);
+    void DblClick();
+    void KeyDown(int lKeyCode, int lShift);
+    // Button 1 left, 2 right, 4 middle; shift state bits; position in the list area (pixels).
+    void MouseDown(int lButton, int lShift, int x, int y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    struct Cell
+    {
+        QString text;
+        int format = 0;
+        QColor color;
+    };
+    struct Row
+    {
+        QString id;
+        std::vector<Cell> cells;
+        int height = 0;
+        bool visible = true;
+    };
+    struct Column
+    {
+        QString key;
+        QString header;
+        int width = 0;
+        bool visible = true;
+        bool rowText = false;
+        int sortType = SortText;
+        int sortOrder = 0;
+    };
+
+    bool validRow(int lRow) const { return lRow >= 1 && lRow <= GridRowCount(); }
+    bool validColumn(int lColumn) const { return lColumn >= 1 && lColumn <= GridColumnCount(); }
+    void requireCell(int lRow, int lColumn) const;
+    Cell& cell(int lRow, int lColumn);
+    const Cell* cellOrNull(int lRow, int lColumn) const;
+    int shownColumnsWidth() const;
+    QRect rowTextRect() const;
+    int textHeight(const QString& sText, int lWidth, bool bWrap) const;
+    int padding() const { return 3; }
+    void layoutChanged();
+    void ensureLayout() const;
+    void updateScrollBars();
+    void syncHeader();
+    int visiblePosition(int lRow) const;
+    int rowAt(int y) const;
+    void moveSelection(int lVisibleDelta, bool bToEnd = false, bool bToStart = false);
+    void keySearch(const QString& sText);
+    void repaintIfAllowed();
+
+    std::vector<Column> m_columns;
+    std::vector<Row> m_rows;
+    int m_selected = 0;
+    int m_keySearchColumn = 0;
+    int m_rowTextStartColumn = 0;
+    bool m_redraw = true;
+    bool m_settingUpHeader = false;
+    SortSpec m_sortSpec;
+    QColor m_highlightColor{89, 135, 214};
+    QColor m_alternateColor;
+    QColor m_gridLineColor{216, 216, 216};
+    QHeaderView* m_header = nullptr;
+    QStandardItemModel* m_headerModel = nullptr;
+    std::unique_ptr<QCollator> m_collator;
+
+    // Visible rows in order, with the top of each and the total height; rebuilt when dirty.
+    mutable bool m_layoutDirty = true;
+    mutable std::vector<int> m_visibleRows;  // row indexes (0-based)
+    mutable std::vector<int> m_visibleTops;  // top of each visible row
+    mutable std::vector<int> m_visibleIndex; // row -> position among visible rows, or -1
+    mutable int m_totalHeight = 0;
+};

@@ -1,0 +1,147 @@
+// Operations over the whole list; each step ignores a failing grid operation.
+#include "ui/main/modGrid.h"
+
+#include "platform/Grid.h"
+
+#include <QStringMatcher>
+#include <exception>
+#include <vector>
+
+namespace {
+
+// Runs one step; a failing step leaves things as far as they got and the caller goes on.
+template <typename Step> void attempt(Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
+namespace modGrid {
+
+void AutoSizeRowHeights(Grid* grid, int lColumn)
+{
+    int rows = 0;
+    attempt([&] { rows = grid->GridRowCount(); });
+    int rowTextColumn = 0;
+    attempt([&] { rowTextColumn = grid->GridRowTextColumn(); });
+    const bool isRowText = lColumn > 0 && lColumn == rowTextColumn;
+    for (int i = 1; i <= rows; ++i) {
+        attempt([&] {
+            if (isRowText && !grid->GridCellText(i, lColumn).isEmpty()) {
+                grid->GridRowHeight(i, grid->GridCellTextHeight(i, lColumn) +
+                                           grid->GridDefaultRowHeight() + 4);
+            } else {
+                grid->GridAutoRowHeight(i, 18);
+            }
+        });
+    }
+}
+
+void SelectRowByID(Grid* grid, long lID)
+{
+    int rows = 0;
+    attempt([&] { rows = grid->GridRowCount(); });
+    for (int i = 1; i <= rows; ++i) {
+        bool found = false;
+        attempt([&] { found = !grid->GridIsGroupRow(i) && grid->GridRowID(i) == lID; });
+        if (found) {
+            attempt([&] { grid->GridSelectCell(i, 1, true); });
+            attempt([&] { grid->GridEnsureVisible(i, 1); });
+            return;
+        }
+    }
+}
+
+void ExpandGroupRows(Grid* grid)
+{
+    int rows = 0;
+    attempt([&] { rows = grid->GridRowCount(); });
+    for (int i = 1; i <= rows; ++i) {
+        attempt([&] {
+            if (grid->GridIsGroupRow(i)) {
+                grid->GridGroupRowState(i, 1);
+            }
+        });
+    }
+}
+
+void FilterGrid(Grid* grid, const QString& sText, int lColumns, long& rlCount)
+{
+    attempt([&] { grid->GridRedraw(false); });
+    attempt([&] { grid->GridClearSelection(); });
+    int rows = 0;
+    attempt([&] { rows = grid->GridRowCount(); });
+    if (sText.isEmpty()) {
+        for (int i = 1; i <= rows; ++i) {
+            attempt([&] { grid->GridRowVisible(i, true); });
+        }
+    } else {
+        // The text columns, once for all rows.
+        std::vector<int> columns;
+        for (int j = 1; j <= lColumns; ++j) {
+            attempt([&] {
+                const int type = grid->GridSortType(j);
+                if (type == Grid::SortText || type == Grid::SortTextNoCase) {
+                    columns.push_back(j);
+                }
+            });
+        }
+        const QStringMatcher matcher(sText, Qt::CaseInsensitive);
+        for (int i = 1; i <= rows; ++i) {
+            attempt([&] {
+                if (grid->GridIsGroupRow(i)) {
+                    return;
+                }
+                bool matched = false;
+                for (const int j : columns) {
+                    if (matcher.indexIn(grid->GridCellText(i, j)) >= 0) {
+                        matched = true;
+                        ++rlCount;
+                        break;
+                    }
+                }
+                grid->GridRowVisible(i, matched);
+            });
+        }
+    }
+    attempt([&] { grid->GridRedraw(true); });
+}
+
+void SortGrid(Grid* grid, int lColumn)
+{
+    attempt([&] { grid->GridRedraw(false); });
+    long id = 0;
+    bool hadSelection = false;
+    attempt([&] {
+        const int selected = grid->GridSelectedRow();
+        if (selected > 0) {
+            id = grid->GridRowID(selected);
+            hadSelection = true;
+        }
+    });
+    attempt([&] { grid->GridClearSelection(); });
+    attempt([&] {
+        Grid::SortSpec& spec = grid->GridSortSpec();
+        spec.Clear();
+        int key = spec.IndexOf(lColumn);
+        if (key == 0) {
+            key = spec.Count() + 1;
+        }
+        const int order = grid->GridSortOrder(lColumn) == Grid::SortAscending ? Grid::SortDescending
+                                                                              : Grid::SortAscending;
+        grid->setGridSortOrder(lColumn, order);
+        spec.SetKey(key, lColumn, grid->GridSortType(lColumn), order);
+    });
+    attempt([&] { grid->GridSort(); });
+    ExpandGroupRows(grid);
+    if (hadSelection) {
+        SelectRowByID(grid, id);
+    }
+    attempt([&] { grid->GridRedraw(true); });
+}
+
+} // namespace modGrid

@@ -1,0 +1,435 @@
+// The main window's lists on real data files: columns, masking, search, sorting, widths, row
+// heights, the layout pass and the clean-up when the window closes.
+#include "TestEnv.h"
+#include "app/clsApp.h"
+#include "app/modGeneral.h"
+#include "data/clsMY_FILE.h"
+#include "data/clsPWD.h"
+#include "platform/Grid.h"
+#include "platform/SettingsStore.h"
+#include "ui/controls/GradientPanel.h"
+#include "ui/main/frmMain.h"
+#include "ui/main/modGrid.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+QString addPassword(const QString& title, const QString& user, const QString& password,
+                    const QString& site = QString(), const QString& notes = QString())
+{
+    clsPWD entry;
+    entry.TITLE_TX = title;
+    entry.USER_NM = user;
+    entry.PASSWORD_TX = password;
+    entry.WEB_SITE_TX = site;
+    entry.NOTES_TX = notes;
+    entry.Save(true);
+    return entry.PASSWORD_ID;
+}
+
+void addFolder(const QString& name, const QString& path, const QString& notes = QString())
+{
+    clsMY_FILE entry;
+    entry.MY_FILE_NM = name;
+    entry.MY_FILE_PATH_TX = path;
+    entry.NOTES_TX = notes;
+    entry.Save(true);
+}
+
+// The master row and three entries.
+void addSample()
+{
+    addPassword(QStringLiteral("KeyCask"), QStringLiteral("KeyCask"), QStringLiteral("master"));
+    addPassword(QStringLiteral("Bob's bank"), QStringLiteral("bob"), QStringLiteral("x9-vault"),
+                QStringLiteral("www.bobsbank.example"));
+    addPassword(QStringLiteral("alpha mail"), QStringLiteral("ann"), QStringLiteral("p"));
+    addPassword(QStringLiteral("Chess club"), QStringLiteral("carl"), QStringLiteral("knight"),
+                QString(), QStringLiteral("Tuesdays"));
+}
+
+QStringList shownTitles(const Grid* grid)
+{
+    QStringList titles;
+    for (int i = 1; i <= grid->GridRowCount(); ++i) {
+        if (grid->isGridRowVisible(i)) {
+            titles << grid->GridCellText(i, 1);
+        }
+    }
+    return titles;
+}
+
+void typeSearch(frmMain& window, const QString& text)
+{
+    window.txtSearch->setFocus();
+    window.txtSearch->selectAll();
+    window.txtSearch->setText(text);
+}
+
+} // namespace
+
+class TestMainLists : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void emptyTableColumns_data();
+    void emptyTableColumns();
+    void passwordsAreMasked();
+    void revealSurvivesRebuildMasked();
+    void search_data();
+    void search();
+    void searchPlaceholder();
+    void tabSwitchWithQuery();
+    void headerClicksSortBothWaysKeepingSelection();
+    void columnWidthStoredAndReadBack();
+    void notesRowHeights();
+    void fileListLayouts();
+    void layoutOnNarrowWindow();
+    void alwaysOnTopStored();
+    void closeDeletesReportsAndClearsClipboard();
+    void closeReportsUndeletableReport();
+    void placementSurvivesRestart();
+};
+
+void TestMainLists::emptyTableColumns_data()
+{
+    QTest::addColumn<bool>("ownColumn");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("notes under the row") << false << 3;
+    QTest::newRow("notes in a column") << true << 4;
+}
+
+void TestMainLists::emptyTableColumns()
+{
+    QFETCH(bool, ownColumn);
+    QFETCH(int, shown);
+    TestEnv env;
+    clsApp::shared().setShowNotesOwnColumn(ownColumn);
+    frmMain window;
+    Grid* grid = window.grid;
+    QCOMPARE(grid->GridColumnCount(), 6);
+    QCOMPARE(grid->GridRowCount(), 0);
+    int visible = 0;
+    for (int c = 1; c <= grid->GridColumnCount(); ++c) {
+        visible += grid->GridColumnVisible(c) ? 1 : 0;
+    }
+    QCOMPARE(visible, shown);
+    QCOMPARE(grid->GridRowTextColumn(), ownColumn ? 0 : 6);
+    QCOMPARE(grid->GridSortType(2), Grid::SortTextNoCase);
+    QCOMPARE(grid->GridSortType(3), Grid::SortTextNoCase);
+    QCOMPARE(grid->GridSortType(1), Grid::SortText);
+    QVERIFY(env.messages.isEmpty());
+}
+
+void TestMainLists::passwordsAreMasked()
+{
+    TestEnv env;
+    addSample();
+    frmMain window;
+    Grid* grid = window.grid;
+    QCOMPARE(shownTitles(grid), QStringList({"alpha mail", "Bob's bank", "Chess club"}));
+    for (int i = 1; i <= grid->GridRowCount(); ++i) {
+        QCOMPARE(grid->GridCellText(i, 3), QString(8, QChar(0x2022)));
+    }
+    QCOMPARE(grid->GridCellText(2, 4), QStringLiteral("x9-vault"));
+    QCOMPARE(grid->GridRowID(2), 2L);
+}
+
+void TestMainLists::revealSurvivesRebuildMasked()
+{
+    TestEnv env;
+    addSample();
+    frmMain window;
+    window.mbRevealPasswords = true;
+    window.ApplyRevealState();
+    QCOMPARE(window.grid->GridCellText(3, 3), QStringLiteral("knight"));
+    window.FillPasswordGrid();
+    QVERIFY(window.mbRevealPasswords);
+    QCOMPARE(window.grid->GridCellText(3, 3), frmMain::PASSWORD_MASK);
+}
+
+void TestMainLists::search_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("bob, case and substring") << "bob" << QStringList{"Bob's bank"};
+    QTest::newRow("bank") << "BANK" << QStringList{"Bob's bank"};
+    QTest::newRow("web site") << "bobsbank.example" << QStringList{"Bob's bank"};
+    QTest::newRow("hidden password") << "nigh" << QStringList{"Chess club"};
+    QTest::newRow("user name") << "ann" << QStringList{"alpha mail"};
+    QTest::newRow("notes") << "tuesday" << QStringList{"Chess club"};
+    QTest::newRow("lower-case search filters") << "search" << QStringList{};
+    QTest::newRow("empty shows all") << "" << QStringList{"alpha mail", "Bob's bank", "Chess club"};
+}
+
+void TestMainLists::search()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+    TestEnv env;
+    addSample();
+    frmMain window;
+    window.show();
+    typeSearch(window, QStringLiteral("zzz"));
+    QVERIFY(shownTitles(window.grid).isEmpty());
+    typeSearch(window, text);
+    QCOMPARE(shownTitles(window.grid), shown);
+    QVERIFY(!window.txtSearch->font().italic());
+}
+
+void TestMainLists::searchPlaceholder()
+{
+    TestEnv env;
+    addSample();
+    frmMain window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCOMPARE(window.txtSearch->text(), QStringLiteral("Search"));
+    QVERIFY(window.txtSearch->font().italic());
+    typeSearch(window, QStringLiteral("bob"));
+    // "Search" itself is the resting text and never filters.
+    window.txtSearch->setText(QStringLiteral("Search"));
+    QVERIFY(window.txtSearch->font().italic());
+    QCOMPARE(shownTitles(window.grid), QStringList{"Bob's bank"});
+    // Focus empties the resting text; leaving an empty box puts it back.
+    window.txtSearch->clearFocus();
+    window.grid->setFocus();
+    window.txtSearch->setFocus();
+    QCOMPARE(window.txtSearch->text(), QString());
+    window.grid->setFocus();
+    QCOMPARE(window.txtSearch->text(), QStringLiteral("Search"));
+}
+
+void TestMainLists::tabSwitchWithQuery()
+{
+    TestEnv env;
+    addSample();
+    addFolder(QStringLiteral("Photos"), QStringLiteral("/home/ann/photos"));
+    addFolder(QStringLiteral("Taxes"), QStringLiteral("/home/ann/taxes"));
+    frmMain window;
+    window.show();
+    typeSearch(window, QStringLiteral("bob"));
+    window.tabs->setCurrentIndex(1);
+    QCOMPARE(window.grid->GridColumnCount(), 3);
+    QCOMPARE(shownTitles(window.grid), QStringList({"Photos", "Taxes"}));
+    QCOMPARE(window.txtSearch->text(), QStringLiteral("bob"));
+    QVERIFY(!window.IsPasswordsTab());
+    window.tabs->setCurrentIndex(0);
+    QCOMPARE(shownTitles(window.grid).size(), 3);
+}
+
+void TestMainLists::headerClicksSortBothWaysKeepingSelection()
+{
+    TestEnv env;
+    addSample();
+    frmMain window;
+    window.show();
+    Grid* grid = window.grid;
+    modGrid::SelectRowByID(grid, 2); // Bob's bank
+    QCOMPARE(grid->GridCellText(grid->GridSelectedRow(), 1), QStringLiteral("Bob's bank"));
+
+    Q_EMIT grid->ColumnClick(2); // user names: ann, bob, carl
+    const QStringList ascending{"alpha mail", "Bob's bank", "Chess club"};
+    QStringList users;
+    for (int i = 1; i <= 3; ++i) {
+        users << grid->GridCellText(i, 2);
+    }
+    const bool firstAscending = users == QStringList({"ann", "bob", "carl"});
+    QVERIFY(firstAscending || users == QStringList({"carl", "bob", "ann"}));
+    QCOMPARE(grid->GridRowID(grid->GridSelectedRow()), 2L);
+
+    Q_EMIT grid->ColumnClick(2);
+    QStringList again;
+    for (int i = 1; i <= 3; ++i) {
+        again << grid->GridCellText(i, 2);
+    }
+    std::reverse(again.begin(), again.end());
+    QCOMPARE(again, users);
+    QCOMPARE(grid->GridRowID(grid->GridSelectedRow()), 2L);
+    QCOMPARE(grid->GridSelectionCount(), 1);
+}
+
+void TestMainLists::columnWidthStoredAndReadBack()
+{
+    TestEnv env;
+    addSample();
+    frmMain window;
+    window.show();
+    QHeaderView* header = window.grid->findChild<QHeaderView*>();
+    QVERIFY(header);
+    header->resizeSection(0, 3); // as a user's drag does
+    const QString keyPath = modGeneral::GetFormKeyPath(&window);
+    QCOMPARE(SettingsStore::shared().GetStoredSetting(keyPath, "TITLE_TX", ""), QString("5"));
+    header->resizeSection(1, 140);
+    QCOMPARE(SettingsStore::shared().GetStoredSetting(keyPath, "USER_NM", ""), QString("140"));
+    window.FillPasswordGrid();
+    QCOMPARE(window.grid->GridColumnWidth(1), 5);
+    QCOMPARE(window.grid->GridColumnWidth(2), 140);
+    QCOMPARE(window.grid->GridColumnWidth(6), 275);
+}
+
+void TestMainLists::notesRowHeights()
+{
+    TestEnv env;
+    addSample();
+    addPassword(QStringLiteral("Long notes"), QStringLiteral("dora"), QStringLiteral("pw"),
+                QString(),
+                QStringLiteral("First line of the notes\r\nsecond line\r\nand a third line that is "
+                               "long enough to wrap at least once across the row"));
+    frmMain window;
+    window.show();
+    Grid* grid = window.grid;
+    const int notesColumn = grid->GridRowTextColumn();
+    for (int i = 1; i <= grid->GridRowCount(); ++i) {
+        const QString notes = grid->GridCellText(i, notesColumn);
+        if (notes.isEmpty()) {
+            QVERIFY(grid->gridRowHeight(i) >= 18);
+            QVERIFY(grid->gridRowHeight(i) < 2 * grid->GridDefaultRowHeight());
+        } else {
+            QCOMPARE(grid->gridRowHeight(i),
+                     grid->GridCellTextHeight(i, notesColumn) + grid->GridDefaultRowHeight() + 4);
+        }
+    }
+    const int lineHeight = QFontMetrics(grid->font()).height();
+    const int longRow = 4; // ordered by title: alpha, Bob's, Chess, Long
+    QVERIFY(grid->GridCellTextHeight(longRow, notesColumn) >= 4 * lineHeight);
+
+    // With notes in their own column, password rows keep the standard height.
+    clsApp::shared().setShowNotesOwnColumn(true);
+    window.FillPasswordGrid();
+    for (int i = 1; i <= grid->GridRowCount(); ++i) {
+        QCOMPARE(grid->gridRowHeight(i), grid->GridDefaultRowHeight());
+    }
+    QCOMPARE(grid->GridCellFormat(longRow, 6), Grid::DT_END_ELLIPSIS);
+    QCOMPARE(grid->GridCellColor(longRow, 6), QColor(0, 0, 255));
+}
+
+void TestMainLists::fileListLayouts()
+{
+    TestEnv env;
+    addFolder(QStringLiteral("Music"), QStringLiteral("/srv/music"),
+              QStringLiteral("A note long enough to wrap over more than one line in a narrow "
+                             "column of two hundred and seventy five pixels, surely."));
+    clsApp::shared().setShowNotesOwnColumn(true);
+    frmMain window;
+    window.show();
+    window.tabs->setCurrentIndex(1);
+    Grid* grid = window.grid;
+    QCOMPARE(grid->GridRowTextColumn(), 0);
+    QCOMPARE(grid->GridCellFormat(1, 3), Grid::DT_WORDBREAK);
+    // Fitted to the wrapped note, which needs more than one line.
+    QVERIFY(grid->gridRowHeight(1) > grid->GridDefaultRowHeight());
+    QVERIFY(grid->gridRowHeight(1) >= grid->GridCellTextHeight(1, 3));
+}
+
+void TestMainLists::layoutOnNarrowWindow()
+{
+    TestEnv env;
+    frmMain window;
+    window.show();
+    window.resize(90, 300);
+    QCOMPARE(window.txtSearch->width(), window.width());
+    QCOMPARE(window.tabs->width(), window.width());
+    QCOMPARE(window.grid->x(), window.tabs->x() + 2);
+    QCOMPARE(window.grid->y(), window.tabs->y() + 22);
+    QCOMPARE(window.grid->width(), window.tabs->width() - 3);
+    QCOMPARE(window.tabs->y() + window.tabs->height() + window.picBottom->height(),
+             window.height());
+    // The password box is wider than the panel: it hangs off the left edge, the rest follows.
+    QVERIFY(window.txtPassword->x() < 0);
+    QCOMPARE(window.cmdUnlock->x(), window.txtPassword->x());
+    QCOMPARE(window.cmdUnlock->y(), window.txtPassword->y() + window.txtPassword->height() + 4);
+    QCOMPARE(window.imgQuillonSoftware->geometry().right(), window.width() - 5);
+}
+
+void TestMainLists::alwaysOnTopStored()
+{
+    TestEnv env;
+    clsApp::shared().setAlwaysOnTop(true);
+    {
+        frmMain window;
+        QVERIFY(window.chkAlwaysOnTop->isChecked());
+        QVERIFY(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QTest::mouseClick(window.lblAlwaysOnTop, Qt::LeftButton);
+        QVERIFY(!window.chkAlwaysOnTop->isChecked());
+        QVERIFY(!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!clsApp::shared().AlwaysOnTop());
+        window.chkLock->setChecked(false);
+        QVERIFY(!clsApp::shared().LockOnMinimize());
+    }
+}
+
+void TestMainLists::closeDeletesReportsAndClearsClipboard()
+{
+    TestEnv env;
+    clsApp::shared().MakeReportPath();
+    const QString folder = clsApp::shared().ReportPath();
+    for (const char* name : {"PWD_1.rtf", "File_Folders_2.rtf", "other.txt"}) {
+        QFile file(folder + QDir::separator() + QString::fromLatin1(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QGuiApplication::clipboard()->setText(QStringLiteral("copied password"));
+    auto window = std::make_unique<frmMain>();
+    window->show();
+    window->close();
+    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+    QVERIFY(env.messages.isEmpty());
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+}
+
+void TestMainLists::closeReportsUndeletableReport()
+{
+    TestEnv env;
+    clsApp::shared().MakeReportPath();
+    const QString folder = clsApp::shared().ReportPath();
+    for (const char* name : {"a.rtf", "b.rtf", "c.rtf"}) {
+        QFile file(folder + QDir::separator() + QString::fromLatin1(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // The middle file cannot be deleted: immutable even for root.
+    const QString locked = folder + QDir::separator() + QStringLiteral("b.rtf");
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked}) != 0) {
+        QSKIP("this machine cannot make a file undeletable");
+    }
+    frmMain window;
+    window.show();
+    window.close();
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), locked});
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"b.rtf"});
+    QCOMPARE(env.messages.size(), 1);
+    QCOMPARE(env.messages[0].prompt, QStringLiteral("Unable to delete password file: ") + locked);
+    QCOMPARE(env.messages[0].flags, 48);
+}
+
+void TestMainLists::placementSurvivesRestart()
+{
+    TestEnv env;
+    QRect frame;
+    {
+        frmMain window;
+        window.show();
+        window.move(40, 50);
+        window.resize(360, 600);
+        frame = QRect(window.pos(), window.size());
+        window.close();
+    }
+    frmMain again;
+    QCOMPARE(QRect(again.pos(), again.size()), frame);
+}
+
+QTEST_MAIN(TestMainLists)
+#include "tst_mainlists.moc"
