@@ -40,22 +40,36 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
     QFont font(QStringLiteral("Verdana"));
     font.setPointSize(9);
     setFont(font);
-    setFixedSize(300, 150);
+    setFixedSize(310, 184);
     setStyleSheet(QStringLiteral("frmLogin { background-color: rgb(244, 244, 244); }"));
 
+    // The program's logo and name across the top.
+    auto* logo = new QLabel(this);
+    logo->setGeometry(14, 8, 36, 36);
+    logo->setPixmap(svgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(36, 36)));
+    logo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* name = new QLabel(kProductName, this);
+    QFont nameFont = font;
+    nameFont.setPointSize(13);
+    nameFont.setBold(true);
+    name->setFont(nameFont);
+    name->setStyleSheet(QStringLiteral("color: rgb(41, 89, 169);"));
+    name->setGeometry(60, 8, 230, 36);
+    name->setAttribute(Qt::WA_TransparentForMouseEvents);
+
     lblFirstTime = new QLabel(this);
-    lblFirstTime->setGeometry(0, 0, 300, 30);
+    lblFirstTime->setGeometry(0, 52, 310, 26);
     lblFirstTime->setAutoFillBackground(true);
     lblMessage = new QLabel(this);
-    lblMessage->setGeometry(12, 0, 276, 30);
+    lblMessage->setGeometry(14, 52, 284, 26);
     lblMessage->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
 
     const std::array<QString, 2> captions = {QStringLiteral("Password"), QStringLiteral("Confirm")};
     for (int i = 0; i < 2; ++i) {
         lbl[i] = new QLabel(captions[i], this);
-        lbl[i]->setGeometry(16, 44 + i * 32, 80, 22);
+        lbl[i]->setGeometry(14, 88 + i * 32, 80, 24);
         txt[i] = new QLineEdit(this);
-        txt[i]->setGeometry(96, 44 + i * 32, 188, 22);
+        txt[i]->setGeometry(96, 88 + i * 32, 200, 24);
         txt[i]->setEchoMode(QLineEdit::Password);
         // A bullet for every typed character.
         txt[i]->setStyleSheet(QStringLiteral("lineedit-password-character: 8226;"));
@@ -66,10 +80,10 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
     imgEnter = new QLabel(this);
     imgEnterGrey = new QLabel(this);
     for (QLabel* img : {imgEnter, imgEnterGrey}) {
-        img->setGeometry(220, 112, 64, 28);
+        img->setGeometry(216, 150, 80, 28);
     }
-    imgEnter->setPixmap(svgPixmap(QStringLiteral(":/images/enter.svg"), QSize(64, 28)));
-    imgEnterGrey->setPixmap(svgPixmap(QStringLiteral(":/images/enter_grey.svg"), QSize(64, 28)));
+    imgEnter->setPixmap(svgPixmap(QStringLiteral(":/images/enter.svg"), QSize(80, 28)));
+    imgEnterGrey->setPixmap(svgPixmap(QStringLiteral(":/images/enter_grey.svg"), QSize(80, 28)));
     imgEnter->setToolTip(QStringLiteral("Enter"));
     imgEnter->installEventFilter(this);
 }

@@ -147,7 +147,7 @@ void frmMain::createControls()
     connect(chkLock, &QCheckBox::toggled, this, &frmMain::chkLock_Click);
     lblLock = new QLabel(QStringLiteral("Lock when minimized"), picLock);
     lblLock->setStyleSheet(QStringLiteral("color: white;"));
-    lblLock->resize(twipsX(1575), twipsY(180) + 2);
+    lblLock->adjustSize();
 
     // Bottom bar: help, always on top, the maker's logo.
     picBottom = new GradientPanel(3, this);
@@ -158,7 +158,8 @@ void frmMain::createControls()
     chkAlwaysOnTop->setGeometry(twipsX(990), twipsY(90) - 1, twipsX(195) + 2, twipsY(210) + 2);
     connect(chkAlwaysOnTop, &QCheckBox::toggled, this, &frmMain::chkAlwaysOnTop_Click);
     lblAlwaysOnTop = new QLabel(QStringLiteral("Always on top"), picBottom);
-    lblAlwaysOnTop->setGeometry(twipsX(1260), twipsY(90) - 1, twipsX(1050), twipsY(180) + 4);
+    lblAlwaysOnTop->move(twipsX(1260), twipsY(90) - 1);
+    lblAlwaysOnTop->adjustSize();
     lblAlwaysOnTop->installEventFilter(this);
     imgQuillonSoftware = new QLabel(picBottom);
     imgQuillonSoftware->setPixmap(
