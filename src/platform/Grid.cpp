@@ -75,7 +75,13 @@ Grid::Grid(QWidget* parent) : QAbstractScrollArea(parent)
         Q_EMIT ColumnWidthChanged(logical + 1, size);
     });
 
-    QCollator collator;
+    // The user's locale orders the texts; the bare C locale would order by code point, so a
+    // machine without a locale gets the common English order instead.
+    QLocale locale;
+    if (locale.language() == QLocale::C) {
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+    QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(false);
     m_collator = std::make_unique<QCollator>(collator);

@@ -1,0 +1,222 @@
+// The list control on its own: hidden rows, row removal and selection, sorting by collation,
+// points to cells, and the events a user's mouse and keys raise.
+#include "platform/Grid.h"
+#include "ui/main/modGrid.h"
+
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// A grid with a title column, a user column and notes as row text.
+void fill(Grid& grid, const QStringList& titles)
+{
+    grid.GridClear(true);
+    grid.GridAddColumn(QStringLiteral("TITLE_TX"), QStringLiteral("Title"), 100);
+    grid.GridAddColumn(QStringLiteral("USER_NM"), QStringLiteral("User"), 80, true, false,
+                       Grid::SortTextNoCase);
+    grid.GridAddColumn(QStringLiteral("NOTES_TX"), QStringLiteral("Notes"), 275, true, true);
+    grid.setRowTextStartColumn(1);
+    grid.SetHeaders();
+    for (int i = 0; i < titles.size(); ++i) {
+        grid.GridAddRow(QString::number(10 + i));
+        grid.GridSetCell(i + 1, 1, titles[i]);
+        grid.GridSetCell(i + 1, 2, QStringLiteral("user%1").arg(i));
+    }
+}
+
+QStringList column(const Grid& grid, int c)
+{
+    QStringList texts;
+    for (int i = 1; i <= grid.GridRowCount(); ++i) {
+        texts << grid.GridCellText(i, c);
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestGrid : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void outOfRangeRaises();
+    void hiddenRowsKeepIdsOrderAndHeights();
+    void removeRowMovesSelection();
+    void sortIsCaseInsensitiveStableAndKeepsSelection_data();
+    void sortIsCaseInsensitiveStableAndKeepsSelection();
+    void cellFromPointAndMouseDown();
+    void keysMoveSelectionOverShownRows();
+    void headerEvents();
+};
+
+void TestGrid::outOfRangeRaises()
+{
+    Grid grid;
+    fill(grid, {QStringLiteral("a")});
+    QVERIFY_THROWS_EXCEPTION(std::exception, grid.GridCellText(2, 1));
+    QVERIFY_THROWS_EXCEPTION(std::exception, grid.GridCellText(1, 4));
+    QVERIFY_THROWS_EXCEPTION(std::exception, grid.GridRowID(0));
+    QCOMPARE(grid.GridColumnIndex(QStringLiteral("missing")), 0);
+    // The helpers go on past failing steps.
+    modGrid::AutoSizeRowHeights(&grid, 9);
+    modGrid::SortGrid(&grid, 9);
+    QCOMPARE(grid.GridRowCount(), 1);
+}
+
+void TestGrid::hiddenRowsKeepIdsOrderAndHeights()
+{
+    Grid grid;
+    grid.resize(400, 300);
+    fill(grid, {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    grid.GridRowHeight(2, 40);
+    long count = 0;
+    modGrid::FilterGrid(&grid, QStringLiteral("T"), grid.GridColumnCount(), count);
+    QCOMPARE(count, 2L);
+    QVERIFY(!grid.isGridRowVisible(1));
+    modGrid::FilterGrid(&grid, QString(), grid.GridColumnCount(), count);
+    QCOMPARE(column(grid, 1), QStringList({"one", "two", "three"}));
+    QCOMPARE(grid.GridRowID(3), 12L);
+    QCOMPARE(grid.gridRowHeight(2), 40);
+    QVERIFY(grid.isGridRowVisible(1));
+}
+
+void TestGrid::removeRowMovesSelection()
+{
+    Grid grid;
+    fill(grid, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    grid.GridSelectCell(3, 1, true);
+    grid.GridRemoveRow(1);
+    QCOMPARE(grid.GridSelectedRow(), 2);
+    QCOMPARE(grid.GridCellText(grid.GridSelectedRow(), 1), QStringLiteral("c"));
+    grid.GridRemoveRow(2);
+    QCOMPARE(grid.GridSelectionCount(), 0);
+    QCOMPARE(grid.GridSelectedRow(), 0);
+}
+
+void TestGrid::sortIsCaseInsensitiveStableAndKeepsSelection_data()
+{
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QStringList>("ascending");
+    QTest::newRow("case ignored") << QStringList{"beta", "Alpha", "gamma", "Beta"}
+                                  << QStringList{"Alpha", "beta", "Beta", "gamma"};
+    QTest::newRow("accents beside their letter")
+        << QStringList{"Zoe", "Émile", "Eve", "Adam"} << QStringList{"Adam", "Émile", "Eve", "Zoe"};
+    QTest::newRow("empty first") << QStringList{"b", "", "a"} << QStringList{"", "a", "b"};
+}
+
+void TestGrid::sortIsCaseInsensitiveStableAndKeepsSelection()
+{
+    QFETCH(QStringList, titles);
+    QFETCH(QStringList, ascending);
+    Grid grid;
+    fill(grid, titles);
+    grid.GridSelectCell(1, 1, true);
+    const long selectedId = grid.GridRowID(1);
+    modGrid::SortGrid(&grid, 1);
+    QCOMPARE(grid.GridSortOrder(1), int(Grid::SortAscending));
+    QCOMPARE(column(grid, 1), ascending);
+    QCOMPARE(grid.GridRowID(grid.GridSelectedRow()), selectedId);
+    modGrid::SortGrid(&grid, 1);
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    // Equal keys keep their order, so compare case-insensitively.
+    QCOMPARE(column(grid, 1).join('|').toLower(), descending.join('|').toLower());
+    QCOMPARE(grid.GridRowID(grid.GridSelectedRow()), selectedId);
+    // Another column starts from its own direction.
+    modGrid::SortGrid(&grid, 2);
+    QCOMPARE(grid.GridSortOrder(2), int(Grid::SortAscending));
+    QCOMPARE(grid.GridSortOrder(1), int(Grid::SortDescending));
+}
+
+void TestGrid::cellFromPointAndMouseDown()
+{
+    Grid grid;
+    grid.resize(500, 300);
+    fill(grid, {QStringLiteral("first"), QStringLiteral("second")});
+    grid.GridSetCell(1, 3, QStringLiteral("a note"));
+    modGrid::AutoSizeRowHeights(&grid, grid.GridRowTextColumn());
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    const int rowHeight = grid.gridRowHeight(1);
+    QCOMPARE(rowHeight, grid.GridCellTextHeight(1, 3) + grid.GridDefaultRowHeight() + 4);
+
+    int row = 0;
+    int col = 0;
+    grid.GridCellFromPoint(120, 5, row, col);
+    QCOMPARE(row, 1);
+    QCOMPARE(col, 2);
+    grid.GridCellFromPoint(10, grid.GridDefaultRowHeight() + 3, row, col);
+    QCOMPARE(col, 3); // the row text beneath the cells
+    grid.GridCellFromPoint(10, rowHeight + 2, row, col);
+    QCOMPARE(row, 2);
+    grid.GridCellFromPoint(10, 290, row, col);
+    QCOMPARE(row, 0);
+
+    QSignalSpy down(&grid, &Grid::MouseDown);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      QPoint(20, rowHeight + 2));
+    QCOMPARE(grid.GridSelectedRow(), 2);
+    QCOMPARE(down.size(), 1);
+    QCOMPARE(down[0][0].toInt(), 1);
+    QCOMPARE(down[0][1].toInt(), 1);
+    // The right button leaves the selection as it is.
+    QTest::mouseClick(grid.viewport(), Qt::RightButton, {}, QPoint(20, 5));
+    QCOMPARE(grid.GridSelectedRow(), 2);
+    QCOMPARE(down[1][0].toInt(), 2);
+    QSignalSpy dbl(&grid, &Grid::DblClick);
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, QPoint(20, 5));
+    QCOMPARE(dbl.size(), 1);
+}
+
+void TestGrid::keysMoveSelectionOverShownRows()
+{
+    Grid grid;
+    grid.resize(400, 300);
+    fill(grid, {QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("cherry"),
+                QStringLiteral("blueberry")});
+    grid.setKeySearchColumn(1);
+    grid.GridRowVisible(2, false);
+    QSignalSpy keys(&grid, &Grid::KeyDown);
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QCOMPARE(grid.GridSelectedRow(), 1);
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QCOMPARE(grid.GridSelectedRow(), 3); // the hidden row is skipped
+    QTest::keyClick(&grid, Qt::Key_End);
+    QCOMPARE(grid.GridSelectedRow(), 4);
+    QTest::keyClick(&grid, Qt::Key_C);
+    QCOMPARE(grid.GridSelectedRow(), 3);
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    QTest::keyClick(&grid, Qt::Key_Return);
+    QCOMPARE(keys.last()[0].toInt(), 13);
+    QCOMPARE(keys[keys.size() - 2][0].toInt(), 46);
+}
+
+void TestGrid::headerEvents()
+{
+    Grid grid;
+    grid.resize(400, 300);
+    fill(grid, {QStringLiteral("a")});
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QHeaderView* header = grid.findChild<QHeaderView*>();
+    QSignalSpy clicks(&grid, &Grid::ColumnClick);
+    QSignalSpy widths(&grid, &Grid::ColumnWidthChanged);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + 5, 5));
+    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(clicks[0][0].toInt(), 2);
+    header->resizeSection(1, 33);
+    QCOMPARE(widths.size(), 1);
+    QCOMPARE(widths[0][0].toInt(), 2);
+    QCOMPARE(widths[0][1].toInt(), 33);
+    QCOMPARE(grid.GridColumnWidth(2), 33);
+    // Building the columns is not a user's change.
+    fill(grid, {QStringLiteral("a")});
+    QCOMPARE(widths.size(), 1);
+}
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"
