@@ -1,0 +1,187 @@
+// The About window.
+#include "ui/controls/frmAbout.h"
+
+#include "app/FileHelper.h"
+#include "app/clsApp.h"
+#include "app/modGeneral.h"
+#include "app/modSubMain.h"
+#include "ui/controls/GradientPanel.h"
+#include "ui/controls/usrHyperlink.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QScreen>
+#include <QSvgRenderer>
+#include <utility>
+
+namespace {
+
+// The window's client area and the pieces on it, in twips.
+constexpr int kClientWidth = 7170;
+constexpr int kClientHeight = 5625;
+constexpr int kTextLeft = 1005;
+constexpr int kGradientStyle = 4;
+
+int twipsX(int lTwips)
+{
+    return qRound(static_cast<double>(lTwips) / modSubMain::ScreenTwipsPerPixelX);
+}
+
+int twipsY(int lTwips)
+{
+    return qRound(static_cast<double>(lTwips) / modSubMain::ScreenTwipsPerPixelY);
+}
+
+QFont labelFont()
+{
+    QFont fnt(QStringLiteral("Verdana"));
+    fnt.setPointSizeF(8.25);
+    return fnt;
+}
+
+// The SVG drawn at the size in device-independent pixels, sharp on high-density screens.
+QPixmap svgPixmap(const QString& sPath, const QSize& size, qreal dDevicePixelRatio)
+{
+    QPixmap pixmap(size * dDevicePixelRatio);
+    pixmap.setDevicePixelRatio(dDevicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(sPath);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return pixmap;
+}
+
+} // namespace
+
+frmAbout::frmAbout(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About KeyCask"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
+    setFont(QFont(QStringLiteral("Tahoma")));
+    setFixedSize(twipsX(kClientWidth), twipsY(kClientHeight));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::WindowText, Qt::black);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    picGradient = new GradientPanel(kGradientStyle, this);
+    picGradient->setObjectName(QStringLiteral("picGradient"));
+    picGradient->setGeometry(0, 0, twipsX(885), twipsY(kClientHeight));
+
+    lblProduct = addLabel(QStringLiteral("KeyCask"), kTextLeft, 180);
+    QFont bold = lblProduct->font();
+    bold.setBold(true);
+    lblProduct->setFont(bold);
+    lblProduct->adjustSize();
+    lblRelease = addLabel(clsApp::shared().Release(), kTextLeft, 390);
+    lblUses = addLabel(QStringLiteral("This product uses:"), kTextLeft, 3015);
+
+    usrBlowfish = new usrHyperlink(this);
+    usrBlowfish->setObjectName(QStringLiteral("usrBlowfish"));
+    usrSGrid = new usrHyperlink(this);
+    usrSGrid->setObjectName(QStringLiteral("usrSGrid"));
+    const struct
+    {
+        usrHyperlink* link;
+        const char16_t* caption;
+        int top;
+    } links[] = {{usrBlowfish, u"Blowfish Encryption Algorithm", 3225},
+                 {usrSGrid, u"SGrid 2.0 developed by vbAccelerator", 3450}};
+    for (const auto& entry : links) {
+        entry.link->setFont(labelFont());
+        entry.link->setCaption(QString::fromUtf16(entry.caption));
+        entry.link->move(twipsX(kTextLeft), twipsY(entry.top));
+    }
+    connect(usrBlowfish, &usrHyperlink::Click, this,
+            [] { FileHelper::shared().Launch(QString::fromUtf16(BLOWFISH_ADDRESS), false); });
+    connect(usrSGrid, &usrHyperlink::Click, this,
+            [] { FileHelper::shared().Launch(QString::fromUtf16(SGRID_ADDRESS), false); });
+
+    imgQuillonSoftware = new QLabel(this);
+    imgQuillonSoftware->setObjectName(QStringLiteral("imgQuillonSoftware"));
+    imgQuillonSoftware->setGeometry(twipsX(2775), twipsY(4965), twipsX(2475), twipsY(465));
+    imgQuillonSoftware->setPixmap(svgPixmap(QStringLiteral(":/images/quillon_logo.svg"),
+                                            imgQuillonSoftware->size(), devicePixelRatioF()));
+    imgQuillonSoftware->setToolTip(QStringLiteral("Quillon Software"));
+    modGeneral::SetHandCursor(imgQuillonSoftware);
+
+    // Keys are seen here before the controls get them (F1 wherever the focus is); the same
+    // filter takes the logo's clicks.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->installEventFilter(this);
+    }
+}
+
+QLabel* frmAbout::addLabel(const QString& sText, int lLeftTwips, int lTopTwips)
+{
+    auto* label = new QLabel(sText, this);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(labelFont());
+    label->move(twipsX(lLeftTwips), twipsY(lTopTwips));
+    label->adjustSize();
+    return label;
+}
+
+bool frmAbout::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        modGeneral::ShowHelpTopic(1);
+        return true;
+    }
+    if (watched == imgQuillonSoftware) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_logoPressed = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && std::exchange(m_logoPressed, false) &&
+                imgQuillonSoftware->rect().contains(mouse->position().toPoint())) {
+                FileHelper::shared().Launch(QString::fromUtf16(modGeneral::WEB_HOST), false);
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmAbout::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->geometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void frmAbout::mousePressEvent(QMouseEvent* event)
+{
+    // Presses on the labels and the strip come here too; only the bare background counts.
+    m_backgroundPressed =
+        event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr;
+    QDialog::mousePressEvent(event);
+}
+
+void frmAbout::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool bClick = event->button() == Qt::LeftButton &&
+                        std::exchange(m_backgroundPressed, false) &&
+                        rect().contains(event->position().toPoint()) &&
+                        childAt(event->position().toPoint()) == nullptr;
+    QDialog::mouseReleaseEvent(event);
+    if (bClick) {
+        close();
+    }
+}
