@@ -1,5 +1,4 @@
-// Tests of the shared procedures (quoting, trimming, time stamps, help, window placement,
-// type-ahead) and of the file helper that writes report files and launches targets.
+// Tests of modGeneral (quoting, trimming, placement, type-ahead, help) and of FileHelper.
 #include "TestEnv.h"
 #include "app/FileHelper.h"
 #include "app/modGeneral.h"

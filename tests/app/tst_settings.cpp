@@ -1,5 +1,4 @@
-// Tests of clsApp: stored Boolean settings and their text rule, fixed paths, version text, the
-// report folder and per-window key paths in the settings store.
+// Tests of clsApp: stored Boolean settings, paths, version text, report folder, window keys.
 #include "TestEnv.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"

@@ -1,5 +1,4 @@
-// Tests of the database session: opening and reopening, files it must refuse, statement errors,
-// the recordset's fields and rows, and the encryption of the data file.
+// Tests of clsDB and its recordsets: opening, refused files and statements, fields, encryption.
 #include "TestEnv.h"
 #include "data/clsDB.h"
 #include "platform/AppError.h"

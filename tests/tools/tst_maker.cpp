@@ -1,5 +1,4 @@
-// Tests of the data-file maker: the tables and columns of a new data file, and the cases in
-// which it must refuse and leave the disk as it was.
+// Tests of the data-file maker: tables and columns of a new file, and the cases it refuses.
 #include "TestEnv.h"
 #include "data/clsDB.h"
 #include "platform/SqlConnection.h"
