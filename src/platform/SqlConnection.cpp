@@ -51,8 +51,12 @@ void SqlConnection::Open(const QString& sPath, const QString& sKey, Mode eMode)
             version->Field(QStringLiteral("cipher_version")).toInt() >= 4) {
             Execute(QStringLiteral("PRAGMA cipher_compatibility = 3"));
         }
-        // A wrong key or a file that is no database only shows on the first read.
-        Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        // A wrong key or a file that is no database only shows on the first read. An existing
+        // file without a single table (an empty or cut-off file) is no data file either.
+        auto schema = Execute(QStringLiteral("SELECT count(*) AS TABLES FROM sqlite_master"));
+        if (eMode != Mode::Create && schema->Field(QStringLiteral("TABLES")).toInt() == 0) {
+            throw AppError(SQLITE_NOTADB, QStringLiteral("file is not a database"));
+        }
     } catch (...) {
         Close();
         throw;

@@ -20,7 +20,8 @@ public:
     SqlConnection& operator=(const SqlConnection&) = delete;
 
     // Opens the file and checks the key with a read of the schema. ReadWrite and ReadOnly never
-    // create a missing file. Errors are raised with the database's message.
+    // create a missing file and refuse one without tables. Errors are raised with the
+    // database's message.
     void Open(const QString& sPath, const QString& sKey, Mode eMode);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }

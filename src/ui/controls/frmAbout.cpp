@@ -6,6 +6,7 @@
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
 #include "ui/controls/GradientPanel.h"
+#include "ui/controls/modImage.h"
 #include "ui/controls/usrHyperlink.h"
 
 #include <QGuiApplication>
@@ -16,7 +17,6 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <utility>
 
 namespace {
@@ -42,18 +42,6 @@ QFont labelFont()
     QFont fnt(QStringLiteral("Verdana"));
     fnt.setPointSizeF(8.25);
     return fnt;
-}
-
-// The SVG drawn at the size in device-independent pixels, sharp on high-density screens.
-QPixmap svgPixmap(const QString& sPath, const QSize& size, qreal dDevicePixelRatio)
-{
-    QPixmap pixmap(size * dDevicePixelRatio);
-    pixmap.setDevicePixelRatio(dDevicePixelRatio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(sPath);
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    return pixmap;
 }
 
 } // namespace
@@ -109,8 +97,8 @@ frmAbout::frmAbout(QWidget* parent)
     imgQuillonSoftware = new QLabel(this);
     imgQuillonSoftware->setObjectName(QStringLiteral("imgQuillonSoftware"));
     imgQuillonSoftware->setGeometry(twipsX(2775), twipsY(4965), twipsX(2475), twipsY(465));
-    imgQuillonSoftware->setPixmap(svgPixmap(QStringLiteral(":/images/quillon_logo.svg"),
-                                            imgQuillonSoftware->size(), devicePixelRatioF()));
+    imgQuillonSoftware->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/quillon_logo.svg"),
+                                                      imgQuillonSoftware->size()));
     imgQuillonSoftware->setToolTip(QStringLiteral("Quillon Software"));
     modGeneral::SetHandCursor(imgQuillonSoftware);
 

@@ -5,6 +5,7 @@
 #include "app/modGeneral.h"
 #include "data/clsPWD.h"
 #include "platform/MsgBox.h"
+#include "ui/controls/modImage.h"
 #include "ui/main/frmMain.h"
 
 #include <QEvent>
@@ -14,21 +15,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QSvgRenderer>
 
 namespace {
 
 const QString kProductName = QStringLiteral("KeyCask");
-
-QPixmap svgPixmap(const QString& sPath, const QSize& size)
-{
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(sPath);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    return pixmap;
-}
 
 } // namespace
 
@@ -46,7 +36,7 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
     // The program's logo and name across the top.
     auto* logo = new QLabel(this);
     logo->setGeometry(14, 8, 36, 36);
-    logo->setPixmap(svgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(36, 36)));
+    logo->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(36, 36)));
     logo->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto* name = new QLabel(kProductName, this);
     QFont nameFont = font;
@@ -82,8 +72,9 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
     for (QLabel* img : {imgEnter, imgEnterGrey}) {
         img->setGeometry(216, 150, 80, 28);
     }
-    imgEnter->setPixmap(svgPixmap(QStringLiteral(":/images/enter.svg"), QSize(80, 28)));
-    imgEnterGrey->setPixmap(svgPixmap(QStringLiteral(":/images/enter_grey.svg"), QSize(80, 28)));
+    imgEnter->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/enter.svg"), QSize(80, 28)));
+    imgEnterGrey->setPixmap(
+        modImage::SvgPixmap(QStringLiteral(":/images/enter_grey.svg"), QSize(80, 28)));
     imgEnter->setToolTip(QStringLiteral("Enter"));
     imgEnter->installEventFilter(this);
 }

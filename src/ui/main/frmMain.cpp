@@ -9,6 +9,7 @@
 #include "platform/MsgBox.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/clsColor.h"
+#include "ui/controls/modImage.h"
 #include "ui/controls/usrHyperlink.h"
 
 #include <QCheckBox>
@@ -23,7 +24,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSvgRenderer>
 #include <QTabBar>
 
 namespace {
@@ -33,18 +33,6 @@ constexpr int kClientWidth = 4920;
 constexpr int kClientHeight = 9660;
 constexpr int kTopHeight = 1095;
 constexpr int kBottomHeight = 375;
-
-QPixmap svgPixmap(const QString& sPath, const QSize& size)
-{
-    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
-    QPixmap pixmap(size * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(sPath);
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    return pixmap;
-}
 
 } // namespace
 
@@ -88,7 +76,8 @@ void frmMain::createControls()
     // Top bar: the program logo and the six commands in two columns.
     picTop = new GradientPanel(1, this);
     imgKeyCask = new QLabel(picTop);
-    imgKeyCask->setPixmap(svgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(48, 48)));
+    imgKeyCask->setPixmap(
+        modImage::SvgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(48, 48)));
     imgKeyCask->setToolTip(QStringLiteral("Click to lock KeyCask"));
     const std::array<QString, 6> captions = {QStringLiteral("Add"),    QStringLiteral("Edit"),
                                              QStringLiteral("Delete"), QStringLiteral("Reveal"),
@@ -139,7 +128,7 @@ void frmMain::createControls()
     cmdUnlock->setDefault(true);
     cmdUnlock->resize(twipsX(1155), twipsY(360));
     imgLock = new QLabel(picLock);
-    imgLock->setPixmap(svgPixmap(QStringLiteral(":/images/padlock.svg"), QSize(32, 32)));
+    imgLock->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/padlock.svg"), QSize(32, 32)));
     imgLock->resize(32, 32);
     chkLock = new QCheckBox(picLock);
     chkLock->setStyleSheet(QStringLiteral("QCheckBox { background-color: rgb(220, 220, 220); }"));
@@ -163,7 +152,7 @@ void frmMain::createControls()
     lblAlwaysOnTop->installEventFilter(this);
     imgQuillonSoftware = new QLabel(picBottom);
     imgQuillonSoftware->setPixmap(
-        svgPixmap(QStringLiteral(":/images/quillon_logo.svg"), QSize(106, 20)));
+        modImage::SvgPixmap(QStringLiteral(":/images/quillon_logo.svg"), QSize(106, 20)));
     imgQuillonSoftware->resize(106, 20);
 }
 
