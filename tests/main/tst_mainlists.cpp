@@ -27,37 +27,16 @@
 
 namespace {
 
-QString addPassword(const QString& title, const QString& user, const QString& password,
-                    const QString& site = QString(), const QString& notes = QString())
-{
-    clsPWD entry;
-    entry.TITLE_TX = title;
-    entry.USER_NM = user;
-    entry.PASSWORD_TX = password;
-    entry.WEB_SITE_TX = site;
-    entry.NOTES_TX = notes;
-    entry.Save(true);
-    return entry.PASSWORD_ID;
-}
-
-void addFolder(const QString& name, const QString& path, const QString& notes = QString())
-{
-    clsMY_FILE entry;
-    entry.MY_FILE_NM = name;
-    entry.MY_FILE_PATH_TX = path;
-    entry.NOTES_TX = notes;
-    entry.Save(true);
-}
-
 // The master row and three entries.
 void addSample()
 {
-    addPassword(QStringLiteral("KeyCask"), QStringLiteral("KeyCask"), QStringLiteral("master"));
-    addPassword(QStringLiteral("Bob's bank"), QStringLiteral("bob"), QStringLiteral("x9-vault"),
-                QStringLiteral("www.bobsbank.example"));
-    addPassword(QStringLiteral("alpha mail"), QStringLiteral("ann"), QStringLiteral("p"));
-    addPassword(QStringLiteral("Chess club"), QStringLiteral("carl"), QStringLiteral("knight"),
-                QString(), QStringLiteral("Tuesdays"));
+    TestEnv::AddPassword(QStringLiteral("KeyCask"), QStringLiteral("KeyCask"),
+                         QStringLiteral("master"));
+    TestEnv::AddPassword(QStringLiteral("Bob's bank"), QStringLiteral("bob"),
+                         QStringLiteral("x9-vault"), QStringLiteral("www.bobsbank.example"));
+    TestEnv::AddPassword(QStringLiteral("alpha mail"), QStringLiteral("ann"), QStringLiteral("p"));
+    TestEnv::AddPassword(QStringLiteral("Chess club"), QStringLiteral("carl"),
+                         QStringLiteral("knight"), QString(), QStringLiteral("Tuesdays"));
 }
 
 QStringList shownTitles(const Grid* grid)
@@ -218,8 +197,8 @@ void TestMainLists::tabSwitchWithQuery()
 {
     TestEnv env;
     addSample();
-    addFolder(QStringLiteral("Photos"), QStringLiteral("/home/ann/photos"));
-    addFolder(QStringLiteral("Taxes"), QStringLiteral("/home/ann/taxes"));
+    TestEnv::AddFolder(QStringLiteral("Photos"), QStringLiteral("/home/ann/photos"));
+    TestEnv::AddFolder(QStringLiteral("Taxes"), QStringLiteral("/home/ann/taxes"));
     frmMain window;
     window.show();
     typeSearch(window, QStringLiteral("bob"));
@@ -286,10 +265,10 @@ void TestMainLists::notesRowHeights()
 {
     TestEnv env;
     addSample();
-    addPassword(QStringLiteral("Long notes"), QStringLiteral("dora"), QStringLiteral("pw"),
-                QString(),
-                QStringLiteral("First line of the notes\r\nsecond line\r\nand a third line that is "
-                               "long enough to wrap at least once across the row"));
+    TestEnv::AddPassword(
+        QStringLiteral("Long notes"), QStringLiteral("dora"), QStringLiteral("pw"), QString(),
+        QStringLiteral("First line of the notes\r\nsecond line\r\nand a third line that is "
+                       "long enough to wrap at least once across the row"));
     frmMain window;
     window.show();
     Grid* grid = window.grid;
@@ -321,9 +300,10 @@ void TestMainLists::notesRowHeights()
 void TestMainLists::fileListLayouts()
 {
     TestEnv env;
-    addFolder(QStringLiteral("Music"), QStringLiteral("/srv/music"),
-              QStringLiteral("A note long enough to wrap over more than one line in a narrow "
-                             "column of two hundred and seventy five pixels, surely."));
+    TestEnv::AddFolder(
+        QStringLiteral("Music"), QStringLiteral("/srv/music"),
+        QStringLiteral("A note long enough to wrap over more than one line in a narrow "
+                       "column of two hundred and seventy five pixels, surely."));
     clsApp::shared().setShowNotesOwnColumn(true);
     frmMain window;
     window.show();

@@ -4,6 +4,7 @@
 #include "app/FileHelper.h"
 #include "app/clsApp.h"
 #include "data/clsDB.h"
+#include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
 #include "data/modSchema.h"
 #include "platform/SqlConnection.h"
@@ -85,4 +86,27 @@ void TestEnv::ReopenReadOnly()
     db.CloseConnection();
     db.ReadOnly = true;
     db.OpenConnection(true);
+}
+
+QString TestEnv::AddPassword(const QString& sTitle, const QString& sUser, const QString& sPassword,
+                             const QString& sSite, const QString& sNotes)
+{
+    clsPWD entry;
+    entry.TITLE_TX = sTitle;
+    entry.USER_NM = sUser;
+    entry.PASSWORD_TX = sPassword;
+    entry.WEB_SITE_TX = sSite;
+    entry.NOTES_TX = sNotes;
+    entry.Save(true);
+    return entry.PASSWORD_ID;
+}
+
+QString TestEnv::AddFolder(const QString& sName, const QString& sPath, const QString& sNotes)
+{
+    clsMY_FILE entry;
+    entry.MY_FILE_NM = sName;
+    entry.MY_FILE_PATH_TX = sPath;
+    entry.NOTES_TX = sNotes;
+    entry.Save(true);
+    return entry.MY_FILE_ID;
 }

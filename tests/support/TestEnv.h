@@ -36,6 +36,13 @@ public:
     // Reopens the program's session read-only (the program may not write the file).
     void ReopenReadOnly();
 
+    // Stores an entry through the record classes; gives the new identifier.
+    static QString AddPassword(const QString& sTitle, const QString& sUser,
+                               const QString& sPassword, const QString& sSite = QString(),
+                               const QString& sNotes = QString());
+    static QString AddFolder(const QString& sName, const QString& sPath,
+                             const QString& sNotes = QString());
+
 private:
     QTemporaryDir m_dir;
 };
