@@ -1,0 +1,167 @@
+// Cost of listing password entries with decryption (clsPWD::OpenRecords) against a plain read
+// of the same rows and fields, over data files of 10,000 and 100,000 entries.
+#include "app/clsApp.h"
+#include "app/modGeneral.h"
+#include "crypto/modFieldEncryption.h"
+#include "data/clsDB.h"
+#include "data/clsPWD.h"
+#include "data/modSchema.h"
+#include "platform/AppError.h"
+#include "platform/MsgBox.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace {
+
+struct DataFile
+{
+    QTemporaryDir dir;
+    QString path;
+};
+
+std::map<int, std::unique_ptr<DataFile>>& dataFiles()
+{
+    static std::map<int, std::unique_ptr<DataFile>> files;
+    return files;
+}
+
+QString Q(const QString& sText)
+{
+    return modGeneral::QuoteSQL(sText, QStringLiteral("NULL"));
+}
+
+void pointSessionAt(const DataFile& file)
+{
+    clsDB& db = clsDB::shared();
+    if (db.Database != file.path) {
+        db.CloseConnection();
+        db.Database = file.path;
+        clsApp::shared().SetApplicationFolder(file.dir.path());
+    }
+}
+
+void insertRow(int lID, const QString& sTitle, const QString& sUser, const QString& sPassword,
+               const QString& sWeb, const QString& sNotes)
+{
+    clsDB::shared().Execute(
+        QStringLiteral("INSERT INTO PWD (PASSWORD_ID, TITLE_TX, USER_NM, PASSWORD_TX, "
+                       "WEB_SITE_TX, NOTES_TX) VALUES (%1, %2, %3, %4, %5, %6)")
+            .arg(lID)
+            .arg(Q(sTitle), Q(sUser), Q(modFieldEncryption::EncryptField(sPassword)), Q(sWeb),
+                 Q(sNotes)));
+}
+
+// A data file with the master row and lEntries entries in scrambled title order, made on first
+// use; the shared session is pointed at it.
+bool useDataFile(int lEntries)
+{
+    auto& file = dataFiles()[lEntries];
+    try {
+        if (!file) {
+            file = std::make_unique<DataFile>();
+            file->path = file->dir.filePath(QStringLiteral("Database/pwd.quillondata"));
+            modSchema::CreateDataFile(file->path);
+            pointSessionAt(*file);
+            clsDB::shared().Execute(QStringLiteral("BEGIN"));
+            insertRow(1, QStringLiteral("KeyCask"), QStringLiteral("KeyCask"),
+                      QStringLiteral("master"), QString(), QString());
+            for (int i = 0; i < lEntries; ++i) {
+                const int n = int((qint64(i) * 7919) % lEntries);
+                insertRow(i + 2,
+                          QStringLiteral("%1 %2")
+                              .arg(n % 2 ? "Entry" : "entry")
+                              .arg(n, 6, 10, QChar(u'0')),
+                          QStringLiteral("user%1@example.com").arg(n),
+                          QStringLiteral("pw-%1-Xy!").arg(n * 31),
+                          QStringLiteral("https://site%1.example.com/login").arg(n),
+                          n % 3 ? QStringLiteral("Notes for entry %1").arg(n) : QString());
+            }
+            clsDB::shared().Execute(QStringLiteral("COMMIT"));
+        }
+        pointSessionAt(*file);
+        return clsDB::shared().OpenConnection(true);
+    } catch (const AppError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return false;
+    }
+}
+
+void BM_OpenRecords(benchmark::State& state)
+{
+    const int entries = int(state.range(0));
+    if (!useDataFile(entries)) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    for (auto _ : state) {
+        const auto list = clsPWD().OpenRecords();
+        if (!list || list->size() != entries) {
+            state.SkipWithError("wrong number of entries");
+            break;
+        }
+        benchmark::DoNotOptimize(list->constData());
+    }
+    state.SetItemsProcessed(state.iterations() * entries);
+}
+BENCHMARK(BM_OpenRecords)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The same query and the same field reads as OpenRecords, without decryption or list building.
+void BM_PlainSelect(benchmark::State& state)
+{
+    const int entries = int(state.range(0));
+    if (!useDataFile(entries)) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    const QString columns[] = {QStringLiteral("PASSWORD_ID"), QStringLiteral("TITLE_TX"),
+                               QStringLiteral("USER_NM"),     QStringLiteral("PASSWORD_TX"),
+                               QStringLiteral("WEB_SITE_TX"), QStringLiteral("NOTES_TX")};
+    for (auto _ : state) {
+        auto rs = clsDB::shared().Execute(
+            QStringLiteral("SELECT * FROM PWD WHERE PASSWORD_ID > 1 ORDER BY TITLE_TX"));
+        int rows = 0;
+        qsizetype characters = 0;
+        while (rs && !rs->EndOfRows()) {
+            for (const QString& column : columns) {
+                characters += rs->Field(column).size();
+            }
+            ++rows;
+            rs->MoveNext();
+        }
+        if (rows != entries) {
+            state.SkipWithError("wrong number of rows");
+            break;
+        }
+        benchmark::DoNotOptimize(characters);
+    }
+    state.SetItemsProcessed(state.iterations() * entries);
+}
+BENCHMARK(BM_PlainSelect)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // A failure must not wait for a click on a window nobody sees.
+    MsgBox::SetResponder([](const MsgBox::Call& call) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(call.prompt));
+        return int(MsgBox::vbOK);
+    });
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    clsDB::shared().CloseConnection();
+    clsApp::shared().SetApplicationFolder(QString());
+    dataFiles().clear();
+    return 0;
+}
