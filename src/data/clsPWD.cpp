@@ -158,6 +158,19 @@ bool clsPWD::Save(bool bAddRecord)
         modData::ShowError(error);
         return false;
     }
+    return write(bAddRecord);
+}
+
+bool clsPWD::SaveMasterRow()
+{
+    // Only the row with identifier 1 is ever read as the master row, also in a data file that
+    // already holds entries without it.
+    PASSWORD_ID = QStringLiteral("1");
+    return write(true);
+}
+
+bool clsPWD::write(bool bAddRecord)
+{
 
     // Up to ten attempts, each with a fresh cipher text.
     std::optional<AppError> lastError;

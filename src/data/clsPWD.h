@@ -32,8 +32,12 @@ public:
     std::optional<QList<clsPWD>> OpenRecords();
     // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
     bool Save(bool bAddRecord);
+    // Inserts the object as the master row, identifier 1.
+    bool SaveMasterRow();
 
 private:
     void AssignNewID();
+    // Runs the insert or update, up to ten attempts; shows the last error when all fail.
+    bool write(bool bAddRecord);
     void readRow(const Recordset& rs);
 };

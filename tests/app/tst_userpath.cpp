@@ -153,17 +153,22 @@ private Q_SLOTS:
         typeText(login->txt[1], u"pw"_s);
         QTest::keyClick(login->txt[0], Qt::Key_Return);
         QVERIFY(shownWindow<frmMain>());
-        QCOMPARE(clsPWD::Master().PASSWORD_ID, u"4"_s);
+        // The master password takes identifier 1, the only one read as the master row.
+        QCOMPARE(clsPWD::Master().PASSWORD_ID, u"1"_s);
         clsPWD kept;
         kept.OpenRecord(u"3"_s);
         QCOMPARE(kept.TITLE_TX, u"entry 3"_s);
         QCOMPARE(kept.PASSWORD_TX, u"pw 3"_s);
+        QCOMPARE(clsPWD().OpenRecords()->size(), 2);
 
         restart(w.env);
         QVERIFY(modSubMain::Main());
         login = shownWindow<frmLogin>();
         QVERIFY(login);
-        QVERIFY(login->txt[1]->isVisible());
+        QVERIFY(!login->txt[1]->isVisible());
+        typeText(login->txt[0], u"pw"_s);
+        QTest::keyClick(login->txt[0], Qt::Key_Return);
+        QVERIFY(shownWindow<frmMain>());
     }
 };
 

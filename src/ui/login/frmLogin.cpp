@@ -146,7 +146,7 @@ void frmLogin::PressEnter()
     if (!gbResetPassword && clsApp::shared().FirstTime()) {
         MsgBox::Show(QStringLiteral("Be sure to remember your KeyCask Password."),
                      MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), this);
-        if (!master.Save(true)) {
+        if (!master.SaveMasterRow()) {
             // Nothing was stored: the data file still has no master row.
             master = previous;
             return;
