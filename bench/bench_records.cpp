@@ -164,6 +164,18 @@ frmMain& mainWindow()
     return *mainWindowSlot();
 }
 
+// The main window with the password list of the benchmark's size, or null after reporting.
+frmMain* filledWindow(benchmark::State& state)
+{
+    if (!useDataFile(int(state.range(0)))) {
+        state.SkipWithError("no data file");
+        return nullptr;
+    }
+    frmMain& window = mainWindow();
+    window.FillPasswordGrid();
+    return &window;
+}
+
 void BM_FillPasswordGrid(benchmark::State& state)
 {
     if (!useDataFile(int(state.range(0)))) {
@@ -183,13 +195,11 @@ const QString kTyped = QStringLiteral("entry 0012");
 // The plain scan: the list's cell texts in one vector, searched without the grid.
 void BM_PlainScan(benchmark::State& state)
 {
-    if (!useDataFile(int(state.range(0)))) {
-        state.SkipWithError("no data file");
+    frmMain* window = filledWindow(state);
+    if (!window) {
         return;
     }
-    frmMain& window = mainWindow();
-    window.FillPasswordGrid();
-    const Grid* grid = window.grid;
+    const Grid* grid = window->grid;
     const int columns = grid->GridColumnCount();
     std::vector<QString> cells;
     for (int i = 1; i <= grid->GridRowCount(); ++i) {
@@ -214,15 +224,13 @@ BENCHMARK(BM_PlainScan)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_FilterGrid(benchmark::State& state)
 {
-    if (!useDataFile(int(state.range(0)))) {
-        state.SkipWithError("no data file");
+    frmMain* window = filledWindow(state);
+    if (!window) {
         return;
     }
-    frmMain& window = mainWindow();
-    window.FillPasswordGrid();
     for (auto _ : state) {
         long count = 0;
-        modGrid::FilterGrid(window.grid, kTyped, window.grid->GridColumnCount(), count);
+        modGrid::FilterGrid(window->grid, kTyped, window->grid->GridColumnCount(), count);
         benchmark::DoNotOptimize(count);
     }
 }
@@ -230,14 +238,12 @@ BENCHMARK(BM_FilterGrid)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)
 
 void BM_SortGrid(benchmark::State& state)
 {
-    if (!useDataFile(int(state.range(0)))) {
-        state.SkipWithError("no data file");
+    frmMain* window = filledWindow(state);
+    if (!window) {
         return;
     }
-    frmMain& window = mainWindow();
-    window.FillPasswordGrid();
     for (auto _ : state) {
-        modGrid::SortGrid(window.grid, 2);
+        modGrid::SortGrid(window->grid, 2);
     }
 }
 BENCHMARK(BM_SortGrid)->Arg(100000)->Unit(benchmark::kMillisecond);
