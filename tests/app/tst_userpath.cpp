@@ -20,8 +20,7 @@ namespace {
 
 template <typename T> T* shownWindow()
 {
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget* w : windows) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
         if (auto* found = qobject_cast<T*>(w); found && found->isVisible()) {
             return found;
         }
@@ -32,40 +31,28 @@ template <typename T> T* shownWindow()
 void closeAll()
 {
     QList<QPointer<QWidget>> windows;
-    const auto topLevels = QApplication::topLevelWidgets();
-    for (QWidget* w : topLevels) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
         if (!w->parentWidget()) {
             windows << w;
         }
     }
-    for (const QPointer<QWidget>& w : windows) {
-        delete w.data();
-    }
+    qDeleteAll(windows);
 }
 
-// What a new process would start with, on the same application folder.
-void restart(const TestEnv& env)
+// Starts the program as a new process would, on the same application folder.
+QPointer<frmLogin> start(const TestEnv& env)
 {
     closeAll();
     clsDB::shared().CloseConnection();
     clsPWD::Master() = clsPWD();
     clsApp::shared().SetApplicationFolder(env.AppFolder());
+    return modSubMain::Main() ? shownWindow<frmLogin>() : nullptr;
 }
 
+// Types text as one key press; any characters, as an input method would deliver them.
 void typeText(QWidget* w, const QString& sText)
 {
-    for (QChar ch : sText) {
-        if (ch.unicode() < 0x80) {
-            QTest::keyClicks(w, QString(ch));
-        } else {
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-        }
-    }
-}
-
-bool enterActive(const frmLogin& login)
-{
-    return login.imgEnter->isVisible() && !login.imgEnterGrey->isVisible();
+    QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, sText, Qt::NoModifier);
 }
 
 // Windows go before the data file and the settings they may use.
@@ -82,93 +69,55 @@ class tst_UserPath : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstStartThenSignIn()
+    // Only the row with identifier 1 is the master row, also when other entries exist.
+    void wholeWay_data()
     {
+        QTest::addColumn<bool>("entriesWithoutRowOne");
+        QTest::newRow("new data file") << false;
+        QTest::newRow("entries but no row 1") << true;
+    }
+
+    void wholeWay()
+    {
+        QFETCH(bool, entriesWithoutRowOne);
         World w;
+        QStringList expected;
+        if (entriesWithoutRowOne) {
+            for (const QString& n : {u"1"_s, u"2"_s, u"3"_s}) {
+                TestEnv::AddPassword(u"entry "_s + n, QString(), u"pw "_s + n);
+            }
+            QVERIFY(clsPWD().Delete(u"1"_s));
+            expected = QStringList{u"entry 2||pw 2|"_s, u"entry 3||pw 3|"_s};
+        }
         const QString master = u"Мой ключ 7"_s;
-        QVERIFY(modSubMain::Main());
+        QPointer<frmLogin> login = start(w.env);
+        QVERIFY(login && login->txt[1]->isVisible() && !shownWindow<frmMain>());
         QVERIFY(QDir(w.env.AppFolder() + u"/Reports"_s).exists());
-        QPointer<frmLogin> login = shownWindow<frmLogin>();
-        QVERIFY(login);
-        QVERIFY(login->txt[1]->isVisible());
-        QVERIFY(!shownWindow<frmMain>());
         typeText(login->txt[0], master);
         typeText(login->txt[1], master);
         QTest::keyClick(login->txt[1], Qt::Key_Return);
-        QVERIFY(!login || !login->isVisible());
-        QVERIFY(shownWindow<frmMain>());
+        QVERIFY((!login || !login->isVisible()) && shownWindow<frmMain>());
         QCOMPARE(w.env.messages.size(), 1);
-        QCOMPARE(w.env.messages[0].prompt, u"Be sure to remember your KeyCask Password."_s);
-
-        clsPWD entry;
-        entry.TITLE_TX = u"Bob's bank"_s;
-        entry.USER_NM = u"bob"_s;
-        entry.PASSWORD_TX = u"hunter2"_s;
-        entry.WEB_SITE_TX = u"https://bank.example"_s;
-        QVERIFY(entry.Save(true));
-        QCOMPARE(entry.PASSWORD_ID, u"2"_s);
-
-        restart(w.env);
-        QVERIFY(modSubMain::Main());
-        login = shownWindow<frmLogin>();
-        QVERIFY(login);
-        QVERIFY(!login->txt[1]->isVisible());
-        QVERIFY(!login->lblFirstTime->isVisible());
-        typeText(login->txt[0], u"Мой ключ"_s);
-        QVERIFY(!enterActive(*login));
-        QTest::keyClick(login->txt[0], Qt::Key_Return);
-        QVERIFY(login && login->isVisible());
-        QVERIFY(!shownWindow<frmMain>());
-        typeText(login->txt[0], u" 7"_s);
-        QVERIFY(enterActive(*login));
-        QTest::keyClick(login->txt[0], Qt::Key_Return);
-        QVERIFY(!login || !login->isVisible());
-        QVERIFY(shownWindow<frmMain>());
-        QCOMPARE(w.env.messages.size(), 1);
-
-        const auto entries = clsPWD().OpenRecords();
-        QVERIFY(entries && entries->size() == 1);
-        const clsPWD& listed = entries->first();
-        QCOMPARE((QStringList{listed.PASSWORD_ID, listed.TITLE_TX, listed.USER_NM,
-                              listed.PASSWORD_TX, listed.WEB_SITE_TX, listed.NOTES_TX}),
-                 (QStringList{"2", "Bob's bank", "bob", "hunter2", "https://bank.example", ""}));
-    }
-
-    // Only the row with identifier 1 is the master row.
-    void entriesWithoutMasterRow()
-    {
-        World w;
-        for (const QString& n : {u"1"_s, u"2"_s, u"3"_s}) {
-            clsPWD entry;
-            entry.TITLE_TX = u"entry "_s + n;
-            entry.PASSWORD_TX = u"pw "_s + n;
-            QVERIFY(entry.Save(true));
-        }
-        QVERIFY(clsPWD().Delete(u"1"_s));
-        QVERIFY(modSubMain::Main());
-        QPointer<frmLogin> login = shownWindow<frmLogin>();
-        QVERIFY(login);
-        QVERIFY(login->txt[1]->isVisible());
-        typeText(login->txt[0], u"pw"_s);
-        typeText(login->txt[1], u"pw"_s);
-        QTest::keyClick(login->txt[0], Qt::Key_Return);
-        QVERIFY(shownWindow<frmMain>());
-        // The master password takes identifier 1, the only one read as the master row.
         QCOMPARE(clsPWD::Master().PASSWORD_ID, u"1"_s);
-        clsPWD kept;
-        kept.OpenRecord(u"3"_s);
-        QCOMPARE(kept.TITLE_TX, u"entry 3"_s);
-        QCOMPARE(kept.PASSWORD_TX, u"pw 3"_s);
-        QCOMPARE(clsPWD().OpenRecords()->size(), 2);
+        TestEnv::AddPassword(u"Bob's bank"_s, u"bob"_s, u"hunter2"_s, u"https://bank.example"_s);
+        expected.prepend(u"Bob's bank|bob|hunter2|https://bank.example"_s);
 
-        restart(w.env);
-        QVERIFY(modSubMain::Main());
-        login = shownWindow<frmLogin>();
-        QVERIFY(login);
-        QVERIFY(!login->txt[1]->isVisible());
-        typeText(login->txt[0], u"pw"_s);
+        // The next start asks for the master password, exactly.
+        login = start(w.env);
+        QVERIFY(login && !login->txt[1]->isVisible() && !login->lblFirstTime->isVisible());
+        typeText(login->txt[0], u"Мой ключ"_s);
         QTest::keyClick(login->txt[0], Qt::Key_Return);
-        QVERIFY(shownWindow<frmMain>());
+        QVERIFY(login && login->isVisible() && !shownWindow<frmMain>());
+        typeText(login->txt[0], u" 7"_s);
+        QTest::keyClick(login->txt[0], Qt::Key_Return);
+        QVERIFY((!login || !login->isVisible()) && shownWindow<frmMain>());
+        QCOMPARE(w.env.messages.size(), 1);
+
+        QStringList listed;
+        for (const clsPWD& e : clsPWD().OpenRecords().value_or(QList<clsPWD>())) {
+            listed << e.TITLE_TX + u'|' + e.USER_NM + u'|' + e.PASSWORD_TX + u'|' + e.WEB_SITE_TX;
+        }
+        QCOMPARE(listed, expected);
     }
 };
 

@@ -1,6 +1,5 @@
 // Tests of the sign-in window driven offscreen: create, log in and change the master password.
 #include "TestEnv.h"
-#include "app/clsApp.h"
 #include "crypto/modFieldEncryption.h"
 #include "data/clsPWD.h"
 #include "ui/login/frmLogin.h"
@@ -17,19 +16,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Types as the user would; characters beyond ASCII arrive as text-only key events.
-void typeText(QLineEdit* w, const QString& sText, bool bClearFirst = false)
+// Types text as one key press; any characters, as an input method would deliver them.
+void typeText(QLineEdit* w, const QString& sText)
 {
-    if (bClearFirst) {
-        w->clear();
-    }
-    for (QChar ch : sText) {
-        if (ch.unicode() < 0x80) {
-            QTest::keyClicks(w, QString(ch));
-        } else {
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-        }
-    }
+    QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, sText, Qt::NoModifier);
 }
 
 QPointer<frmLogin> showLogin(bool bReset = false)
@@ -39,11 +29,6 @@ QPointer<frmLogin> showLogin(bool bReset = false)
     login->gbResetPassword = bReset;
     login->show();
     return login;
-}
-
-bool isOpen(const QPointer<frmLogin>& login)
-{
-    return login && login->isVisible();
 }
 
 // Exactly one of the two Enter images is visible; true when it is the active one.
@@ -60,15 +45,10 @@ bool mainWindowShown()
                        [](QWidget* w) { return qobject_cast<frmMain*>(w) && w->isVisible(); });
 }
 
-// Stores a master row and loads it into the shared record as start-up does.
-void storeMaster(const TestEnv& env, const QString& sPassword)
+// Stores a master row and loads it as start-up does.
+void storeMaster(const QString& sPassword)
 {
-    clsPWD master;
-    master.TITLE_TX = master.USER_NM = u"KeyCask"_s;
-    master.PASSWORD_TX = sPassword;
-    QVERIFY(master.Save(true));
-    clsApp::shared().SetApplicationFolder(env.AppFolder());
-    clsPWD::Master() = clsPWD();
+    TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, sPassword);
     clsPWD::Master().OpenRecord(u"1"_s);
 }
 
@@ -84,15 +64,12 @@ struct World
     ~World()
     {
         QList<QPointer<QWidget>> windows;
-        const auto topLevels = QApplication::topLevelWidgets();
-        for (QWidget* w : topLevels) {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
             if (!w->parentWidget()) {
                 windows << w;
             }
         }
-        for (const QPointer<QWidget>& w : windows) {
-            delete w.data();
-        }
+        qDeleteAll(windows);
     }
 };
 
@@ -103,161 +80,100 @@ class tst_Login : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void createModeEnterState_data()
+    // Create mode (no master row) and log-in mode: when Enter is active, and what it does.
+    void enter_data()
     {
-        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("master");
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("confirm");
-        QTest::addColumn<bool>("acceptable");
-        QTest::newRow("both empty") << ""
-                                    << "" << false;
-        QTest::newRow("confirm empty") << "secret"
-                                       << "" << false;
-        QTest::newRow("password empty") << ""
-                                        << "secret" << false;
-        QTest::newRow("equal") << "secret"
-                               << "secret" << true;
-        QTest::newRow("case differs") << "secret"
-                                      << "Secret" << false;
-        QTest::newRow("trailing space") << "secret "
-                                        << "secret" << false;
-        QTest::newRow("equal with spaces") << " a b "
-                                           << " a b " << true;
-        QTest::newRow("Cyrillic equal") << "Пароль"
-                                        << "Пароль" << true;
-        QTest::newRow("Cyrillic case differs") << "Пароль"
-                                               << "пароль" << false;
-    }
-
-    void createModeEnterState()
-    {
-        QFETCH(QString, password);
-        QFETCH(QString, confirm);
-        QFETCH(bool, acceptable);
-        World w;
-        const auto login = showLogin();
-        QVERIFY(login->txt[1]->isVisible() && login->lbl[1]->isVisible());
-        QVERIFY(!login->lblFirstTime->isVisible());
-        QVERIFY(!enterActive(*login));
-        typeText(login->txt[0], password);
-        typeText(login->txt[1], confirm);
-        QCOMPARE(login->txt[0]->text(), password);
-        QCOMPARE(enterActive(*login), acceptable);
-        if (acceptable) {
-            // Changing one character of either box takes the button away again.
-            QTest::keyClick(login->txt[1], Qt::Key_Backspace);
-            typeText(login->txt[1], u"x"_s);
-            QVERIFY(!enterActive(*login));
-            typeText(login->txt[1], confirm, true);
-            QVERIFY(enterActive(*login));
-            login->txt[0]->setText(password + u"x"_s);
-        }
-        // Enter does nothing while the button is greyed.
-        QTest::keyClick(login->txt[0], Qt::Key_Return);
-        QTest::keyClick(login->txt[1], Qt::Key_Enter);
-        QTest::mouseClick(login->imgEnterGrey, Qt::LeftButton);
-        QVERIFY(w.env.messages.isEmpty());
-        QVERIFY(isOpen(login) && !mainWindowShown());
-        QCOMPARE(w.env.RawScalar(u"SELECT count(*) FROM PWD"_s), u"0"_s);
-    }
-
-    void createMasterPassword_data()
-    {
-        QTest::addColumn<QString>("password");
         QTest::addColumn<int>("how");
-        QTest::newRow("ASCII, Return key") << "s3cret pw!" << 0;
-        QTest::newRow("Cyrillic, click") << "Пароль 1" << 1;
-        QTest::newRow("Polish and CJK, keypad Enter") << "Zażółć 密码" << 2;
+        QTest::addColumn<bool>("accepted");
+        const QString none;
+        QTest::newRow("create: both empty") << none << none << none << 0 << false;
+        QTest::newRow("create: confirm empty") << none << u"secret"_s << none << 1 << false;
+        QTest::newRow("create: password empty") << none << none << u"secret"_s << 2 << false;
+        QTest::newRow("create: case differs") << none << u"secret"_s << u"Secret"_s << 0 << false;
+        QTest::newRow("create: trailing space")
+            << none << u"secret "_s << u"secret"_s << 1 << false;
+        QTest::newRow("create: ASCII, Return")
+            << none << u"s3cret pw!"_s << u"s3cret pw!"_s << 0 << true;
+        QTest::newRow("create: Cyrillic and CJK, keypad Enter")
+            << none << u"Пароль 密码"_s << u"Пароль 密码"_s << 1 << true;
+        QTest::newRow("log in: exact, click") << u"Abc"_s << u"Abc"_s << none << 2 << true;
+        QTest::newRow("log in: lower case") << u"Abc"_s << u"abc"_s << none << 0 << false;
+        QTest::newRow("log in: trailing space") << u"Abc"_s << u"Abc "_s << none << 2 << false;
     }
 
-    void createMasterPassword()
+    void enter()
     {
-        QFETCH(QString, password);
+        QFETCH(QString, master);
+        QFETCH(QString, typed);
+        QFETCH(QString, confirm);
         QFETCH(int, how);
+        QFETCH(bool, accepted);
         World w;
+        const bool create = master.isEmpty();
+        if (!create) {
+            storeMaster(master);
+        }
+        const QString before = stored(w.env);
         const auto login = showLogin();
-        typeText(login->txt[0], password);
-        typeText(login->txt[1], password);
-        if (how == 0) {
-            QTest::keyClick(login->txt[1], Qt::Key_Return);
-        } else if (how == 1) {
-            QTest::mouseClick(login->imgEnter, Qt::LeftButton);
+        QCOMPARE(login->txt[1]->isVisible(), create);
+        QCOMPARE(login->lbl[1]->isVisible(), create);
+        QVERIFY(!login->lblFirstTime->isVisible() && !enterActive(*login));
+        typeText(login->txt[0], typed);
+        typeText(login->txt[1], confirm);
+        QCOMPARE(enterActive(*login), accepted);
+        if (create && accepted) {
+            // Any change to either box takes the button away again.
+            for (QLineEdit* box : login->txt) {
+                typeText(box, u"x"_s);
+                QVERIFY(!enterActive(*login));
+                QTest::keyClick(box, Qt::Key_Backspace);
+                QVERIFY(enterActive(*login));
+            }
+        }
+        // A greyed button ignores the keys and the click.
+        if (how == 2) {
+            QTest::mouseClick(accepted ? login->imgEnter : login->imgEnterGrey, Qt::LeftButton);
         } else {
-            QTest::keyClick(login->txt[0], Qt::Key_Enter);
+            QTest::keyClick(login->txt[how], how ? Qt::Key_Enter : Qt::Key_Return);
+        }
+        QCOMPARE(login && login->isVisible(), !accepted);
+        QCOMPARE(mainWindowShown(), accepted);
+        if (!create || !accepted) {
+            QVERIFY(w.env.messages.isEmpty());
+            QCOMPARE(stored(w.env), before);
+            return;
         }
         QCOMPARE(w.env.messages.size(), 1);
         QCOMPARE(w.env.messages[0].prompt, u"Be sure to remember your KeyCask Password."_s);
         QCOMPARE(w.env.messages[0].flags, 64);
-        QCOMPARE(w.env.messages[0].title, u"KeyCask"_s);
-        QVERIFY(!isOpen(login));
-        QVERIFY(mainWindowShown());
-
         QCOMPARE(w.env.RawScalar(u"SELECT group_concat(PASSWORD_ID || '|' || TITLE_TX || '|' || "
                                  "USER_NM || '|' || (WEB_SITE_TX IS NULL) || (NOTES_TX IS NULL)) "
                                  "FROM PWD"_s),
                  u"1|KeyCask|KeyCask|11"_s);
-        QVERIFY(stored(w.env) != password);
-        QCOMPARE(modFieldEncryption::DecryptField(stored(w.env)), password);
-        QCOMPARE(clsPWD::Master().PASSWORD_ID, u"1"_s);
-        // The next start reads it back.
-        clsPWD::Master() = clsPWD();
-        clsApp::shared().SetApplicationFolder(w.env.AppFolder());
-        QVERIFY(!clsApp::shared().FirstTime());
-        QCOMPARE(clsPWD::Master().PASSWORD_TX, password);
+        QCOMPARE(modFieldEncryption::DecryptField(stored(w.env)), typed);
     }
 
-    void logIn_data()
+    // Change mode: the current password, then the new one twice; a failed save keeps the old.
+    void change_data()
     {
-        QTest::addColumn<QString>("master");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("exact") << "Abc"
-                               << "Abc" << true;
-        QTest::newRow("lower case") << "Abc"
-                                    << "abc" << false;
-        QTest::newRow("trailing space") << "Abc"
-                                        << "Abc " << false;
-        QTest::newRow("leading space") << "Abc"
-                                       << " Abc" << false;
-        QTest::newRow("prefix") << "Abc"
-                                << "Ab" << false;
-        QTest::newRow("nothing typed") << "Abc"
-                                       << "" << false;
-        QTest::newRow("Cyrillic") << "Пароль"
-                                  << "Пароль" << true;
-        QTest::newRow("Cyrillic lower case") << "Пароль"
-                                             << "пароль" << false;
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("saved") << false;
+        QTest::newRow("read-only file") << true;
     }
 
-    void logIn()
+    void change()
     {
-        QFETCH(QString, master);
-        QFETCH(QString, typed);
-        QFETCH(bool, accepted);
+        QFETCH(bool, readOnly);
         World w;
-        storeMaster(w.env, master);
-        const QString before = stored(w.env);
-        const auto login = showLogin();
-        QVERIFY(login->txt[0]->isVisible());
-        QVERIFY(!login->txt[1]->isVisible() && !login->lbl[1]->isVisible());
-        QVERIFY(!login->lblFirstTime->isVisible());
-        typeText(login->txt[0], typed);
-        QCOMPARE(enterActive(*login), accepted);
-        QTest::keyClick(login->txt[0], Qt::Key_Return);
-        QCOMPARE(isOpen(login), !accepted);
-        QCOMPARE(mainWindowShown(), accepted);
-        QVERIFY(w.env.messages.isEmpty());
-        QCOMPARE(stored(w.env), before);
-    }
-
-    void changeMasterPassword()
-    {
-        World w;
-        storeMaster(w.env, u"old pw"_s);
-        clsPWD bank;
-        bank.TITLE_TX = bank.PASSWORD_TX = u"Bank"_s;
-        QVERIFY(bank.Save(true));
+        storeMaster(u"old pw"_s);
+        TestEnv::AddPassword(u"Bank"_s, QString(), u"Bank"_s);
         const QString bankBefore = stored(w.env, u"2"_s);
-
+        if (readOnly) {
+            w.env.ReopenReadOnly();
+        }
         const auto login = showLogin(true);
         QCOMPARE(login->lblMessage->text(), u"Step 1 of 2: Enter Current Password"_s);
         QVERIFY(login->lblFirstTime->isVisible() && login->txt[0]->isVisible());
@@ -266,76 +182,51 @@ private Q_SLOTS:
         QTest::keyClick(login->txt[0], Qt::Key_Return);
         QCOMPARE(login->lblMessage->text(), u"Step 1 of 2: Enter Current Password"_s);
         typeText(login->txt[0], u"w"_s);
-        QVERIFY(enterActive(*login));
-        login->txt[1]->setText(u"kept"_s);
         QTest::keyClick(login->txt[0], Qt::Key_Return);
 
+        // Step 2: both boxes, the first one emptied and focused; Enter waits for a match.
         QCOMPARE(login->lblMessage->text(), u"Step 2 of 2: Enter new password"_s);
-        QVERIFY(login->lblFirstTime->isVisible());
-        QVERIFY(login->txt[1]->isVisible() && login->lbl[1]->isVisible());
-        QVERIFY(login->txt[0]->text().isEmpty());
+        QVERIFY(login->lblFirstTime->isVisible() && login->txt[1]->isVisible());
+        QVERIFY(login->lbl[1]->isVisible() && login->txt[0]->text().isEmpty());
         QCOMPARE(login->focusWidget(), static_cast<QWidget*>(login->txt[0]));
-        QCOMPARE(login->txt[1]->text(), u"kept"_s);
-        QVERIFY(!enterActive(*login));
+        typeText(login->txt[0], u"new pw"_s);
         QTest::keyClick(login->txt[0], Qt::Key_Return);
         QVERIFY(w.env.messages.isEmpty());
-        QCOMPARE(modFieldEncryption::DecryptField(stored(w.env)), u"old pw"_s);
-
-        typeText(login->txt[0], u"new pw"_s);
-        typeText(login->txt[1], u"new pw"_s, true);
+        typeText(login->txt[1], u"new pw"_s);
         QTest::keyClick(login->txt[1], Qt::Key_Return);
+
         QCOMPARE(w.env.messages.size(), 1);
-        QCOMPARE(w.env.messages[0].prompt, u"Password successfully changed."_s);
-        QCOMPARE(w.env.messages[0].flags, 0);
-        QVERIFY(!isOpen(login) && !mainWindowShown());
+        const MsgBox::Call shown = w.env.messages[0];
+        if (readOnly) {
+            QVERIFY2(shown.prompt.contains("readonly"_L1), qPrintable(shown.prompt));
+        } else {
+            QCOMPARE(shown.prompt, u"Password successfully changed."_s);
+            QCOMPARE(shown.flags, 0);
+        }
+        QCOMPARE(login && login->isVisible(), readOnly);
+        QVERIFY(!mainWindowShown());
+        const QString now = readOnly ? u"old pw"_s : u"new pw"_s;
         QCOMPARE(clsPWD::Master().PASSWORD_ID, u"1"_s);
-        QCOMPARE(clsPWD::Master().PASSWORD_TX, u"new pw"_s);
-        QCOMPARE(modFieldEncryption::DecryptField(stored(w.env)), u"new pw"_s);
+        QCOMPARE(clsPWD::Master().PASSWORD_TX, now);
+        QCOMPARE(modFieldEncryption::DecryptField(stored(w.env)), now);
         QCOMPARE(stored(w.env, u"2"_s), bankBefore);
     }
 
-    // The master row cannot be written: the window stays, and the shared record keeps what
-    // the data file holds.
-    void failedSave_data()
+    // The master row cannot be written: the window stays in create mode and nothing is kept.
+    void createOnReadOnlyFile()
     {
-        QTest::addColumn<bool>("change");
-        QTest::newRow("create") << false;
-        QTest::newRow("change") << true;
-    }
-
-    void failedSave()
-    {
-        QFETCH(bool, change);
         World w;
-        if (change) {
-            storeMaster(w.env, u"old"_s);
-        }
         w.env.ReopenReadOnly();
-        const auto login = showLogin(change);
-        if (change) {
-            typeText(login->txt[0], u"old"_s);
-            QTest::keyClick(login->txt[0], Qt::Key_Return);
-        }
+        const auto login = showLogin();
         typeText(login->txt[0], u"new"_s);
-        typeText(login->txt[1], u"new"_s, true);
+        typeText(login->txt[1], u"new"_s);
         QTest::keyClick(login->txt[0], Qt::Key_Return);
-
-        QCOMPARE(w.env.messages.size(), change ? 1 : 2);
-        if (!change) {
-            QCOMPARE(w.env.messages[0].flags, 64);
-        }
-        const MsgBox::Call error = w.env.messages.last();
-        QCOMPARE(error.flags, 0);
-        QVERIFY2(error.prompt.contains("readonly"_L1), qPrintable(error.prompt));
-        QVERIFY(isOpen(login) && !mainWindowShown());
-        QVERIFY(login->txt[1]->isVisible());
-        QCOMPARE(clsPWD::Master().PASSWORD_ID, change ? u"1"_s : QString());
-        QCOMPARE(clsPWD::Master().PASSWORD_TX, change ? u"old"_s : QString());
-        QCOMPARE(clsApp::shared().FirstTime(), !change);
-        QCOMPARE(w.env.RawScalar(u"SELECT count(*) FROM PWD"_s), change ? u"1"_s : u"0"_s);
-        if (change) {
-            QCOMPARE(modFieldEncryption::DecryptField(stored(w.env)), u"old"_s);
-        }
+        // The reminder, then the error.
+        QCOMPARE(w.env.messages.size(), 2);
+        QVERIFY2(w.env.messages[1].prompt.contains("readonly"_L1),
+                 qPrintable(w.env.messages[1].prompt));
+        QVERIFY(login && login->isVisible() && login->txt[1]->isVisible() && !mainWindowShown());
+        QVERIFY(clsPWD::Master().PASSWORD_ID.isEmpty() && clsPWD::Master().PASSWORD_TX.isEmpty());
     }
 };
 
