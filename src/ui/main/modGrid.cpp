@@ -125,16 +125,16 @@ void SortGrid(Grid* grid, int lColumn)
     });
     attempt([&] { grid->GridClearSelection(); });
     attempt([&] {
-        Grid::SortSpec& spec = grid->GridSortSpec();
-        spec.Clear();
-        int key = spec.IndexOf(lColumn);
+        Grid::SortSpec& sortKeys = grid->GridSortSpec();
+        sortKeys.Clear();
+        int key = sortKeys.IndexOf(lColumn);
         if (key == 0) {
-            key = spec.Count() + 1;
+            key = sortKeys.Count() + 1;
         }
         const int order = grid->GridSortOrder(lColumn) == Grid::SortAscending ? Grid::SortDescending
                                                                               : Grid::SortAscending;
         grid->setGridSortOrder(lColumn, order);
-        spec.SetKey(key, lColumn, grid->GridSortType(lColumn), order);
+        sortKeys.SetKey(key, lColumn, grid->GridSortType(lColumn), order);
     });
     attempt([&] { grid->GridSort(); });
     ExpandGroupRows(grid);
