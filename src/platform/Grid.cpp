@@ -203,7 +203,7 @@ void Grid::syncHeader()
     margins.setTop(GridColumnCount() > 0 ? m_header->sizeHint().height() : 0);
     setViewportMargins(margins);
     m_header->setVisible(GridColumnCount() > 0);
-    resizeEvent(nullptr);
+    placeHeader();
 }
 
 void Grid::GridAddRow(const QString& sID)
@@ -666,6 +666,11 @@ int Grid::visiblePosition(int lRow) const
 }
 
 void Grid::resizeEvent(QResizeEvent* /*event*/)
+{
+    placeHeader();
+}
+
+void Grid::placeHeader()
 {
     const QRect area = viewport()->geometry();
     const int headerHeight = GridColumnCount() > 0 ? m_header->sizeHint().height() : 0;

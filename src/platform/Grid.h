@@ -163,6 +163,8 @@ private:
     void ensureLayout() const;
     void updateScrollBars();
     void syncHeader();
+    // Puts the header above the list area and fits the scroll bars.
+    void placeHeader();
     int visiblePosition(int lRow) const;
     int rowAt(int y) const;
     void moveSelection(int lVisibleDelta, bool bToEnd = false, bool bToStart = false);
