@@ -10,9 +10,11 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMargins>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTextEdit>
+#include <QVariant>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -78,17 +80,50 @@ bool onSomeScreen(const QRect& frame)
     });
 }
 
-void dockRight(QWidget* frm)
+// The frame a restored window must get, kept on the window until the frame is known.
+const char* const kPendingFrame = "keycaskPendingFrame";
+const char* const kPendingDock = "keycaskPendingDock";
+
+QMargins frameMargins(const QWidget* frm)
+{
+    const QRect outer = frm->frameGeometry();
+    const QRect inner = frm->geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                    outer.right() - inner.right(), outer.bottom() - inner.bottom());
+}
+
+// Puts the outer frame at a rectangle: a top-level window is moved by its frame and sized by its
+// inside.
+void placeFrame(QWidget* frm, const QRect& outer)
+{
+    const QMargins margins = frameMargins(frm);
+    frm->move(outer.topLeft());
+    frm->resize(std::max(1, outer.width() - margins.left() - margins.right()),
+                std::max(1, outer.height() - margins.top() - margins.bottom()));
+}
+
+// The right edge of the screen's work area, from its top to its bottom, at the window's width.
+QRect dockedFrame(const QWidget* frm)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) {
+        return QRect();
+    }
+    const QRect area = screen->availableGeometry();
+    const QMargins margins = frameMargins(frm);
+    const int width = frm->width() + margins.left() + margins.right();
+    const int height = GetWorkAreaHeight() / std::max(1, modSubMain::ScreenTwipsPerPixelY);
+    return QRect(area.right() + 1 - width, area.top(), width, height);
+}
+
+void dockRight(QWidget* frm)
+{
+    const QRect outer = dockedFrame(frm);
+    if (outer.isNull()) {
         return;
     }
-    const int frameExtra = frm->frameGeometry().width() - frm->width();
-    const int left = screen->geometry().right() + 1 - frm->width() - frameExtra;
-    frm->move(left, 0);
-    const int height = GetWorkAreaHeight() / std::max(1, modSubMain::ScreenTwipsPerPixelY);
-    frm->resize(frm->width(), height);
+    placeFrame(frm, outer);
+    frm->setProperty(kPendingDock, true);
 }
 
 void restorePlacement(QWidget* frm)
@@ -132,8 +167,8 @@ void restorePlacement(QWidget* frm)
         dockRight(frm);
         return;
     }
-    frm->move(frame.topLeft());
-    frm->resize(frame.size());
+    placeFrame(frm, frame);
+    frm->setProperty(kPendingFrame, frame);
     if (const auto lState = number(state)) {
         frm->setWindowState(qRound(*lState) == 2 ? Qt::WindowMaximized : Qt::WindowNoState);
     }
@@ -145,15 +180,20 @@ void savePlacement(QWidget* frm)
     auto& store = SettingsStore::shared();
     const int tx = modSubMain::ScreenTwipsPerPixelX;
     const int ty = modSubMain::ScreenTwipsPerPixelY;
-    // Position of the frame, size of the client area, as move() and resize() take them back.
-    // A minimised or maximised window keeps the place it has in the normal state.
+    // The outer frame; a minimised or maximised window keeps the one it has in the normal state,
+    // which is the restored one itself while its frame has not been fitted yet.
     QPoint topLeft = frm->pos();
-    QSize size = frm->size();
-    if ((frm->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
-        frm->normalGeometry().isValid()) {
-        const QPoint frameOffset = frm->geometry().topLeft() - frm->pos();
-        topLeft = frm->normalGeometry().topLeft() - frameOffset;
-        size = frm->normalGeometry().size();
+    QSize size = frm->frameGeometry().size();
+    if (frm->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) {
+        const QVariant pending = frm->property(kPendingFrame);
+        const QRect normal = pending.isValid() ? pending.toRect()
+                             : frm->normalGeometry().isValid()
+                                 ? frm->normalGeometry().marginsAdded(frameMargins(frm))
+                                 : QRect();
+        if (normal.isValid()) {
+            topLeft = normal.topLeft();
+            size = normal.size();
+        }
     }
     const QRect frame(topLeft, size);
     try {
@@ -194,6 +234,30 @@ void FormPlacement(bool bRestore, QWidget* frm)
     } else {
         savePlacement(frm);
     }
+}
+
+bool FitFramePlacement(QWidget* frm)
+{
+    if (!frm) {
+        return true;
+    }
+    const QVariant pending = frm->property(kPendingFrame);
+    const bool dock = frm->property(kPendingDock).toBool();
+    if (!pending.isValid() && !dock) {
+        return true;
+    }
+    // A minimised or maximised window is fitted when it comes back to its normal state.
+    if (frameMargins(frm).isNull() ||
+        (frm->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) {
+        return false;
+    }
+    frm->setProperty(kPendingFrame, QVariant());
+    frm->setProperty(kPendingDock, QVariant());
+    try {
+        placeFrame(frm, dock ? dockedFrame(frm) : pending.toRect());
+    } catch (...) {
+    }
+    return true;
 }
 
 int GetWorkAreaHeight()

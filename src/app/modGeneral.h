@@ -17,7 +17,12 @@ QString QuoteSQL(const QString& sText, const QString& sValueIfEmpty);
 QString QuoteText(const QString& sText);
 QString GetTimeStamp();
 QString GetFormKeyPath(const QWidget* frm);
+// Placement keeps the window's outer frame (title bar and borders included), as the user sees it.
 void FormPlacement(bool bRestore, QWidget* frm);
+// A frame drawn by a window manager is known only once the window is on the screen: fits the
+// frame of a restored or docked window to its placement then. Returns true when nothing is left
+// to fit (done now or earlier, or nothing was asked); false while the frame is still unknown.
+bool FitFramePlacement(QWidget* frm);
 int GetWorkAreaHeight();
 void SetAlwaysOnTop(QWidget* frm, bool bOnTop);
 // Type-ahead for an editable combo box, for one typed key: rlKeyAscii is the character code,

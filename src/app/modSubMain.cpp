@@ -1,16 +1,44 @@
 // The program's entry procedure.
 #include "app/modSubMain.h"
 
+#include "app/SingleInstance.h"
 #include "app/clsApp.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "ui/login/frmLogin.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
+
+namespace {
+
+// Another copy was started on our data file: the window the user works in comes to the front.
+void bringToFront()
+{
+    QWidget* target = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* main = qobject_cast<frmMain*>(w)) {
+            main->BringToFront();
+            return;
+        }
+        if (qobject_cast<frmLogin*>(w) && w->isVisible()) {
+            target = w;
+        }
+    }
+    if (target) {
+        target->showNormal();
+        target->raise();
+        target->activateWindow();
+    }
+}
+
+} // namespace
 
 namespace modSubMain {
 
@@ -29,9 +57,17 @@ bool Main()
         ScreenTwipsPerPixelY =
             static_cast<int>(std::lround(1440.0 / screen->logicalDotsPerInchY()));
     }
+    // One running copy per data file: a second start wakes the first and ends, touching nothing.
+    clsApp& app = clsApp::shared();
+    SingleInstance& guard = SingleInstance::shared();
+    if (!guard.Acquire(app.DatabasePath())) {
+        return false;
+    }
+    static const bool connected = static_cast<bool>(
+        QObject::connect(&guard, &SingleInstance::ActivateRequested, &guard, &bringToFront));
+    Q_UNUSED(connected);
     // 2. Common controls need no registration with Qt.
     // 3. The report folder; failures are of no concern here.
-    clsApp& app = clsApp::shared();
     app.MakeReportPath();
     // 4, 5. The data file.
     clsDB& db = clsDB::shared();
@@ -44,6 +80,7 @@ bool Main()
     }
     if (!open) {
         MsgBox::Show(ConnectFailureMessage(db.Database), MsgBox::vbExclamation | MsgBox::vbOKOnly);
+        guard.Release();
         return false;
     }
     // 6. The master row, then the login window.

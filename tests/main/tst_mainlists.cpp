@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTest>
 #include <memory>
@@ -75,6 +76,9 @@ private Q_SLOTS:
     void headerClicksSortBothWaysKeepingSelection();
     void columnWidthStoredAndReadBack();
     void notesRowHeights();
+    void rowHeightsFollowListWidth_data();
+    void rowHeightsFollowListWidth();
+    void searchIgnoresWindowActivation();
     void fileListLayouts();
     void layoutOnNarrowWindow();
     void alwaysOnTopStored();
@@ -297,6 +301,100 @@ void TestMainLists::notesRowHeights()
     QCOMPARE(grid->GridCellColor(longRow, 6), QColor(0, 0, 255));
 }
 
+// Every row with notes is exactly as tall as its text needs at the list's present width.
+static void verifyRowsFitted(const Grid* grid)
+{
+    const int notesColumn = grid->GridRowTextColumn();
+    QVERIFY(notesColumn > 0);
+    for (int i = 1; i <= grid->GridRowCount(); ++i) {
+        if (!grid->GridCellText(i, notesColumn).isEmpty()) {
+            QCOMPARE(grid->gridRowHeight(i),
+                     grid->GridCellTextHeight(i, notesColumn) + grid->GridDefaultRowHeight() + 4);
+        }
+    }
+}
+
+void TestMainLists::rowHeightsFollowListWidth_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("storedWidth"); // twips
+    QTest::addColumn<bool>("scrollBar");
+    QTest::newRow("narrow stored width") << 1 << 3300 << false;
+    QTest::newRow("longer than the window") << 40 << 4920 << true;
+}
+
+void TestMainLists::rowHeightsFollowListWidth()
+{
+    QFETCH(int, rows);
+    QFETCH(int, storedWidth);
+    QFETCH(bool, scrollBar);
+    TestEnv env;
+    TestEnv::AddPassword(QStringLiteral("KeyCask"), QStringLiteral("KeyCask"),
+                         QStringLiteral("master"));
+    for (int i = 0; i < rows; ++i) {
+        TestEnv::AddPassword(QStringLiteral("Entry %1").arg(i, 2, 10, QLatin1Char('0')),
+                             QStringLiteral("user%1").arg(i), QStringLiteral("pw%1").arg(i),
+                             QString(),
+                             QStringLiteral("Line one of note %1\r\nline two, long enough to "
+                                            "wrap in a narrow list of entries\r\nline three")
+                                 .arg(i));
+    }
+    const QString keyPath = QStringLiteral("Software\\QuillonSoftware\\KeyCask\\frmMain");
+    auto& store = SettingsStore::shared();
+    store.SaveStoredSetting(keyPath, QStringLiteral("Left"), QStringLiteral("600"));
+    store.SaveStoredSetting(keyPath, QStringLiteral("Top"), QStringLiteral("300"));
+    store.SaveStoredSetting(keyPath, QStringLiteral("Width"), QString::number(storedWidth));
+    store.SaveStoredSetting(keyPath, QStringLiteral("Height"), QStringLiteral("7500"));
+
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+    Grid* grid = window.grid;
+    QCOMPARE(grid->verticalScrollBar()->isVisible(), scrollBar);
+    verifyRowsFitted(grid);
+
+    // Wider, then narrower again: the rows follow.
+    const int tallBefore = grid->gridRowHeight(1);
+    window.resize(window.width() + 300, window.height());
+    QApplication::processEvents();
+    verifyRowsFitted(grid);
+    QVERIFY(grid->gridRowHeight(1) < tallBefore);
+    window.resize(window.width() - 300, window.height());
+    QApplication::processEvents();
+    verifyRowsFitted(grid);
+    QCOMPARE(grid->gridRowHeight(1), tallBefore);
+}
+
+// Leaving the window for another program and coming back moves no focus: the search box keeps
+// its text and its caret.
+void TestMainLists::searchIgnoresWindowActivation()
+{
+    TestEnv env;
+    addSample();
+    frmMain window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.txtSearch->setFocus();
+    QCOMPARE(window.txtSearch->text(), QString());
+    for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(window.txtSearch, &out);
+        QCOMPARE(window.txtSearch->text(), QString());
+    }
+    window.txtSearch->setText(QStringLiteral("bob"));
+    window.txtSearch->setCursorPosition(1);
+    QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(window.txtSearch, &in);
+    QVERIFY(!window.txtSearch->hasSelectedText());
+    QCOMPARE(shownTitles(window.grid), QStringList{"Bob's bank"});
+    // A real move of the focus still runs the rules.
+    window.txtSearch->setText(QString());
+    window.grid->setFocus(Qt::TabFocusReason);
+    QCOMPARE(window.txtSearch->text(), QStringLiteral("Search"));
+}
+
 void TestMainLists::fileListLayouts()
 {
     TestEnv env;
@@ -333,7 +431,7 @@ void TestMainLists::layoutOnNarrowWindow()
     QVERIFY(window.txtPassword->x() < 0);
     QCOMPARE(window.cmdUnlock->x(), window.txtPassword->x());
     QCOMPARE(window.cmdUnlock->y(), window.txtPassword->y() + window.txtPassword->height() + 4);
-    QCOMPARE(window.imgQuillonSoftware->geometry().right(), window.width() - 5);
+    QCOMPARE(window.imgQuillonSoftware->geometry().right(), window.width() - 1);
 }
 
 void TestMainLists::alwaysOnTopStored()
@@ -402,13 +500,18 @@ void TestMainLists::placementSurvivesRestart()
     {
         frmMain window;
         window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.move(40, 50);
         window.resize(360, 600);
-        frame = QRect(window.pos(), window.size());
+        frame = window.frameGeometry();
         window.close();
     }
+    // The outer frame, title bar and borders included, comes back as it was.
     frmMain again;
-    QCOMPARE(QRect(again.pos(), again.size()), frame);
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QTRY_COMPARE(again.frameGeometry(), frame);
+    QCOMPARE(again.size(), QSize(360, 600));
 }
 
 QTEST_MAIN(TestMainLists)

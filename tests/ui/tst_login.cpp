@@ -2,6 +2,7 @@
 #include "TestEnv.h"
 #include "crypto/modFieldEncryption.h"
 #include "data/clsPWD.h"
+#include "platform/AppError.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 
@@ -50,6 +51,26 @@ void storeMaster(const QString& sPassword)
 {
     TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, sPassword);
     clsPWD::Master().OpenRecord(u"1"_s);
+}
+
+// A block-aligned text of printable characters whose decrypted length field is wrong: the
+// first of a fixed series of candidates that the cipher refuses for exactly that reason.
+QString wrongSizeDescriptor()
+{
+    for (int i = 0; i < 10000; ++i) {
+        QString candidate;
+        for (int j = 0; j < 24; ++j) {
+            candidate += QChar(u'A' + (i * 7 + j * 13 + i / (j + 1)) % 26);
+        }
+        try {
+            modFieldEncryption::DecryptField(candidate);
+        } catch (const AppError& error) {
+            if (error.Description().contains("size descriptor"_L1)) {
+                return candidate;
+            }
+        }
+    }
+    return QString();
 }
 
 QString stored(const TestEnv& env, const QString& sID = u"1"_s)
@@ -210,6 +231,48 @@ private Q_SLOTS:
         QCOMPARE(clsPWD::Master().PASSWORD_TX, now);
         QCOMPARE(modFieldEncryption::DecryptField(stored(w.env)), now);
         QCOMPARE(stored(w.env, u"2"_s), bankBefore);
+    }
+
+    // A master row whose password cannot be read opens in log-in mode, and nothing typed, the
+    // empty text included, gets in; the file is left as it was.
+    void damagedMasterRow_data()
+    {
+        QTest::addColumn<QString>("storedSql");
+        QTest::newRow("NULL") << u"NULL"_s;
+        QTest::newRow("blob") << u"X'00112233445566778899AABBCCDDEEFF'"_s;
+        QTest::newRow("garbage") << u"'not a cipher text!'"_s;
+        QTest::newRow("wrong size descriptor") << u"'"_s + wrongSizeDescriptor() + u"'"_s;
+        QTest::newRow("10 MB of text") << u"hex(zeroblob(5242880))"_s;
+    }
+
+    void damagedMasterRow()
+    {
+        QFETCH(QString, storedSql);
+        World w;
+        w.env.RawExecute(u"INSERT INTO PWD (PASSWORD_ID, TITLE_TX, USER_NM, PASSWORD_TX) "
+                         "VALUES (1, 'KeyCask', 'KeyCask', "_s +
+                         storedSql + u")"_s);
+        TestEnv::AddPassword(u"Bank"_s, u"ann"_s, u"pw-2"_s, u"bank.example"_s, u"note"_s);
+        const QString rowsBefore = w.env.RawScalar(
+            u"SELECT group_concat(PASSWORD_ID || hex(PASSWORD_TX), ',') FROM PWD"_s);
+        clsPWD::Master() = clsPWD();
+        clsPWD::Master().OpenRecord(u"1"_s);
+        QVERIFY(!w.env.messages.isEmpty());
+        QCOMPARE(clsPWD::Master().PASSWORD_ID, u"1"_s);
+        QVERIFY(!frmLogin::MatchesMasterPassword(QString()));
+
+        const auto login = showLogin();
+        QVERIFY(!login->txt[1]->isVisible());
+        for (const QString& typed : {QString(), u"x"_s, u"KeyCask"_s, u"not a cipher text!"_s}) {
+            login->txt[0]->clear();
+            typeText(login->txt[0], typed);
+            QVERIFY2(!enterActive(*login), qPrintable(typed));
+            QTest::keyClick(login->txt[0], Qt::Key_Return);
+            QVERIFY2(login && login->isVisible() && !mainWindowShown(), qPrintable(typed));
+        }
+        QCOMPARE(w.env.RawScalar(
+                     u"SELECT group_concat(PASSWORD_ID || hex(PASSWORD_TX), ',') FROM PWD"_s),
+                 rowsBefore);
     }
 
     // The master row cannot be written: the window stays in create mode and nothing is kept.

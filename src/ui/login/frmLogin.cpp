@@ -114,7 +114,13 @@ bool frmLogin::inputAcceptable() const
         return !txt[0]->text().isEmpty() && !txt[1]->text().isEmpty() &&
                txt[0]->text() == txt[1]->text();
     }
-    return txt[0]->text() == clsPWD::Master().PASSWORD_TX;
+    return MatchesMasterPassword(txt[0]->text());
+}
+
+bool frmLogin::MatchesMasterPassword(const QString& sTyped)
+{
+    const QString& master = clsPWD::Master().PASSWORD_TX;
+    return !master.isEmpty() && sTyped == master;
 }
 
 void frmLogin::UpdateEnterButton()

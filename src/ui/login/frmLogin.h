@@ -29,6 +29,10 @@ public:
     // Presses Enter when the input is acceptable; does nothing otherwise.
     void PressEnter();
 
+    // True when a typed text is the master password. An empty master password is what an
+    // unreadable or damaged master row leaves behind: it matches nothing, the empty text included.
+    static bool MatchesMasterPassword(const QString& sTyped);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
