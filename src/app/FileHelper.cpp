@@ -57,6 +57,8 @@ void FileHelper::OpenFile(const QString& sPath, int /*lMode*/)
     if (!file->open(QIODevice::WriteOnly)) {
         raiseFileError(QStringLiteral("Cannot create the file"), sPath, file->errorString());
     }
+    // Reports hold passwords in plain text: only their owner may read them.
+    file->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     m_file = std::move(file);
     m_lastPath = sPath;
 }

@@ -157,5 +157,7 @@ bool clsApp::FirstTime()
 void clsApp::MakeReportPath() const
 {
     // One level only, and silently: an existing folder or a failure is no concern here.
-    QDir().mkdir(ReportPath());
+    // Reports hold passwords in plain text: the folder is its owner's alone.
+    QDir().mkdir(ReportPath(),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

@@ -9,7 +9,11 @@ int KeyCode(const QKeyEvent* event)
 {
     const int key = event->key();
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-        return key; // 48-57, the same numbers
+        // The digits of the numeric keypad have codes of their own (96-105); the main
+        // keyboard's are 48-57, the same numbers.
+        constexpr int vbKeyNumpad0 = 96;
+        return event->modifiers().testFlag(Qt::KeypadModifier) ? vbKeyNumpad0 + (key - Qt::Key_0)
+                                                               : key;
     }
     if (key >= Qt::Key_A && key <= Qt::Key_Z) {
         return key; // 65-90, the same numbers

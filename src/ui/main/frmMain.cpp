@@ -2,29 +2,37 @@
 // bottom bar and the lock panel, and the clean-up when it closes.
 #include "ui/main/frmMain.h"
 
+#include "app/ClipboardHelper.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
 #include "platform/Grid.h"
 #include "platform/MsgBox.h"
+#include "platform/VbKey.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/clsColor.h"
 #include "ui/controls/modImage.h"
 #include "ui/controls/usrHyperlink.h"
+#include "ui/dialogs/frmFile.h"
+#include "ui/dialogs/frmPassword.h"
+#include "ui/main/modGrid.h"
 
+#include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTabBar>
+#include <QTimer>
 
 namespace {
 
@@ -56,7 +64,11 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     resize(twipsX(kClientWidth), twipsY(kClientHeight));
 
     createControls();
+    createMenus();
     Form_Load();
+    // One filter on the application: key preview (the window sees every key of its controls
+    // first) and the events of its own controls that it handles.
+    qApp->installEventFilter(this);
 }
 
 frmMain::~frmMain() = default;
@@ -99,7 +111,6 @@ void frmMain::createControls()
 
     // The search box and the lists.
     txtSearch = new QLineEdit(this);
-    txtSearch->installEventFilter(this);
     connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
     tabs = new QTabBar(this);
     tabs->setDrawBase(true);
@@ -111,7 +122,6 @@ void frmMain::createControls()
     grid->setFont(font());
     connect(grid, &Grid::ColumnClick, this, &frmMain::grid_ColumnClick);
     connect(grid, &Grid::ColumnWidthChanged, this, &frmMain::grid_ColumnWidthChanged);
-    connect(grid, &Grid::MouseDown, this, [this](int, int, int, int) { UpdateCommandStates(); });
 
     // Lock panel, hidden until the window is locked.
     picLock = new GradientPanel(1, this);
@@ -149,7 +159,6 @@ void frmMain::createControls()
     lblAlwaysOnTop = new QLabel(QStringLiteral("Always on top"), picBottom);
     lblAlwaysOnTop->move(twipsX(1260), twipsY(90) - 1);
     lblAlwaysOnTop->adjustSize();
-    lblAlwaysOnTop->installEventFilter(this);
     imgQuillonSoftware = new QLabel(picBottom);
     imgQuillonSoftware->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/quillon_logo.svg"), QSize(106, 20)));
@@ -210,7 +219,7 @@ void frmMain::LayoutWindow()
     grid->setGeometry(tabs->x() + 2 * px, tabs->y() + 22 * px, std::max(0, tabs->width() - 3 * px),
                       std::max(0, tabs->height() - 23 * px));
     tabs->lower();
-    imgQuillonSoftware->move(w - imgQuillonSoftware->width() - 4,
+    imgQuillonSoftware->move(w - imgQuillonSoftware->width(),
                              (bottomHeight - imgQuillonSoftware->height()) / 2);
 }
 
@@ -221,6 +230,55 @@ void frmMain::showEvent(QShowEvent* event)
         // The list takes the focus first, so the search box keeps its resting text.
         m_shown = true;
         grid->setFocus();
+        // A window manager adds its frame once the window is mapped: fit the frame then.
+        for (const int delay : {0, 100, 500, 1500}) {
+            QTimer::singleShot(delay, this, &frmMain::fitFrame);
+        }
+    }
+}
+
+bool frmMain::event(QEvent* event)
+{
+    if (event->type() == QEvent::Move || event->type() == QEvent::WindowActivate ||
+        event->type() == QEvent::WindowStateChange) {
+        fitFrame();
+    }
+    return QWidget::event(event);
+}
+
+void frmMain::fitFrame()
+{
+    if (!m_frameFitted && isVisible()) {
+        m_frameFitted = modGeneral::FitFramePlacement(this);
+    }
+}
+
+void frmMain::BringToFront()
+{
+    if (isMinimized()) {
+        showNormal();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void frmMain::scheduleRowHeightFit()
+{
+    if (m_rowFitPending) {
+        return;
+    }
+    m_rowFitPending = true;
+    QTimer::singleShot(0, this, &frmMain::fitRowHeights);
+}
+
+void frmMain::fitRowHeights()
+{
+    m_rowFitPending = false;
+    // Only row text wraps at the list's width; a notes column keeps its own width.
+    if (grid->GridRowTextColumn() > 0 && grid->GridRowCount() > 0) {
+        modGrid::AutoSizeRowHeights(grid, grid->GridRowTextColumn());
     }
 }
 
@@ -255,17 +313,48 @@ void frmMain::chkLock_Click()
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        // Once per key: at the control that has the focus, in this window only (a modal window
+        // takes its own keys). The key goes on to that control afterwards.
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this &&
+            (widget == QApplication::focusWidget() ||
+             (widget == this && !QApplication::focusWidget()))) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            Form_KeyDown(VbKey::KeyCode(key), VbKey::ShiftState(key->modifiers()));
+        }
+        return false;
+    }
+    if (watched == imgQuillonSoftware && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        imgQuillonSoftware->isEnabled()) {
+        imgQuillonSoftware_Click();
+        return true;
+    }
     if (watched == lblAlwaysOnTop && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
         lblAlwaysOnTop->isEnabled()) {
         lblAlwaysOnTop_Click();
         return true;
     }
-    if (watched == txtSearch) {
-        if (event->type() == QEvent::FocusIn) {
-            txtSearch_GotFocus();
-        } else if (event->type() == QEvent::FocusOut) {
-            txtSearch_LostFocus();
+    if (watched == grid->viewport() && event->type() == QEvent::Resize) {
+        // The list's width changes with the window and when the vertical scroll bar comes or goes.
+        const int width = static_cast<QResizeEvent*>(event)->size().width();
+        if (width != m_listWidth) {
+            m_listWidth = width;
+            scheduleRowHeightFit();
+        }
+    }
+    if (watched == txtSearch &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        // Switching to another program and back, or a popup, is no move of the focus.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            if (event->type() == QEvent::FocusIn) {
+                txtSearch_GotFocus();
+            } else {
+                txtSearch_LostFocus();
+            }
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -301,7 +390,5 @@ void frmMain::Form_Unload()
                      MsgBox::vbExclamation | MsgBox::vbOKOnly);
     }
     modGeneral::FormPlacement(false, this);
-    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-        clipboard->clear();
-    }
+    ClipboardHelper::shared().Clear();
 }

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class clsMY_FILE;
 class clsPWD;
@@ -12,7 +13,11 @@ class GradientPanel;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QAction;
 class QPushButton;
+class frmFile;
+class frmPassword;
 class QTabBar;
 class usrHyperlink;
 
@@ -51,6 +56,15 @@ public:
     QCheckBox* chkAlwaysOnTop = nullptr;
     QLabel* lblAlwaysOnTop = nullptr;
     QLabel* imgQuillonSoftware = nullptr;
+    // The grid's context menu and the help menu.
+    QMenu* mnuHiddenRoot = nullptr;
+    std::array<QAction*, 8> mnuAction{};
+    QMenu* mnuHiddenHelpRoot = nullptr;
+    std::array<QAction*, 3> mnuHelp{};
+
+    // The editors of the last command: replaced, not yet shown, at every command.
+    std::unique_ptr<frmPassword> mfrmPassword;
+    std::unique_ptr<frmFile> mfrmFile;
 
     bool mbRevealPasswords = false;
     bool mbLoading = false;
@@ -64,17 +78,40 @@ public:
     bool IsPasswordsTab() const;
     void UpdateCommandStates();
 
+    // The commands.
+    void linkAction_Click(int lIndex);
+    void DeleteSelectedEntry();
+    void CheckForUpdates();
+    void mnuAction_Click(int lIndex);
+    void mnuHelp_Click(int lIndex);
+    void grid_MouseDown(int lButton, int lShift, int x, int y);
+    void grid_KeyDown(int lKeyCode, int lShift);
+    void grid_DblClick();
+    // Keyboard shortcuts of the whole window; true when the key did something.
+    bool Form_KeyDown(int lKeyCode, int lShift);
+    void imgQuillonSoftware_Click();
+
     // The window.
     void LayoutWindow();
+    // Shows the window to the user: restored if minimised, raised and activated. A locked window
+    // stays locked.
+    void BringToFront();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void createControls();
+    void createMenus();
+    void printReport();
+    void showOptions();
+    void openSelectedTarget();
+    void mfrmPassword_Change(long lID);
+    void mfrmFile_Change(long lID);
     void Form_Load();
     void Form_Unload();
 
@@ -90,11 +127,19 @@ private:
     void lblAlwaysOnTop_Click();
     void chkLock_Click();
 
+    // Fits the row heights of the notes to the width the list has now (once per event round).
+    void scheduleRowHeightFit();
+    void fitRowHeights();
+    void fitFrame();
+
     int twipsX(int lTwips) const;
     int twipsY(int lTwips) const;
 
     bool m_unloaded = false;
     bool m_shown = false;
+    bool m_rowFitPending = false;
+    bool m_frameFitted = false;
+    int m_listWidth = -1;
     // The notes layout of the list being built, read once per build.
     bool m_notesOwnColumn = false;
 };
