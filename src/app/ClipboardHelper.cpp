@@ -20,6 +20,7 @@ void ClipboardHelper::Clear()
     }
     m_copied.clear();
     m_hasCopy = false;
+    m_secret = false;
 }
 
 void ClipboardHelper::CopyText(const QString& sText, bool bSecret)
@@ -43,6 +44,7 @@ void ClipboardHelper::CopyText(const QString& sText, bool bSecret)
     clipboard->setMimeData(data);
     m_copied = sText;
     m_hasCopy = true;
+    m_secret = bSecret;
 }
 
 bool ClipboardHelper::HoldsOwnCopy() const
@@ -55,5 +57,12 @@ void ClipboardHelper::ClearOwnCopy()
 {
     if (HoldsOwnCopy()) {
         Clear();
+    }
+}
+
+void ClipboardHelper::ClearOwnPassword()
+{
+    if (m_secret) {
+        ClearOwnCopy();
     }
 }

@@ -20,6 +20,8 @@ public:
     // Empties the clipboard only while it holds this helper's copy; anything the user copied
     // since is left alone.
     void ClearOwnCopy();
+    // The same, only when that copy was a password (copied as a secret).
+    void ClearOwnPassword();
 
     // The format clipboard managers read to leave a copy out of their history.
     static const QString SECRET_HINT_FORMAT;
@@ -29,4 +31,5 @@ private:
 
     QString m_copied;
     bool m_hasCopy = false;
+    bool m_secret = false;
 };

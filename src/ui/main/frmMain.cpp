@@ -16,6 +16,7 @@
 #include "ui/dialogs/frmFile.h"
 #include "ui/dialogs/frmPassword.h"
 #include "ui/main/modGrid.h"
+#include "ui/tray/frmSystemTray.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -137,6 +138,14 @@ void frmMain::createControls()
     cmdUnlock->setEnabled(false);
     cmdUnlock->setDefault(true);
     cmdUnlock->resize(twipsX(1155), twipsY(360));
+    connect(txtPassword, &QLineEdit::textChanged, this, &frmMain::txtPassword_Change);
+    // Enter presses Unlock, only while it is enabled.
+    connect(txtPassword, &QLineEdit::returnPressed, this, [this] {
+        if (cmdUnlock->isEnabled()) {
+            cmdUnlock->click();
+        }
+    });
+    connect(cmdUnlock, &QPushButton::clicked, this, &frmMain::cmdUnlock_Click);
     imgLock = new QLabel(picLock);
     imgLock->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/padlock.svg"), QSize(32, 32)));
     imgLock->resize(32, 32);
@@ -243,6 +252,9 @@ bool frmMain::event(QEvent* event)
         event->type() == QEvent::WindowStateChange) {
         fitFrame();
     }
+    if (event->type() == QEvent::WindowActivate) {
+        Form_Activate();
+    }
     return QWidget::event(event);
 }
 
@@ -324,6 +336,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             Form_KeyDown(VbKey::KeyCode(key), VbKey::ShiftState(key->modifiers()));
         }
         return false;
+    }
+    if (watched == imgKeyCask && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && imgKeyCask->isEnabled()) {
+        imgKeyCask_Click();
+        return true;
     }
     if (watched == imgQuillonSoftware && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&

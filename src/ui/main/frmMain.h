@@ -18,6 +18,7 @@ class QAction;
 class QPushButton;
 class frmFile;
 class frmPassword;
+class frmSystemTray;
 class QTabBar;
 class usrHyperlink;
 
@@ -65,6 +66,8 @@ public:
     // The editors of the last command: replaced, not yet shown, at every command.
     std::unique_ptr<frmPassword> mfrmPassword;
     std::unique_ptr<frmFile> mfrmFile;
+    // The tray window while the main window lives in the tray.
+    std::unique_ptr<frmSystemTray> mfrmSystemTray;
 
     bool mbRevealPasswords = false;
     bool mbLoading = false;
@@ -91,6 +94,16 @@ public:
     bool Form_KeyDown(int lKeyCode, int lShift);
     void imgQuillonSoftware_Click();
 
+    // Whether the desktop has a notification area; tests replace it.
+    static inline bool (*TrayAvailable)() = nullptr;
+
+    // Locking and the tray.
+    void LockWindow();
+    bool IsLocked() const;
+    void cmdUnlock_Click();
+    void RestoreFromTray();
+    void mfrmSystemTray_MenuClick(int lIndex, const QString& sKey);
+
     // The window.
     void LayoutWindow();
     // Shows the window to the user: restored if minimised, raised and activated. A locked window
@@ -101,6 +114,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -126,6 +140,11 @@ private:
     void chkAlwaysOnTop_Click();
     void lblAlwaysOnTop_Click();
     void chkLock_Click();
+    void txtPassword_Change();
+    void imgKeyCask_Click();
+    void Form_Activate();
+    void MinimizeToTray();
+    void unloadTray();
 
     // Fits the row heights of the notes to the width the list has now (once per event round).
     void scheduleRowHeightFit();

@@ -353,7 +353,7 @@ void frmMain::mnuHelp_Click(int lIndex)
 
 bool frmMain::Form_KeyDown(int lKeyCode, int lShift)
 {
-    if (picLock->isVisibleTo(this)) {
+    if (IsLocked()) {
         return false;
     }
     switch (lKeyCode) {
@@ -374,6 +374,9 @@ bool frmMain::Form_KeyDown(int lKeyCode, int lShift)
         return true;
     case kKey6:
         linkAction_Click(5);
+        return true;
+    case VbKey::vbKeyScrollLock:
+        LockWindow();
         return true;
     case kKeyF:
         if (lShift & VbKey::vbCtrlMask) {

@@ -1,0 +1,190 @@
+// The main window's protection and tray life: locking behind the master password, unlocking,
+// minimising to the tray with its menu and one-time balloon, and coming back from it.
+#include "app/ClipboardHelper.h"
+#include "app/clsApp.h"
+#include "platform/Grid.h"
+#include "ui/controls/GradientPanel.h"
+#include "ui/controls/frmAbout.h"
+#include "ui/login/frmLogin.h"
+#include "ui/main/frmMain.h"
+#include "ui/tray/frmSystemTray.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+// The tray menu, in the order of its indexes.
+enum TrayItem {
+    trayOpen = 0,
+    trayUpdates = 1,
+    trayAbout = 2,
+    trayExit = 4,
+};
+
+const QString kBalloonMessage =
+    QStringLiteral("KeyCask is in the System Tray.\r\nClick icon for popup menu.");
+
+template <typename Step> void attempt(Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
+bool frmMain::IsLocked() const
+{
+    return picLock->isVisibleTo(this);
+}
+
+void frmMain::LockWindow()
+{
+    txtPassword->setText(QString());
+    attempt([this] { chkLock->setChecked(clsApp::shared().LockOnMinimize()); });
+    picLock->setVisible(true);
+    picTop->setEnabled(false);
+    picBottom->setEnabled(false);
+    txtSearch->setVisible(false);
+    grid->setVisible(false);
+    // A password copied from the list does not outlast the lock.
+    ClipboardHelper::shared().ClearOwnPassword();
+}
+
+void frmMain::cmdUnlock_Click()
+{
+    picLock->setVisible(false);
+    picTop->setEnabled(true);
+    picBottom->setEnabled(true);
+    txtSearch->setVisible(true);
+    grid->setVisible(true);
+}
+
+void frmMain::txtPassword_Change()
+{
+    cmdUnlock->setEnabled(frmLogin::MatchesMasterPassword(txtPassword->text()));
+}
+
+void frmMain::imgKeyCask_Click()
+{
+    LockWindow();
+    txtPassword->setFocus();
+}
+
+void frmMain::Form_Activate()
+{
+    if (IsLocked()) {
+        txtPassword->setFocus();
+    }
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        !mfrmSystemTray) {
+        // After the window system has finished minimising.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && !mfrmSystemTray) {
+                MinimizeToTray();
+            }
+        });
+    }
+}
+
+void frmMain::MinimizeToTray()
+{
+    // Without a notification area a hidden window could never come back: it stays on the task
+    // bar instead, and only the lock happens.
+    const bool trayAvailable =
+        TrayAvailable ? TrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (trayAvailable) {
+        // While the window is hidden, closing a dialog opened from the tray is no reason to end.
+        QApplication::setQuitOnLastWindowClosed(false);
+        hide();
+        mfrmSystemTray = std::make_unique<frmSystemTray>();
+        for (const QString& caption :
+             {QStringLiteral("Open KeyCask"), QStringLiteral("Check for updates"),
+              QStringLiteral("About"), QStringLiteral("-"), QStringLiteral("Exit")}) {
+            mfrmSystemTray->AddMenuItem(caption);
+        }
+        mfrmSystemTray->setDefaultMenuIndex(trayOpen);
+        mfrmSystemTray->setIconHandle(windowIcon());
+        mfrmSystemTray->setToolTip(windowTitle());
+        connect(mfrmSystemTray.get(), &frmSystemTray::MenuClick, this,
+                &frmMain::mfrmSystemTray_MenuClick);
+        connect(mfrmSystemTray.get(), &frmSystemTray::SysTrayDoubleClick, this,
+                [this](int) { RestoreFromTray(); });
+        connect(mfrmSystemTray.get(), &frmSystemTray::SysTrayMouseDown, this, [this](int) {
+            if (mfrmSystemTray) {
+                mfrmSystemTray->ShowMenu();
+            }
+        });
+    }
+    attempt([this, trayAvailable] {
+        if (!clsApp::shared().BalloonShown()) {
+            if (trayAvailable) {
+                mfrmSystemTray->ShowBalloonTip(kBalloonMessage, QStringLiteral("KeyCask"), 1,
+                                               30000);
+            }
+            clsApp::shared().setBalloonShown(true);
+        }
+    });
+    bool lock = false;
+    attempt([&lock] { lock = clsApp::shared().LockOnMinimize(); });
+    if (lock) {
+        LockWindow();
+        txtPassword->setFocus();
+    }
+    LayoutWindow();
+}
+
+void frmMain::RestoreFromTray()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    unloadTray();
+    QApplication::setQuitOnLastWindowClosed(true);
+}
+
+void frmMain::unloadTray()
+{
+    // Its own events may be running: it goes once they have returned; its icon with it.
+    if (mfrmSystemTray) {
+        mfrmSystemTray.release()->deleteLater();
+    }
+}
+
+void frmMain::mfrmSystemTray_MenuClick(int lIndex, const QString& /*sKey*/)
+{
+    switch (lIndex) {
+    case trayOpen:
+        attempt([this] { RestoreFromTray(); });
+        break;
+    case trayUpdates:
+        attempt([this] { CheckForUpdates(); });
+        break;
+    case trayAbout:
+        attempt([this] {
+            frmAbout about(this);
+            about.exec();
+        });
+        break;
+    case trayExit:
+        // Ends the program at once, after the window's own clean-up; no password is asked.
+        attempt([this] { unloadTray(); });
+        attempt([this] { close(); });
+        QCoreApplication::exit(0);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,327 @@
+// The main window's lock and tray life on real data files, offscreen: locking and unlocking,
+// dead shortcuts while locked, the shared lock setting, minimising with and without a
+// notification area, the tray menu, and Exit from the tray while locked.
+#include "TestEnv.h"
+#include "app/ClipboardHelper.h"
+#include "app/clsApp.h"
+#include "data/clsPWD.h"
+#include "platform/Grid.h"
+#include "platform/SettingsStore.h"
+#include "ui/controls/GradientPanel.h"
+#include "ui/controls/usrHyperlink.h"
+#include "ui/main/frmMain.h"
+#include "ui/tray/frmSystemTray.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool trayPresent()
+{
+    return true;
+}
+bool trayAbsent()
+{
+    return false;
+}
+
+struct Window
+{
+    TestEnv env;
+    std::unique_ptr<frmMain> main;
+
+    explicit Window(const QString& sMaster = u"Master pw"_s)
+    {
+        TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, sMaster);
+        TestEnv::AddPassword(u"Bank"_s, u"bob"_s, u"b4nk-pw"_s, u"bank.example"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        main = std::make_unique<frmMain>();
+        main->show();
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    }
+    ~Window() { frmMain::TrayAvailable = nullptr; }
+
+    bool locked() const
+    {
+        return main->picLock->isVisible() && !main->picTop->isEnabled() &&
+               !main->picBottom->isEnabled() && !main->txtSearch->isVisible() &&
+               !main->grid->isVisible();
+    }
+    bool unlocked() const
+    {
+        return !main->picLock->isVisible() && main->picTop->isEnabled() &&
+               main->picBottom->isEnabled() && main->txtSearch->isVisible() &&
+               main->grid->isVisible();
+    }
+    void minimize()
+    {
+        main->showMinimized();
+        QTest::qWait(20);
+    }
+    QStringList trayMenu() const
+    {
+        QStringList captions;
+        for (const QAction* action : main->mfrmSystemTray->mnuPopup()->actions()) {
+            captions << (action->isSeparator() ? u"-"_s : action->text());
+        }
+        return captions;
+    }
+};
+
+void typeText(QLineEdit* w, const QString& sText)
+{
+    QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, sText, Qt::NoModifier);
+}
+
+} // namespace
+
+class tst_MainLock : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Unlock is enabled only for the exact master password; Enter unlocks only then.
+    void unlock_data()
+    {
+        QTest::addColumn<QString>("master");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("exact") << u"Master pw"_s << u"Master pw"_s << true;
+        QTest::newRow("other case") << u"Master pw"_s << u"master PW"_s << false;
+        QTest::newRow("trailing space") << u"Master pw"_s << u"Master pw "_s << false;
+        QTest::newRow("non-Latin") << u"Пароль 密码"_s << u"Пароль 密码"_s << true;
+        QTest::newRow("empty box") << u"Master pw"_s << QString() << false;
+    }
+
+    void unlock()
+    {
+        QFETCH(QString, master);
+        QFETCH(QString, typed);
+        QFETCH(bool, opens);
+        Window w(master);
+        QTest::keyClick(w.main->grid, Qt::Key_ScrollLock);
+        QVERIFY(w.locked());
+        QVERIFY(w.main->txtPassword->text().isEmpty() && !w.main->cmdUnlock->isEnabled());
+        typeText(w.main->txtPassword, typed);
+        QCOMPARE(w.main->cmdUnlock->isEnabled(), opens);
+        QTest::keyClick(w.main->txtPassword, Qt::Key_Return);
+        QCOMPARE(w.unlocked(), opens);
+        QCOMPARE(w.locked(), !opens);
+    }
+
+    // A damaged master row leaves an empty master password: nothing unlocks the window.
+    void emptyMasterNeverUnlocks()
+    {
+        Window w;
+        clsPWD::Master().PASSWORD_TX.clear();
+        w.main->LockWindow();
+        for (const QString& typed : {QString(), u" "_s, u"Master pw"_s}) {
+            w.main->txtPassword->setText(typed);
+            QVERIFY(!w.main->cmdUnlock->isEnabled());
+            QTest::keyClick(w.main->txtPassword, Qt::Key_Return);
+            QVERIFY(w.locked());
+        }
+    }
+
+    // While locked the shortcuts, links, logos and the always-on-top box do nothing.
+    void deadWhileLocked()
+    {
+        Window w;
+        QTest::mouseClick(w.main->imgKeyCask, Qt::LeftButton);
+        QVERIFY(w.locked());
+        QCOMPARE(w.main->focusWidget(), static_cast<QWidget*>(w.main->txtPassword));
+        for (const Qt::Key key : {Qt::Key_1, Qt::Key_4, Qt::Key_6, Qt::Key_F1}) {
+            QTest::keyClick(w.main->txtPassword, key);
+        }
+        QTest::keyClick(w.main->txtPassword, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(!w.main->mbRevealPasswords && w.env.launches.isEmpty());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(w.main->focusWidget(), static_cast<QWidget*>(w.main->txtPassword));
+        QTest::mouseClick(w.main->imgQuillonSoftware, Qt::LeftButton);
+        QTest::mouseClick(w.main->linkAction[3], Qt::LeftButton);
+        QTest::mouseClick(w.main->chkAlwaysOnTop, Qt::LeftButton);
+        QVERIFY(!w.main->mbRevealPasswords && w.env.launches.isEmpty());
+        QVERIFY(!w.main->chkAlwaysOnTop->isChecked());
+        // The password box has the keys it was given, the digits included.
+        QCOMPARE(w.main->txtPassword->text(), u"146"_s);
+    }
+
+    // Locking clears a password KeyCask copied, and nothing the user copied since.
+    void lockClearsOwnPassword_data()
+    {
+        QTest::addColumn<bool>("copySomethingElse");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("password still there") << false << QString();
+        QTest::newRow("user copied since") << true << u"from another program"_s;
+    }
+
+    void lockClearsOwnPassword()
+    {
+        QFETCH(bool, copySomethingElse);
+        QFETCH(QString, left);
+        Window w;
+        ClipboardHelper::shared().CopyText(u"b4nk-pw"_s, true);
+        if (copySomethingElse) {
+            QApplication::clipboard()->setText(left);
+        }
+        w.main->LockWindow();
+        QCOMPARE(QApplication::clipboard()->text(), left);
+    }
+
+    // The box on the lock panel and the options change one setting.
+    void lockBoxIsTheSetting()
+    {
+        Window w;
+        w.main->LockWindow();
+        QVERIFY(w.main->chkLock->isChecked());
+        w.main->chkLock->click();
+        QVERIFY(!clsApp::shared().LockOnMinimize());
+        clsApp::shared().setLockOnMinimize(true); // as the options dialog stores it
+        w.main->LockWindow();
+        QVERIFY(w.main->chkLock->isChecked());
+    }
+
+    // Without a notification area the window stays reachable on the task bar; the balloon
+    // setting is set all the same and the lock still happens.
+    void minimizeWithoutTray()
+    {
+        Window w;
+        frmMain::TrayAvailable = &trayAbsent;
+        w.minimize();
+        QVERIFY(!w.main->mfrmSystemTray);
+        QVERIFY(!w.main->isHidden());
+        QVERIFY(w.main->isMinimized());
+        QVERIFY(clsApp::shared().BalloonShown());
+        QVERIFY(w.main->picLock->isVisibleTo(w.main.get()));
+        QVERIFY(QApplication::quitOnLastWindowClosed());
+    }
+
+    // Minimising to the tray: the five-item menu with its bold default, the balloon once per
+    // user, the lock as the setting says; the window comes back as it went.
+    void minimizeToTray_data()
+    {
+        QTest::addColumn<bool>("lockOnMinimize");
+        QTest::addColumn<bool>("lockedBefore");
+        QTest::addColumn<bool>("lockedAfter");
+        QTest::addColumn<QString>("boxAfter");
+        QTest::newRow("lock on minimise") << true << false << true << QString();
+        QTest::newRow("locked, lock on minimise") << true << true << true << QString();
+        QTest::newRow("no lock") << false << false << false << u"abc"_s;
+        QTest::newRow("locked, no lock") << false << true << true << u"abc"_s;
+    }
+
+    void minimizeToTray()
+    {
+        QFETCH(bool, lockOnMinimize);
+        QFETCH(bool, lockedBefore);
+        QFETCH(bool, lockedAfter);
+        QFETCH(QString, boxAfter);
+        Window w;
+        frmMain::TrayAvailable = &trayPresent;
+        clsApp::shared().setLockOnMinimize(lockOnMinimize);
+        if (lockedBefore) {
+            w.main->LockWindow();
+        }
+        w.main->txtPassword->setText(u"abc"_s);
+        QVERIFY(!clsApp::shared().BalloonShown());
+        w.minimize();
+        QVERIFY(w.main->mfrmSystemTray);
+        QVERIFY(w.main->isHidden());
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        QCOMPARE(w.trayMenu(), (QStringList{u"Open KeyCask"_s, u"Check for updates"_s, u"About"_s,
+                                            u"-"_s, u"Exit"_s}));
+        QCOMPARE(w.main->mfrmSystemTray->DefaultMenuIndex(), 0);
+        QVERIFY(w.main->mfrmSystemTray->mnuPopup()->actions()[0]->font().bold());
+        QCOMPARE(w.main->mfrmSystemTray->IconHandle().cacheKey(), w.main->windowIcon().cacheKey());
+        QVERIFY(clsApp::shared().BalloonShown());
+
+        // "Check for updates" leaves the window in the tray.
+        w.main->mfrmSystemTray_MenuClick(1, QString());
+        QVERIFY(w.main->isHidden() && w.main->mfrmSystemTray);
+        QCOMPARE(w.env.launches.size(), 1);
+
+        w.main->mfrmSystemTray_MenuClick(0, QString());
+        QVERIFY(!w.main->isHidden() && !w.main->isMinimized());
+        QVERIFY(!w.main->mfrmSystemTray);
+        QVERIFY(QApplication::quitOnLastWindowClosed());
+        QCOMPARE(w.main->picLock->isVisibleTo(w.main.get()), lockedAfter);
+        if (lockedAfter) {
+            QCOMPARE(w.main->txtPassword->text(), boxAfter);
+        }
+
+        // A second minimise, and one after a restart, show no balloon again: the setting stays.
+        w.minimize();
+        QVERIFY(w.main->mfrmSystemTray);
+        QVERIFY(SettingsStore::shared().GetStoredSetting(u"Software\\QuillonSoftware\\KeyCask"_s,
+                                                         u"BalloonShown"_s, u"0"_s) == u"1"_s);
+    }
+
+    // About from the tray, closed, does not end the program while the window is in the tray.
+    void aboutFromTrayKeepsRunning()
+    {
+        Window w;
+        frmMain::TrayAvailable = &trayPresent;
+        w.minimize();
+        QString parentName;
+        QTimer::singleShot(0, [&parentName] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                parentName = modal->parentWidget() ? modal->parentWidget()->objectName() : "-";
+                modal->close();
+            }
+        });
+        w.main->mfrmSystemTray_MenuClick(2, QString());
+        QCOMPARE(parentName, u"frmMain"_s);
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        QVERIFY(w.main->isHidden() && w.main->mfrmSystemTray);
+    }
+
+    // Exit from the tray while locked: no password, the clean-up runs, the program ends.
+    // Last: it ends the event loops of this program.
+    void trayExitWhileLocked()
+    {
+        Window w;
+        frmMain::TrayAvailable = &trayPresent;
+        clsApp::shared().MakeReportPath();
+        const QString report = QDir(clsApp::shared().ReportPath()).filePath(u"PWD_x.rtf"_s);
+        QFile file(report);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        ClipboardHelper::shared().CopyText(u"b4nk-pw"_s, true);
+        QApplication::clipboard()->setText(u"copied elsewhere"_s);
+        w.minimize();
+        QVERIFY(w.main->picLock->isVisibleTo(w.main.get()));
+
+        QEventLoop loop;
+        QTimer::singleShot(0, w.main.get(), [&w] { w.main->mfrmSystemTray_MenuClick(4, {}); });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        QElapsedTimer timer;
+        timer.start();
+        loop.exec();
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(!QFile::exists(report));
+        QCOMPARE(QApplication::clipboard()->text(), QString());
+        QVERIFY(!SettingsStore::shared()
+                     .GetStoredSetting(u"Software\\QuillonSoftware\\KeyCask\\frmMain"_s, u"Width"_s,
+                                       QString())
+                     .isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_MainLock)
+#include "tst_mainlock.moc"
