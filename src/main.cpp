@@ -9,7 +9,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("KeyCask"));
     QApplication::setOrganizationName(QStringLiteral("QuillonSoftware"));
     if (!modSubMain::Main()) {
-        return 1;
+        return modSubMain::HandedOverToRunningCopy ? 0 : 1;
     }
     return QApplication::exec();
 }

@@ -60,7 +60,8 @@ bool Main()
     // One running copy per data file: a second start wakes the first and ends, touching nothing.
     clsApp& app = clsApp::shared();
     SingleInstance& guard = SingleInstance::shared();
-    if (!guard.Acquire(app.DatabasePath())) {
+    HandedOverToRunningCopy = !guard.Acquire(app.DatabasePath());
+    if (HandedOverToRunningCopy) {
         return false;
     }
     static const bool connected = static_cast<bool>(

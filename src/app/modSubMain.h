@@ -20,4 +20,8 @@ QString ConnectFailureMessage(const QString& sDatabasePath);
 // opened and the user has been told); true when a window is up and the event loop should run.
 bool Main();
 
+// Set when start-up ended because another running copy holds the data file and has been asked
+// to show itself: a normal end, not a failure.
+inline bool HandedOverToRunningCopy = false;
+
 } // namespace modSubMain

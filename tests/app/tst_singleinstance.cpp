@@ -126,6 +126,7 @@ private Q_SLOTS:
         QVERIFY(holder.said("held"));
 
         QVERIFY(!modSubMain::Main());
+        QVERIFY(modSubMain::HandedOverToRunningCopy);
         QVERIFY(holder.said("activated"));
         QVERIFY(env.messages.isEmpty());
         QVERIFY(!QFileInfo::exists(reports));
