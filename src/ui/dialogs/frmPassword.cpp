@@ -1,0 +1,471 @@
+// The password editor: fields, type-ahead in the two drop-down lists, saving and closing.
+#include "ui/dialogs/frmPassword.h"
+
+#include "app/FileHelper.h"
+#include "app/modGeneral.h"
+#include "app/modSubMain.h"
+#include "platform/MsgBox.h"
+#include "ui/controls/GradientPanel.h"
+#include "ui/controls/modImage.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// The layout in twips.
+constexpr int kClientWidth = 7230;
+constexpr int kClientHeight = 4110;
+constexpr int kBannerHeight = 600;
+constexpr int kLabelLeft = 225;
+constexpr int kTitleLimit = 50;
+constexpr int kWebLimit = 255;
+constexpr int kNotesLimit = 50;
+constexpr int kHelpTopic = 17;
+
+const QString kMaxLengthMessage = QStringLiteral("This field's max length is 50 characters.");
+
+int twipsX(int lTwips)
+{
+    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelX));
+}
+
+int twipsY(int lTwips)
+{
+    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelY));
+}
+
+QRect twipsRect(int lLeft, int lTop, int lWidth, int lHeight)
+{
+    return QRect(twipsX(lLeft), twipsY(lTop), twipsX(lWidth), twipsY(lHeight));
+}
+
+// Removes spaces, and only spaces, from both ends.
+QString trimSpaces(const QString& sText)
+{
+    qsizetype first = 0;
+    qsizetype last = sText.size();
+    while (first < last && sText[first] == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && sText[last - 1] == QLatin1Char(' ')) {
+        --last;
+    }
+    return sText.mid(first, last - first);
+}
+
+// The first lLength characters, one fewer where the cut would split a surrogate pair.
+QString leftChars(const QString& sText, int lLength)
+{
+    if (sText.size() <= lLength) {
+        return sText;
+    }
+    qsizetype length = lLength;
+    if (length > 0 && sText[length - 1].isHighSurrogate() && sText[length].isLowSurrogate()) {
+        --length;
+    }
+    return sText.left(length);
+}
+
+// The character a key press types, as the classic key-press event numbers it: Backspace 8, the
+// control characters of Ctrl+letter (the paste key 22), other text by its code. 0 for keys that
+// type nothing here: moving keys, Alt+key (access keys), and Tab, Enter and Esc, which the
+// window handles. Ctrl+Alt with text is AltGr and types its character.
+int keyAscii(const QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return 0;
+    case Qt::Key_Backspace:
+        return modGeneral::vbKeyBack;
+    default:
+        break;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        return 22;
+    }
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool alt = event->modifiers() & (Qt::AltModifier | Qt::MetaModifier);
+    if (ctrl && !alt && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z) {
+        return event->key() - Qt::Key_A + 1;
+    }
+    const QString text = event->text();
+    if (text.isEmpty() || (alt && !ctrl)) {
+        return 0;
+    }
+    // Text of more than one unit (a character beyond the basic plane) counts by its first unit.
+    return text[0].unicode();
+}
+
+} // namespace
+
+frmPassword::frmPassword(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmPassword"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+    setFixedSize(twipsX(kClientWidth), twipsY(kClientHeight));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(244, 244, 244));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    // The banner: icon and the entry's title in white on the gradient, a shadow below it.
+    picTop = new GradientPanel(1, this);
+    picTop->setObjectName(QStringLiteral("picTop"));
+    picTop->setGeometry(twipsRect(0, 0, kClientWidth, kBannerHeight));
+    imgTop = new QLabel(picTop);
+    imgTop->setObjectName(QStringLiteral("imgTop"));
+    imgTop->setGeometry(twipsRect(150, 60, 480, 480));
+    imgTop->setPixmap(
+        modImage::SvgPixmap(QStringLiteral(":/images/banner_password.svg"), imgTop->size()));
+    imgTop->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblTop = new QLabel(picTop);
+    lblTop->setObjectName(QStringLiteral("lblTop"));
+    lblTop->setTextFormat(Qt::PlainText);
+    QFont bannerFont(QStringLiteral("Verdana"));
+    bannerFont.setPointSize(9);
+    bannerFont.setBold(true);
+    lblTop->setFont(bannerFont);
+    QPalette bannerPal = lblTop->palette();
+    bannerPal.setColor(QPalette::WindowText, Qt::white);
+    lblTop->setPalette(bannerPal);
+    lblTop->setGeometry(twipsX(750), twipsY(195), twipsX(kClientWidth - 750 - 150),
+                        QFontMetrics(bannerFont).height());
+    imgDropShadow = new QLabel(this);
+    imgDropShadow->setObjectName(QStringLiteral("imgDropShadow"));
+    imgDropShadow->setGeometry(twipsRect(0, kBannerHeight, kClientWidth, 105));
+    imgDropShadow->setScaledContents(true);
+    imgDropShadow->setPixmap(
+        modImage::SvgPixmap(QStringLiteral(":/images/drop_shadow.svg"), imgDropShadow->size()));
+    imgDropShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    // The fields, each with its label on the same row.
+    const struct
+    {
+        int index;
+        const char16_t* caption;
+        int left, top, width, height;
+    } fields[] = {
+        {0, u"&Title", 1350, 855, 3780, 300},     {1, u"&User Name", 1350, 1395, 3780, 315},
+        {2, u"&Password", 1350, 1905, 3780, 315}, {3, u"&Web URL", 1350, 2415, 5340, 300},
+        {4, u"N&otes", 1350, 2955, 5715, 300},
+    };
+    for (const auto& field : fields) {
+        QWidget* box = nullptr;
+        if (field.index == 1 || field.index == 2) {
+            auto* combo = new QComboBox(this);
+            combo->setEditable(true);
+            // Type-ahead is ComboAutoComplete's alone, and typed text never joins the list.
+            combo->setCompleter(nullptr);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            connect(combo, &QComboBox::editTextChanged, this, &frmPassword::UpdateSaveState);
+            connect(combo, &QComboBox::activated, this, &frmPassword::UpdateSaveState);
+            cbo[field.index] = combo;
+            box = combo;
+        } else {
+            auto* edit = new QLineEdit(this);
+            edit->setMaxLength(field.index == 3 ? kWebLimit : kTitleLimit);
+            connect(edit, &QLineEdit::textChanged, this, &frmPassword::txt_Change);
+            txt[field.index] = edit;
+            box = edit;
+        }
+        box->setObjectName(QStringLiteral("field%1").arg(field.index));
+        box->setGeometry(twipsRect(field.left, field.top, field.width, field.height));
+        auto* label = new QLabel(QString::fromUtf16(field.caption), this);
+        label->setGeometry(twipsX(kLabelLeft), box->y(), twipsX(field.left - kLabelLeft - 60),
+                           box->height());
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setBuddy(box);
+        lbl[field.index] = label;
+    }
+
+    imgWeb = new QLabel(this);
+    imgWeb->setObjectName(QStringLiteral("imgWeb"));
+    imgWeb->setGeometry(twipsRect(6750, 2445, 240, 240));
+    imgWeb->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/web.svg"), imgWeb->size()));
+    imgWeb->setToolTip(QStringLiteral("Open the web address"));
+
+    const struct
+    {
+        const char16_t* caption;
+        int left, width;
+    } buttons[] = {{u"Save And New", 2970, 1635}, {u"Save", 4755, 1080}, {u"Cancel", 6000, 1080}};
+    for (int i = 0; i < 3; ++i) {
+        cmd[i] = new QPushButton(QString::fromUtf16(buttons[i].caption), this);
+        cmd[i]->setGeometry(twipsRect(buttons[i].left, 3570, buttons[i].width, 375));
+        connect(cmd[i], &QPushButton::clicked, this, [this, i] { cmd_Click(i); });
+    }
+
+    setTabOrder(txt[0], cbo[1]);
+    setTabOrder(cbo[1], cbo[2]);
+    setTabOrder(cbo[2], txt[3]);
+    setTabOrder(txt[3], txt[4]);
+    setTabOrder(txt[4], cmd[0]);
+    setTabOrder(cmd[0], cmd[1]);
+    setTabOrder(cmd[1], cmd[2]);
+
+    // Keys are seen here before the controls get them; the same filter takes the focus of the
+    // text boxes, the presses on the banner and the clicks on the web icon.
+    installEventFilter(this);
+    for (QWidget* w : {static_cast<QWidget*>(txt[0]), static_cast<QWidget*>(cbo[1]),
+                       static_cast<QWidget*>(cbo[2]), static_cast<QWidget*>(txt[3]),
+                       static_cast<QWidget*>(txt[4]), static_cast<QWidget*>(cmd[0]),
+                       static_cast<QWidget*>(cmd[1]), static_cast<QWidget*>(cmd[2]),
+                       static_cast<QWidget*>(picTop), static_cast<QWidget*>(lblTop),
+                       static_cast<QWidget*>(imgWeb)}) {
+        w->installEventFilter(this);
+    }
+}
+
+void frmPassword::showEvent(QShowEvent* event)
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+    QDialog::showEvent(event);
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->geometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void frmPassword::Form_Load()
+{
+    IsLoading = true;
+    modGeneral::SetHandCursor(imgWeb);
+    FillCombos();
+    if (ADDING) {
+        setWindowTitle(QStringLiteral("Add new password"));
+        lblTop->setText(QStringLiteral("[Title]"));
+        cmd[0]->setDefault(true);
+    } else {
+        setWindowTitle(QStringLiteral("Edit password"));
+        cmd[1]->setDefault(true);
+        roPWD.OpenRecord(PASSWORD_ID);
+        setFieldText(txt[0], kTitleLimit, roPWD.TITLE_TX);
+        cbo[1]->setEditText(roPWD.USER_NM);
+        cbo[2]->setEditText(roPWD.PASSWORD_TX);
+        setFieldText(txt[3], kWebLimit, roPWD.WEB_SITE_TX);
+        setFieldText(txt[4], kNotesLimit, roPWD.NOTES_TX);
+    }
+    IsLoading = false;
+    UpdateSaveState();
+}
+
+void frmPassword::FillCombos()
+{
+    cbo[1]->clear();
+    cbo[2]->clear();
+    if (const auto names = clsPWD().GetUserNames()) {
+        for (const clsPWD& entry : *names) {
+            cbo[1]->addItem(entry.USER_NM);
+        }
+    }
+    if (const auto passwords = clsPWD().GetPasswords()) {
+        for (const clsPWD& entry : *passwords) {
+            cbo[2]->addItem(entry.PASSWORD_TX);
+        }
+    }
+    // The boxes start empty; the lists only offer.
+    for (int i : {1, 2}) {
+        cbo[i]->setCurrentIndex(-1);
+        cbo[i]->setEditText(QString());
+    }
+}
+
+void frmPassword::setFieldText(QLineEdit* box, int lLimit, const QString& sText)
+{
+    // A stored text longer than the box takes is shown whole, never cut by the box.
+    box->setMaxLength(std::max<int>(lLimit, static_cast<int>(sText.size())));
+    box->setText(sText);
+}
+
+void frmPassword::txt_Change()
+{
+    lblTop->setText(txt[0]->text());
+    UpdateSaveState();
+}
+
+void frmPassword::UpdateSaveState()
+{
+    if (IsLoading) {
+        return;
+    }
+    const QString title = txt[0]->text();
+    const QString user = cbo[1]->currentText();
+    const QString password = cbo[2]->currentText();
+    const bool changed = title != roPWD.TITLE_TX || user != roPWD.USER_NM ||
+                         password != roPWD.PASSWORD_TX || txt[3]->text() != roPWD.WEB_SITE_TX ||
+                         txt[4]->text() != roPWD.NOTES_TX;
+    const bool complete = !trimSpaces(title).isEmpty() && !trimSpaces(user).isEmpty() &&
+                          !trimSpaces(password).isEmpty();
+    CanSave = changed && complete;
+    cmd[0]->setEnabled(CanSave);
+    cmd[1]->setEnabled(CanSave);
+}
+
+bool frmPassword::cbo_KeyPress(QComboBox* combo, QKeyEvent* event)
+{
+    int lKeyAscii = keyAscii(event);
+    if (lKeyAscii == 0) {
+        return false;
+    }
+    if (lKeyAscii == modGeneral::vbKeyBack || lKeyAscii == '.') {
+        StopAutoComplete = true;
+    }
+    if (combo->currentText().size() >= COMBO_MAX_LENGTH && lKeyAscii != modGeneral::vbKeyBack) {
+        MsgBox::Show(kMaxLengthMessage, MsgBox::vbOKOnly, QString(), this);
+        return true;
+    }
+    // Only a single typed character can extend a completion.
+    if (!StopAutoComplete && event->text().size() == 1) {
+        modGeneral::ComboAutoComplete(combo, lKeyAscii);
+        return lKeyAscii == 0;
+    }
+    return false;
+}
+
+bool frmPassword::SaveRecord()
+{
+    // A failed save leaves the record as it was, so the fields still count as changes.
+    const clsPWD previous = roPWD;
+    roPWD.TITLE_TX = txt[0]->text();
+    roPWD.USER_NM = leftChars(cbo[1]->currentText(), COMBO_MAX_LENGTH);
+    roPWD.PASSWORD_TX = leftChars(cbo[2]->currentText(), COMBO_MAX_LENGTH);
+    roPWD.WEB_SITE_TX = txt[3]->text();
+    roPWD.NOTES_TX = modGeneral::TrimCrLf(txt[4]->text());
+    if (!roPWD.Save(ADDING)) {
+        roPWD = previous;
+        return false;
+    }
+    roPWD.OpenRecord(roPWD.PASSWORD_ID);
+    Q_EMIT Change(roPWD);
+    UpdateSaveState();
+    return true;
+}
+
+void frmPassword::cmd_Click(int lIndex)
+{
+    if (lIndex == 2) {
+        reject();
+        return;
+    }
+    if (!SaveRecord()) {
+        return;
+    }
+    roPWD = clsPWD();
+    if (lIndex == 1) {
+        CanSave = false;
+        accept();
+        return;
+    }
+    ADDING = true;
+    setFieldText(txt[0], kTitleLimit, QString());
+    cbo[1]->setEditText(QString());
+    cbo[2]->setEditText(QString());
+    setFieldText(txt[3], kWebLimit, QString());
+    setFieldText(txt[4], kNotesLimit, QString());
+    setWindowTitle(QStringLiteral("Add new password"));
+    lblTop->setText(QStringLiteral("[Title]"));
+    txt[0]->setFocus();
+}
+
+void frmPassword::reject()
+{
+    if (CanSave) {
+        switch (MsgBox::Show(QStringLiteral("Save Changes?"),
+                             MsgBox::vbYesNoCancel | MsgBox::vbQuestion, QString(), this)) {
+        case MsgBox::vbYes:
+            if (!SaveRecord()) {
+                return;
+            }
+            CanSave = false;
+            accept();
+            return;
+        case MsgBox::vbNo:
+            break;
+        default:
+            return;
+        }
+    }
+    QDialog::reject();
+}
+
+void frmPassword::imgWeb_Click()
+{
+    const QString address = txt[3]->text();
+    if (!address.isEmpty()) {
+        FileHelper::shared().Launch(address, false);
+    }
+}
+
+bool frmPassword::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1) {
+            modGeneral::ShowHelpTopic(kHelpTopic);
+            return true;
+        }
+        if (watched == cbo[1] || watched == cbo[2]) {
+            return cbo_KeyPress(static_cast<QComboBox*>(watched), key);
+        }
+        break;
+    }
+    case QEvent::FocusIn:
+        if (watched == txt[0] || watched == txt[3] || watched == txt[4]) {
+            modGeneral::SelectAllText(static_cast<QWidget*>(watched));
+        }
+        break;
+    case QEvent::MouseButtonPress: {
+        const bool left = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+        if (watched == picTop || watched == lblTop) {
+            if (left) {
+                modGeneral::DragWindow(this);
+            }
+            return true;
+        }
+        if (watched == imgWeb) {
+            m_webPressed = left;
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        if (watched == imgWeb) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && std::exchange(m_webPressed, false) &&
+                imgWeb->rect().contains(mouse->position().toPoint())) {
+                imgWeb_Click();
+            }
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}

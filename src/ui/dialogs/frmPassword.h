@@ -1,0 +1,77 @@
+// The password editor: adds a new password entry or edits an existing one, offering the stored
+// user names and passwords for type-ahead.
+#pragma once
+
+#include "data/clsPWD.h"
+
+#include <QDialog>
+#include <array>
+
+class GradientPanel;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class frmPassword : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmPassword(QWidget* parent = nullptr);
+
+    // Set by the caller before the window is shown: add a new entry, or edit PASSWORD_ID.
+    bool ADDING = false;
+    QString PASSWORD_ID;
+
+    // The longest user name or password kept; longer text is cut when saving.
+    static constexpr int COMBO_MAX_LENGTH = 50;
+
+    // The controls, reachable for tests that drive the window. The fields keep their numbers:
+    // txt[0] Title, cbo[1] user name, cbo[2] password, txt[3] Web URL, txt[4] Notes; the other
+    // slots are empty.
+    std::array<QLineEdit*, 5> txt{};
+    std::array<QComboBox*, 3> cbo{};
+    std::array<QLabel*, 5> lbl{};
+    // "Save And New", "Save", "Cancel".
+    std::array<QPushButton*, 3> cmd{};
+    GradientPanel* picTop = nullptr;
+    QLabel* imgTop = nullptr;
+    QLabel* lblTop = nullptr;
+    QLabel* imgDropShadow = nullptr;
+    QLabel* imgWeb = nullptr;
+
+Q_SIGNALS:
+    // Raised once after every successful save, with the record as stored.
+    void Change(const clsPWD& roPWD);
+
+public Q_SLOTS:
+    // Closing by any way (Cancel, Esc, the close box) asks first when there are unsaved changes.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void FillCombos();
+    void txt_Change();
+    void UpdateSaveState();
+    // True when the key is to be discarded.
+    bool cbo_KeyPress(QComboBox* combo, QKeyEvent* event);
+    bool SaveRecord();
+    void cmd_Click(int lIndex);
+    void imgWeb_Click();
+    // Shows the text in a box, raising the box's limit where the text is longer.
+    void setFieldText(QLineEdit* box, int lLimit, const QString& sText);
+
+    clsPWD roPWD;
+    bool IsLoading = false;
+    bool CanSave = false;
+    bool StopAutoComplete = false;
+    bool m_loaded = false;
+    // A left press on the web icon, waiting for its release there.
+    bool m_webPressed = false;
+};

@@ -1,0 +1,639 @@
+// Tests of the password and file-folder editors and the folder picker, driven offscreen on real
+// data files: loading, the Save buttons, type-ahead, the length rule, saving and closing.
+#include "TestEnv.h"
+#include "app/FileHelper.h"
+#include "data/clsMY_FILE.h"
+#include "data/clsPWD.h"
+#include "ui/dialogs/frmFile.h"
+#include "ui/dialogs/frmFindFile.h"
+#include "ui/dialogs/frmPassword.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kAsk = u"Save Changes?"_s;
+// Key presses of the length test that are more than one key.
+constexpr int paste = -1;
+constexpr int selectAllThenX = -2;
+constexpr int typeEmoji = -3;
+
+// A test's world; its windows go before the data file and settings they may use.
+struct World
+{
+    TestEnv env;
+    ~World()
+    {
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->parentWidget()) {
+                windows << w;
+            }
+        }
+        qDeleteAll(windows);
+    }
+    qsizetype asked() const
+    {
+        return std::count_if(env.messages.begin(), env.messages.end(),
+                             [](const auto& m) { return m.prompt == kAsk; });
+    }
+};
+
+QStringList fieldsOf(const clsPWD& r)
+{
+    return {r.PASSWORD_ID, r.TITLE_TX, r.USER_NM, r.PASSWORD_TX, r.WEB_SITE_TX, r.NOTES_TX};
+}
+
+QStringList fieldsOf(const clsMY_FILE& r)
+{
+    return {r.MY_FILE_ID, r.MY_FILE_NM, r.MY_FILE_PATH_TX, r.NOTES_TX};
+}
+
+template <class Record> QStringList stored(const QString& sID)
+{
+    Record r;
+    r.OpenRecord(sID);
+    return fieldsOf(r);
+}
+
+// The master row and two entries that differ in every field; gives the first entry's id.
+QString addSample()
+{
+    TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, u"Master#Pw1"_s);
+    const QString id = TestEnv::AddPassword(u"Bank of Home"_s, u"alice"_s, u"apple-pie-7"_s,
+                                            u"https://bank.example/login"_s, u"card in drawer"_s);
+    TestEnv::AddPassword(u"Mail"_s, u"bob"_s, u"Banana!9"_s, u"mail.example"_s);
+    return id;
+}
+
+// An open editor of either kind; the fields of every record its Change raised.
+struct Editor
+{
+    frmPassword* pwd = nullptr;
+    frmFile* file = nullptr;
+    QDialog* form = nullptr;
+    std::array<QPushButton*, 3> cmd{};
+    QList<QStringList> changes;
+
+    Editor(bool bFile, bool bAdding, const QString& sID = QString())
+    {
+        if (bFile) {
+            form = file = new frmFile();
+            file->ADDING = bAdding;
+            file->MY_FILE_ID = sID;
+            cmd = file->cmd;
+            QObject::connect(file, &frmFile::Change, file,
+                             [this](const clsMY_FILE& r) { changes << fieldsOf(r); });
+        } else {
+            form = pwd = new frmPassword();
+            pwd->ADDING = bAdding;
+            pwd->PASSWORD_ID = sID;
+            cmd = pwd->cmd;
+            QObject::connect(pwd, &frmPassword::Change, pwd,
+                             [this](const clsPWD& r) { changes << fieldsOf(r); });
+        }
+        form->show();
+    }
+    // The first field: the title or the name.
+    QLineEdit* first() const { return pwd ? pwd->txt[0] : file->txt[0]; }
+    // A field's text, set as a paste would set it: any character, no key rule.
+    void set(int lField, const QString& sText) const
+    {
+        if (file) {
+            file->txt[lField]->setText(sText);
+        } else if (lField == 1 || lField == 2) {
+            pwd->cbo[lField]->setEditText(sText);
+        } else {
+            pwd->txt[lField]->setText(sText);
+        }
+    }
+    QString text(int lField) const
+    {
+        if (file) {
+            return file->txt[lField]->text();
+        }
+        return lField == 1 || lField == 2 ? pwd->cbo[lField]->currentText()
+                                          : pwd->txt[lField]->text();
+    }
+    bool canSave() const { return cmd[0]->isEnabled() && cmd[1]->isEnabled(); }
+};
+
+QStringList sortedItems(const QComboBox* combo)
+{
+    QStringList list;
+    for (int i = 0; i < combo->count(); ++i) {
+        list << combo->itemText(i);
+    }
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+class tst_Editors : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void loadPassword_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::newRow("add") << true;
+        QTest::newRow("edit") << false;
+    }
+
+    void loadPassword()
+    {
+        QFETCH(bool, adding);
+        World w;
+        const QString id = addSample();
+        Editor e(false, adding, adding ? QString() : id);
+        QCOMPARE(e.form->windowTitle(), adding ? u"Add new password"_s : u"Edit password"_s);
+        QCOMPARE(e.pwd->lblTop->text(), adding ? u"[Title]"_s : u"Bank of Home"_s);
+        QCOMPARE(e.cmd[0]->isDefault(), adding);
+        QCOMPARE(e.cmd[1]->isDefault(), !adding);
+        const QStringList record = stored<clsPWD>(id);
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(e.text(i), adding ? QString() : record[i + 1]);
+        }
+        QVERIFY(!e.canSave() && e.cmd[2]->isEnabled());
+        // The master row's user name is offered, its password is not.
+        QCOMPARE(sortedItems(e.pwd->cbo[1]), QStringList({u"KeyCask"_s, u"alice"_s, u"bob"_s}));
+        QCOMPARE(sortedItems(e.pwd->cbo[2]), QStringList({u"Banana!9"_s, u"apple-pie-7"_s}));
+    }
+
+    void saveState_data()
+    {
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("canSave");
+        QTest::newRow("title only in case") << false << 0 << u"bank of home"_s << true;
+        QTest::newRow("title of spaces") << false << 0 << u"   "_s << false;
+        QTest::newRow("title with spaces around") << false << 0 << u" Bank "_s << true;
+        QTest::newRow("title of a tab") << false << 0 << u"\t"_s << true;
+        QTest::newRow("user name of spaces") << false << 1 << u"  "_s << false;
+        QTest::newRow("user name") << false << 1 << u"carol"_s << true;
+        QTest::newRow("password emptied") << false << 2 << QString() << false;
+        QTest::newRow("web emptied") << false << 3 << QString() << true;
+        QTest::newRow("notes") << false << 4 << u"card in safe"_s << true;
+        QTest::newRow("name of a space") << true << 0 << u" "_s << true;
+        QTest::newRow("name emptied") << true << 0 << QString() << false;
+        QTest::newRow("folder of a space") << true << 1 << u" "_s << true;
+        QTest::newRow("folder emptied") << true << 1 << QString() << false;
+    }
+
+    // A change enables saving only with the required fields filled; changing back disables it
+    // again, and closing then does not ask.
+    void saveState()
+    {
+        QFETCH(bool, file);
+        QFETCH(int, field);
+        QFETCH(QString, value);
+        QFETCH(bool, canSave);
+        World w;
+        Editor e(file, false,
+                 file ? TestEnv::AddFolder(u"Docs"_s, u"/srv/docs"_s, u"tax"_s) : addSample());
+        const QString before = e.text(field);
+        e.set(field, value);
+        QCOMPARE(e.canSave(), canSave);
+        QCOMPARE(file ? e.file->lblTop->text() : e.pwd->lblTop->text(), e.text(0));
+        e.set(field, before);
+        QVERIFY(!e.canSave());
+        e.form->close();
+        QVERIFY(!e.form->isVisible() && w.env.messages.isEmpty());
+    }
+
+    void passwordRoundTrip_data()
+    {
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QStringList>("kept");
+        const QStringList quotes = {u"O'Brien \"Bob\" C:\\x"_s, u"x'); DROP TABLE PWD; --"_s,
+                                    u"p\\'\"%_*"_s, u"https://a.example/?q='1'&b=\"2\"\\"_s,
+                                    u"SELECT * FROM PWD WHERE 1=1"_s};
+        QTest::newRow("quotes, backslashes and SQL") << quotes << quotes;
+        const QStringList exotic = {u"nul\0inside"_s, u"😀 user"_s, u"كلمة-سر-٣"_s,
+                                    u"https://e.example/"_s + QString(237, u'w'),
+                                    u"שלום note ‏"_s};
+        QTest::newRow("NUL, emoji, right-to-left, 255-character address") << exotic << exotic;
+        QTest::newRow("cut to 50 whole characters, notes trimmed, title as typed")
+            << QStringList{u"  spaced title  "_s, QString(60, u'u'), QString(49, u'p') + u"😀"_s,
+                           QString(), u" \r\n \r\n "_s}
+            << QStringList{u"  spaced title  "_s, QString(50, u'u'), QString(49, u'p'), QString(),
+                           QString()};
+    }
+
+    // Every field is saved and read back exactly, cut only where the editor cuts.
+    void passwordRoundTrip()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, kept);
+        World w;
+        addSample();
+        Editor e(false, true);
+        for (int i = 0; i < 5; ++i) {
+            e.set(i, typed[i]);
+        }
+        QTest::mouseClick(e.cmd[1], Qt::LeftButton);
+        QVERIFY(!e.form->isVisible());
+        kept.prepend(u"4"_s);
+        QCOMPARE(e.changes, QList<QStringList>{kept});
+        QCOMPARE(stored<clsPWD>(u"4"_s), kept);
+        Editor again(false, false, u"4"_s);
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(again.text(i), kept[i + 1]);
+        }
+        QVERIFY(!again.canSave());
+    }
+
+    // Name, folder and notes are stored as typed: a folder that does not exist, quotes, a long
+    // path; notes of spaces and line breaks become empty. A stored path longer than the box
+    // takes is shown whole.
+    void fileRoundTrip()
+    {
+        World w;
+        const QString longPath = u"/srv/"_s + QString(295, u'o');
+        const QString id = TestEnv::AddFolder(u"Old"_s, longPath, u"old notes"_s);
+        Editor e(true, false, id);
+        QCOMPARE(e.form->windowTitle(), u"Edit file folder"_s);
+        QCOMPARE(e.text(1), longPath);
+        QVERIFY(!e.canSave() && e.cmd[1]->isDefault());
+        const QStringList typed = {u"Bob's \"files\" ‏עברית 😀"_s,
+                                   u"/no/such/folder/O'Brien\\x/"_s + QString(229, u'f'),
+                                   u"  \r\n\r\n  "_s};
+        for (int i = 0; i < 3; ++i) {
+            e.set(i, typed[i]);
+        }
+        QTest::mouseClick(e.cmd[1], Qt::LeftButton);
+        QVERIFY(!e.form->isVisible());
+        const QStringList kept = {id, typed[0], typed[1], QString()};
+        QCOMPARE(e.changes, QList<QStringList>{kept});
+        QCOMPARE(stored<clsMY_FILE>(id), kept);
+        QCOMPARE(w.env.RawScalar(u"SELECT NOTES_TX IS NULL FROM MY_FILE"_s), u"1"_s);
+    }
+
+    void comboLength_data()
+    {
+        QTest::addColumn<int>("combo");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("lengthAfter");
+        QTest::newRow("user name 50, x") << 1 << 50 << int(Qt::Key_X) << -1;
+        QTest::newRow("user name 50 all selected, x") << 1 << 50 << selectAllThenX << -1;
+        QTest::newRow("password 50, paste") << 2 << 50 << paste << -1;
+        QTest::newRow("password 50, emoji") << 2 << 50 << typeEmoji << -1;
+        QTest::newRow("password 50, Backspace") << 2 << 50 << int(Qt::Key_Backspace) << 49;
+        QTest::newRow("password 50, Delete") << 2 << 50 << int(Qt::Key_Delete) << 49;
+        QTest::newRow("user name 49, x") << 1 << 49 << int(Qt::Key_X) << 50;
+        QTest::newRow("user name 49, paste") << 1 << 49 << paste << 69;
+    }
+
+    // From 50 characters on, every typed character but Backspace is refused with a message
+    // (-1 in lengthAfter); a paste into fewer goes through and is cut to 50 on save.
+    void comboLength()
+    {
+        QFETCH(int, combo);
+        QFETCH(int, length);
+        QFETCH(int, key);
+        QFETCH(int, lengthAfter);
+        World w;
+        addSample();
+        Editor e(false, true);
+        QComboBox* box = e.pwd->cbo[combo];
+        const QString start(length, combo == 1 ? u'u' : u'p');
+        e.set(combo, start);
+        box->lineEdit()->setCursorPosition(key == int(Qt::Key_Delete) ? 0 : length);
+        QGuiApplication::clipboard()->setText(QString(20, u'c'));
+        if (key == paste) {
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else if (key == typeEmoji) {
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, u"😀"_s, Qt::NoModifier);
+        } else if (key == selectAllThenX) {
+            box->lineEdit()->selectAll();
+            QTest::keyClick(box, Qt::Key_X);
+        } else {
+            QTest::keyClick(box, Qt::Key(key));
+        }
+        const bool refused = lengthAfter < 0;
+        QCOMPARE(e.text(combo), refused ? start : e.text(combo));
+        QCOMPARE(e.text(combo).size(), refused ? length : lengthAfter);
+        QCOMPARE(w.env.messages.size(), refused ? 1 : 0);
+        if (refused) {
+            const MsgBox::Call& m = w.env.messages[0];
+            QCOMPARE(m.prompt, u"This field's max length is 50 characters."_s);
+            QVERIFY(m.flags == MsgBox::vbOKOnly && m.title == u"KeyCask"_s);
+        }
+        e.set(0, u"T"_s);
+        e.set(3 - combo, u"other"_s);
+        QTest::mouseClick(e.cmd[1], Qt::LeftButton);
+        QCOMPARE(e.changes.size(), 1);
+        QCOMPARE(e.changes[0][combo + 1].size(), std::min(e.text(combo).size(), qsizetype(50)));
+    }
+
+    void stopAutoComplete_data()
+    {
+        QTest::addColumn<int>("combo");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Backspace in user name") << 1 << int(Qt::Key_Backspace);
+        QTest::newRow("dot in user name") << 1 << int(Qt::Key_Period);
+        QTest::newRow("Backspace in password") << 2 << int(Qt::Key_Backspace);
+        QTest::newRow("dot in password") << 2 << int(Qt::Key_Period);
+    }
+
+    // Type-ahead completes from either list until a Backspace or a dot in either box.
+    void stopAutoComplete()
+    {
+        QFETCH(int, combo);
+        QFETCH(int, key);
+        World w;
+        addSample();
+        Editor e(false, true);
+        const QString typed[] = {QString(), u"a"_s, u"b"_s};
+        const QString completed[] = {QString(), u"alice"_s, u"Banana!9"_s};
+        for (int i : {1, 2}) {
+            QTest::keyClicks(e.pwd->cbo[i], typed[i]);
+            QCOMPARE(e.text(i), completed[i]);
+            QCOMPARE(e.pwd->cbo[i]->lineEdit()->selectedText(), completed[i].mid(1));
+            e.set(i, QString());
+        }
+        QTest::keyClick(e.pwd->cbo[combo], Qt::Key(key));
+        for (int i : {1, 2}) {
+            e.set(i, QString());
+            QTest::keyClicks(e.pwd->cbo[i], typed[i]);
+            QCOMPARE(e.text(i), typed[i]);
+        }
+    }
+
+    void saveAndNewFromEdit_data()
+    {
+        QTest::addColumn<bool>("file");
+        QTest::newRow("password") << false;
+        QTest::newRow("file") << true;
+    }
+
+    // "Save And New" in edit mode saves once and leaves an empty window in add mode, whose
+    // Save (Enter in a drop-down box for passwords) adds a new entry.
+    void saveAndNewFromEdit()
+    {
+        QFETCH(bool, file);
+        World w;
+        const QString id =
+            file ? TestEnv::AddFolder(u"Docs"_s, u"/srv/docs"_s, u"tax"_s) : addSample();
+        Editor e(file, false, id);
+        e.set(file ? 2 : 4, u"changed"_s);
+        QTest::mouseClick(e.cmd[0], Qt::LeftButton);
+        QCOMPARE(e.changes.size(), 1);
+        QCOMPARE(e.changes[0][0], id);
+        QCOMPARE(e.changes[0].last(), u"changed"_s);
+        QCOMPARE(file ? stored<clsMY_FILE>(id) : stored<clsPWD>(id), e.changes[0]);
+        QVERIFY(e.form->isVisible() && e.cmd[1]->isDefault() && !e.canSave());
+        QCOMPARE(e.form->windowTitle(), file ? u"Add new file folder"_s : u"Add new password"_s);
+        QCOMPARE(file ? e.file->lblTop->text() : e.pwd->lblTop->text(),
+                 file ? u"[Name]"_s : u"[Title]"_s);
+        for (int i = 0; i < (file ? 3 : 5); ++i) {
+            QVERIFY(e.text(i).isEmpty());
+        }
+        e.set(0, u"Shop"_s);
+        // A user name that a list item matches only in case is kept as typed.
+        e.set(1, file ? u"/srv/shop"_s : u"ALICE"_s);
+        if (file) {
+            QTest::keyClick(e.file->txt[1], Qt::Key_Return);
+        } else {
+            e.set(2, u"figs"_s);
+            QTest::keyClick(e.pwd->cbo[1], Qt::Key_Return);
+        }
+        QVERIFY(!e.form->isVisible());
+        QCOMPARE(e.changes.size(), 2);
+        QCOMPARE(e.changes[1][0], file ? u"2"_s : u"4"_s);
+        QCOMPARE(e.changes[1][2], file ? u"/srv/shop"_s : u"ALICE"_s);
+    }
+
+    void closing_data()
+    {
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<int>("way");
+        QTest::addColumn<int>("answer");
+        const char* ways[] = {"Cancel", "Esc in a drop-down or folder box", "close box"};
+        for (bool file : {false, true}) {
+            for (int way = 0; way < 3; ++way) {
+                for (int answer :
+                     {0, int(MsgBox::vbYes), int(MsgBox::vbNo), int(MsgBox::vbCancel)}) {
+                    QTest::addRow("%s, %s, %s", file ? "file" : "password", ways[way],
+                                  answer ? qPrintable(u"answer %1"_s.arg(answer)) : "unchanged")
+                        << file << way << answer;
+                }
+            }
+        }
+    }
+
+    // Every way of closing asks "Save Changes?" exactly when there is something to save.
+    void closing()
+    {
+        QFETCH(bool, file);
+        QFETCH(int, way);
+        QFETCH(int, answer);
+        World w;
+        w.env.answer = [answer](const MsgBox::Call&) { return answer; };
+        const QString id = file ? TestEnv::AddFolder(u"Docs"_s, u"/srv/docs"_s) : addSample();
+        Editor e(file, false, id);
+        const QStringList before = file ? stored<clsMY_FILE>(id) : stored<clsPWD>(id);
+        if (answer) {
+            e.set(0, u"Renamed"_s);
+        }
+        if (way == 0) {
+            QTest::mouseClick(e.cmd[2], Qt::LeftButton);
+        } else if (way == 1) {
+            QTest::keyClick(file ? static_cast<QWidget*>(e.file->txt[1]) : e.pwd->cbo[1],
+                            Qt::Key_Escape);
+        } else {
+            e.form->close();
+        }
+        QCOMPARE(w.asked(), answer ? 1 : 0);
+        if (answer) {
+            QCOMPARE(w.env.messages[0].flags, MsgBox::vbYesNoCancel | MsgBox::vbQuestion);
+        }
+        QCOMPARE(e.form->isVisible(), answer == MsgBox::vbCancel);
+        const QStringList after = file ? stored<clsMY_FILE>(id) : stored<clsPWD>(id);
+        QCOMPARE(after[1], answer == MsgBox::vbYes ? u"Renamed"_s : before[1]);
+        QCOMPARE(e.changes.size(), answer == MsgBox::vbYes ? 1 : 0);
+    }
+
+    void failedSave_data()
+    {
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<int>("way");
+        for (bool file : {false, true}) {
+            const char* kind = file ? "file" : "password";
+            QTest::addRow("%s, Save And New", kind) << file << 0;
+            QTest::addRow("%s, Save", kind) << file << 1;
+            QTest::addRow("%s, close, Yes", kind) << file << 2;
+        }
+    }
+
+    // A save the data file refuses keeps the window open with the input, still unsaved.
+    void failedSave()
+    {
+        QFETCH(bool, file);
+        QFETCH(int, way);
+        World w;
+        w.env.answer = [](const MsgBox::Call& call) {
+            return call.prompt == kAsk ? MsgBox::vbYes : MsgBox::vbOK;
+        };
+        if (!file) {
+            addSample();
+        }
+        Editor e(file, true);
+        const QStringList typed = {u"Music"_s, u"erin"_s, u"grapes"_s};
+        for (int i = 0; i < 3; ++i) {
+            e.set(i, typed[i]);
+        }
+        w.env.ReopenReadOnly();
+        if (way == 2) {
+            e.form->close();
+        } else {
+            QTest::mouseClick(e.cmd[way], Qt::LeftButton);
+        }
+        QVERIFY(e.form->isVisible() && e.canSave() && e.changes.isEmpty());
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(e.text(i), typed[i]);
+        }
+        // The record class told the user; the input still counts as unsaved after a change
+        // and its undoing.
+        QVERIFY(w.env.messages.size() > w.asked());
+        QTest::keyClick(e.first(), Qt::Key_X);
+        QTest::keyClick(e.first(), Qt::Key_Backspace);
+        QVERIFY(e.canSave());
+        w.env.messages.clear();
+        w.env.answer = [](const MsgBox::Call&) { return MsgBox::vbNo; };
+        e.form->close();
+        QVERIFY(w.asked() == 1 && !e.form->isVisible());
+    }
+
+    void webIcon_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("button");
+        QTest::newRow("empty") << QString() << int(Qt::LeftButton);
+        QTest::newRow("plain word") << u"intranet"_s << int(Qt::LeftButton);
+        QTest::newRow("address") << u"https://bank.example/a?b=c"_s << int(Qt::LeftButton);
+        QTest::newRow("right button") << u"https://bank.example/"_s << int(Qt::RightButton);
+    }
+
+    // The web icon hands the text, unchanged, to the file helper.
+    void webIcon()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, button);
+        World w;
+        Editor e(false, true);
+        e.set(3, address);
+        QTest::mouseClick(e.pwd->imgWeb, Qt::MouseButton(button));
+        const bool launched = !address.isEmpty() && button == Qt::LeftButton;
+        QCOMPARE(w.env.launches,
+                 launched ? QList<QUrl>{FileHelper::shared().TargetUrl(address)} : QList<QUrl>{});
+    }
+
+    // F1 opens the editor's help topic from any field and types nothing.
+    void help()
+    {
+        World w;
+        Editor pwd(false, true);
+        QTest::keyClick(pwd.pwd->cbo[2], Qt::Key_F1);
+        QTest::keyClick(pwd.pwd->txt[4], Qt::Key_F1);
+        Editor file(true, true);
+        QTest::keyClick(file.file->txt[1], Qt::Key_F1);
+        QCOMPARE(w.env.launches.size(), 3);
+        QVERIFY(w.env.launches[0].toString().endsWith(u"#passwords/about_passwords.htm"_s));
+        QCOMPARE(w.env.launches[1], w.env.launches[0]);
+        QVERIFY(w.env.launches[2].toString().endsWith(u"#file_folders/about_file_folders.htm"_s));
+        QVERIFY(pwd.text(2).isEmpty() && pwd.text(4).isEmpty() && file.text(1).isEmpty());
+    }
+
+    void picker_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<bool>("other");
+        QTest::newRow("OK on another folder") << 0 << true;
+        QTest::newRow("OK on the same folder") << 0 << false;
+        QTest::newRow("Cancel") << 1 << true;
+        QTest::newRow("Esc") << 2 << true;
+    }
+
+    // "..." opens the picker; OK puts the folder in the box, anything else leaves it.
+    void picker()
+    {
+        QFETCH(int, action);
+        QFETCH(bool, other);
+        World w;
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(u"inner"_s));
+        const QString first = QDir::toNativeSeparators(dir.path());
+        const QString inner = QDir::toNativeSeparators(dir.filePath(u"inner"_s));
+        Editor e(true, false, TestEnv::AddFolder(u"Temp"_s, first));
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* picker = qobject_cast<frmFindFile*>(QApplication::activeModalWidget());
+            QVERIFY(picker);
+            seen = true;
+            QCOMPARE(picker->windowTitle(), u"Select a File Folder"_s);
+            picker->ft->setCurrentIndex(picker->model->index(other ? inner : first));
+            if (action == 0) {
+                QTest::mouseClick(picker->cmdOK, Qt::LeftButton);
+            } else if (action == 1) {
+                QTest::mouseClick(picker->cmdCancel, Qt::LeftButton);
+            } else {
+                QTest::keyClick(picker->ft, Qt::Key_Escape);
+            }
+        });
+        QTest::mouseClick(e.file->cmdFile, Qt::LeftButton);
+        QVERIFY(seen && e.form->isVisible() && !QApplication::activeModalWidget());
+        const bool picked = action == 0 && other;
+        QCOMPARE(e.text(1), picked ? inner : first);
+        QCOMPARE(e.canSave(), picked);
+    }
+
+    // The picker starts at the home folder, finds folders by typed name and reports the path.
+    void pickerAlone()
+    {
+        QTemporaryDir dir;
+        for (const char* sub : {"alpha", "beta", "gamma"}) {
+            QVERIFY(QDir(dir.path()).mkpath(QString::fromLatin1(sub)));
+        }
+        QFile(dir.filePath(u"golf.txt"_s)).open(QIODevice::WriteOnly);
+        frmFindFile picker;
+        QStringList picked;
+        connect(&picker, &frmFindFile::FolderSelected, this,
+                [&](const QString& rsFolder) { picked << rsFolder; });
+        picker.show();
+        QCOMPARE(picker.SelectedPath(), QDir::toNativeSeparators(QDir::homePath()));
+        QVERIFY(picker.cmdOK->isDefault());
+        const QModelIndex top = picker.model->index(dir.path());
+        picker.ft->setCurrentIndex(top);
+        picker.ft->expand(top);
+        QTRY_COMPARE(picker.model->rowCount(top), 3);
+        picker.ft->setCurrentIndex(picker.model->index(dir.filePath(u"alpha"_s)));
+        QTest::keyClicks(picker.ft, u"g"_s);
+        QTest::keyClick(picker.ft, Qt::Key_Return);
+        QCOMPARE(picked, QStringList{QDir::toNativeSeparators(dir.filePath(u"gamma"_s))});
+        QVERIFY(!picker.isVisible());
+    }
+};
+
+QTEST_MAIN(tst_Editors)
+#include "tst_editors.moc"
