@@ -1,6 +1,7 @@
-// Tests of the Blowfish cipher: published vectors, the cipher-text layout and its error cases,
-// key handling, and the text forms with their Windows-1252 and UTF-8 plain texts.
+// Tests of the Blowfish cipher: published vectors, cipher-text layout and errors, keys, the word
+// helpers' bounds, and the text forms with their Windows-1252 and UTF-8 plain texts.
 #include "crypto/clsBlowfish.h"
+#include "crypto/modEncrypt.h"
 #include "platform/AppError.h"
 #include "platform/Win1252.h"
 
@@ -45,7 +46,7 @@ class tst_Blowfish : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QFile file(QStringLiteral(KEYCASK_TEST_DATA_DIR "/blowfish-vectors.txt"));
+        QFile file(QStringLiteral(KEYCASK_TEST_SOURCE_DIR "/crypto/blowfish-vectors.txt"));
         QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(file.fileName()));
         QByteArray section;
         while (!file.atEnd()) {
@@ -190,6 +191,74 @@ private Q_SLOTS:
         bf.setKey(QStringLiteral("beta"));
         bf.setKey(QStringLiteral("alpha"));
         QVERIFY(zeroBlock() != first);
+    }
+
+    // A key differing only in letter case is another key: the cipher's output changes.
+    void keyLetterCase()
+    {
+        const auto zeroBlock = [](const QStringList& keys) {
+            clsBlowfish bf;
+            for (const QString& key : keys) {
+                bf.setKey(key);
+            }
+            QByteArray block(8, '\0');
+            bf.encryptCbc(block);
+            return block;
+        };
+        const QByteArray lower = zeroBlock({QStringLiteral("vqe7")});
+        QVERIFY(zeroBlock({QStringLiteral("VQE7")}) != lower);
+        QVERIFY(zeroBlock({QStringLiteral("vqE7")}) != lower);
+        // On one instance as well: the new case runs the key schedule again.
+        QVERIFY(zeroBlock({QStringLiteral("vqe7"), QStringLiteral("VQE7")}) !=
+                zeroBlock({QStringLiteral("vqe7")}));
+        // And through the text form: a text made under one case does not read under the other.
+        clsBlowfish bf;
+        const QString cipher = bf.EncryptString(QStringLiteral("secret"), QStringLiteral("vqe7"));
+        QVERIFY_THROWS_EXCEPTION(AppError,
+                                 clsBlowfish().DecryptString(cipher, QStringLiteral("VQE7")));
+        QCOMPARE(clsBlowfish().DecryptString(cipher, QStringLiteral("vqe7")),
+                 QStringLiteral("secret"));
+    }
+
+    void bigEndianWordBounds_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("inside");
+        QTest::newRow("first position") << 8 << 0 << true;
+        QTest::newRow("last position") << 8 << 4 << true;
+        QTest::newRow("one past the last") << 8 << 5 << false;
+        QTest::newRow("at the end") << 8 << 8 << false;
+        QTest::newRow("before the start") << 8 << -1 << false;
+        QTest::newRow("exactly one word") << 4 << 0 << true;
+        QTest::newRow("shorter than a word") << 3 << 0 << false;
+    }
+
+    // A word reads and writes at every position whose four bytes lie in the array; one more
+    // raises the index error and leaves the array alone.
+    void bigEndianWordBounds()
+    {
+        QFETCH(int, size);
+        QFETCH(int, position);
+        QFETCH(bool, inside);
+        QByteArray bytes = range(size);
+        const QByteArray before = bytes;
+        try {
+            quint32 word = 0;
+            modEncrypt::ReadBigEndianWord(word, bytes, position);
+            QVERIFY(inside);
+            QCOMPARE(word, qFromBigEndian<quint32>(before.constData() + position));
+            modEncrypt::WriteBigEndianWord(0xA1B2C3D4u, bytes, position);
+            QCOMPARE(bytes.mid(position, 4), QByteArray("\xA1\xB2\xC3\xD4"));
+            QCOMPARE(bytes.left(position) + bytes.mid(position + 4),
+                     before.left(position) + before.mid(position + 4));
+        } catch (const AppError& e) {
+            QVERIFY2(!inside, qPrintable(e.Description()));
+            QCOMPARE(e.Number(), AppError::SubscriptOutOfRange);
+            QVERIFY_THROWS_EXCEPTION(AppError,
+                                     modEncrypt::WriteBigEndianWord(0xA1B2C3D4u, bytes, position));
+            QCOMPARE(bytes, before);
+        }
     }
 
     void textForms_data()
