@@ -4,6 +4,7 @@
 #include "platform/AppError.h"
 
 #include <QSettings>
+#include <QStringList>
 #include <memory>
 
 namespace {
@@ -32,6 +33,37 @@ std::unique_ptr<QSettings> openStore(const QString& sKeyPath, QString& rsGroup)
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                        QStringLiteral("QuillonSoftware"),
                                        QStringLiteral("KeyCask"));
+#endif
+}
+
+// The key of a value as the store holds it. Registry keys and value names ignore letter case:
+// each group and the value name take the spelling already stored, ignoring case, so that a key
+// path or name in another case reads and overwrites the same value. Parts not stored yet keep
+// the spelling given.
+QString storedKey(QSettings& settings, const QString& sGroup, const QString& sValueName)
+{
+#ifdef Q_OS_WIN
+    // The registry itself ignores case.
+    return sGroup.isEmpty() ? sValueName : sGroup + QLatin1Char('/') + sValueName;
+#else
+    const auto spelling = [](const QStringList& stored, const QString& sName) {
+        for (const QString& candidate : stored) {
+            if (candidate.compare(sName, Qt::CaseInsensitive) == 0) {
+                return candidate;
+            }
+        }
+        return sName;
+    };
+    QStringList parts;
+    for (const QString& part : sGroup.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        parts << spelling(settings.childGroups(), part);
+        settings.beginGroup(parts.last());
+    }
+    parts << spelling(settings.childKeys(), sValueName);
+    for (qsizetype level = 1; level < parts.size(); ++level) {
+        settings.endGroup();
+    }
+    return parts.join(QLatin1Char('/'));
 #endif
 }
 
@@ -69,8 +101,7 @@ QString SettingsStore::GetStoredSetting(const QString& sKeyPath, const QString& 
     QString group;
     auto settings = openStore(sKeyPath, group);
     raiseOnError(*settings);
-    const QString key = group.isEmpty() ? sValueName : group + QLatin1Char('/') + sValueName;
-    const QVariant value = settings->value(key);
+    const QVariant value = settings->value(storedKey(*settings, group, sValueName));
     if (!value.isValid()) {
         return sDefault;
     }
@@ -82,8 +113,7 @@ bool SettingsStore::SaveStoredSetting(const QString& sKeyPath, const QString& sV
 {
     QString group;
     auto settings = openStore(sKeyPath, group);
-    const QString key = group.isEmpty() ? sValueName : group + QLatin1Char('/') + sValueName;
-    settings->setValue(key, sValue);
+    settings->setValue(storedKey(*settings, group, sValueName), sValue);
     settings->sync();
     raiseOnError(*settings);
     return true;

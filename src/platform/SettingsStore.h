@@ -1,5 +1,6 @@
 // The settings store: named text values under a registry-style key path. On Windows the values
-// live in the registry under HKEY_CURRENT_USER; elsewhere in one INI file per user.
+// live in the registry under HKEY_CURRENT_USER; elsewhere in one INI file per user. Key paths and
+// value names ignore letter case, as they do in the registry.
 #pragma once
 
 #include <QString>

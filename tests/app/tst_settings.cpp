@@ -98,6 +98,53 @@ private Q_SLOTS:
         }
     }
 
+    void letterCase_data()
+    {
+        QTest::addColumn<QString>("writtenPath");
+        QTest::addColumn<QString>("writtenName");
+        QTest::addColumn<QString>("otherPath");
+        QTest::addColumn<QString>("otherName");
+        const QString product = SettingsStore::ProductKeyPath();
+        QTest::newRow("product key")
+            << product << "AlwaysOnTop" << product.toUpper() << "alwaysontop";
+        QTest::newRow("product key, forward slashes") << product << "LockOnMinimize"
+                                                      << "software/QUILLONsoftware/keycask"
+                                                      << "LOCKONMINIMIZE";
+        QTest::newRow("window key") << product + "\\frmMain"
+                                    << "Left" << product.toLower() + "\\FRMMAIN"
+                                    << "LEFT";
+        QTest::newRow("key outside the product") << "Software\\Other Maker\\Tool"
+                                                 << "Width"
+                                                 << "SOFTWARE\\other maker\\tool"
+                                                 << "width";
+    }
+
+    // Key paths and value names ignore letter case, as registry keys do: another spelling reads
+    // the value and overwrites it in place, and a value of another name stays apart.
+    void letterCase()
+    {
+        QFETCH(QString, writtenPath);
+        QFETCH(QString, writtenName);
+        QFETCH(QString, otherPath);
+        QFETCH(QString, otherName);
+        TestEnv env(false);
+        auto& settings = SettingsStore::shared();
+        settings.SaveStoredSetting(writtenPath, writtenName, "first");
+        settings.SaveStoredSetting(writtenPath, writtenName + "2", "neighbour");
+        QCOMPARE(settings.GetStoredSetting(otherPath, otherName, "<missing>"),
+                 QStringLiteral("first"));
+
+        settings.SaveStoredSetting(otherPath, otherName, "second");
+        QCOMPARE(settings.GetStoredSetting(writtenPath, writtenName, "<missing>"),
+                 QStringLiteral("second"));
+        QCOMPARE(settings.GetStoredSetting(otherPath, otherName, "<missing>"),
+                 QStringLiteral("second"));
+        QCOMPARE(settings.GetStoredSetting(otherPath, otherName + "2", "<missing>"),
+                 QStringLiteral("neighbour"));
+        QCOMPARE(settings.GetStoredSetting(otherPath + "\\Deeper", otherName, "<missing>"),
+                 QStringLiteral("<missing>"));
+    }
+
     // Fixed paths and version; the report folder is made one level deep only, and silently.
     void paths()
     {
