@@ -13,7 +13,7 @@
 namespace {
 
 // The parts a click test presses and releases on.
-enum Part { Background, Label, Blowfish, SGrid, Logo, LinkBackground };
+enum Part { Background, Label, Blowfish, QtLibrary, SQLCipher, Logo, LinkBackground };
 
 // A shown About window in a private world.
 struct Shown
@@ -30,10 +30,11 @@ struct Shown
     QPoint at(int part) const
     {
         if (part == LinkBackground) { // below the caption, still inside the link
-            return about.usrSGrid->mapTo(&about, QPoint(2, about.usrSGrid->height() - 1));
+            return about.usrSQLCipher->mapTo(&about, QPoint(2, about.usrSQLCipher->height() - 1));
         }
-        const QWidget* widgets[] = {nullptr, about.lblRelease, about.usrBlowfish->lbl,
-                                    about.usrSGrid->lbl, about.imgQuillonSoftware};
+        const QWidget* widgets[] = {
+            nullptr,          about.lblRelease,        about.usrBlowfish->lbl,
+            about.usrQt->lbl, about.usrSQLCipher->lbl, about.imgQuillonSoftware};
         const QWidget* widget = widgets[part];
         return widget ? widget->mapTo(&about, widget->rect().center()) : QPoint(300, 120);
     }
@@ -53,6 +54,25 @@ private Q_SLOTS:
         QCOMPARE(s.about.minimumSize(), s.about.maximumSize());
         QCOMPARE(s.about.lblRelease->text(), QStringLiteral("Release 7.0.0"));
         QCOMPARE(s.about.imgQuillonSoftware->cursor().shape(), Qt::PointingHandCursor);
+        // The credits: the cipher and the libraries the program is built on, one below the
+        // other, and nothing the program does not use.
+        QCOMPARE(s.about.lblUses->text(), QStringLiteral("This product uses:"));
+        QStringList captions;
+        int top = s.about.lblUses->geometry().bottom();
+        for (const usrHyperlink* link :
+             {s.about.usrBlowfish, s.about.usrQt, s.about.usrSQLCipher}) {
+            captions << link->lbl->text();
+            QVERIFY(link->isVisible());
+            QCOMPARE(link->x(), s.about.lblUses->x());
+            QVERIFY2(link->y() > top, qPrintable(link->objectName()));
+            top = link->y() + link->lbl->height() - 1;
+        }
+        QCOMPARE(captions, (QStringList{"Blowfish Encryption Algorithm", "Qt", "SQLCipher"}));
+        QVERIFY(top < s.about.imgQuillonSoftware->y());
+        for (const QLabel* label : s.about.findChildren<QLabel*>()) {
+            QVERIFY2(!label->text().contains("SGrid") && !label->text().contains("vbAccelerator"),
+                     qPrintable(label->text()));
+        }
         // A strip from the blue of style 4, white beside it.
         const QImage image = s.about.grab().toImage();
         QCOMPARE(image.pixelColor(10, 0), QColor(89, 135, 214));
@@ -73,7 +93,9 @@ private Q_SLOTS:
             << +LinkBackground << +LinkBackground << false << QString();
         QTest::newRow("Blowfish") << +Blowfish << +Blowfish << false
                                   << "https://www.schneier.com/academic/blowfish/";
-        QTest::newRow("SGrid") << +SGrid << +SGrid << false << "https://www.vbaccelerator.com/";
+        QTest::newRow("Qt") << +QtLibrary << +QtLibrary << false << "https://www.qt.io/";
+        QTest::newRow("SQLCipher")
+            << +SQLCipher << +SQLCipher << false << "https://www.zetetic.net/sqlcipher/";
         QTest::newRow("maker") << +Logo << +Logo << false
                                << QString::fromUtf16(modGeneral::WEB_HOST);
     }

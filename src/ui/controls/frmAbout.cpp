@@ -73,26 +73,29 @@ frmAbout::frmAbout(QWidget* parent)
     lblRelease = addLabel(clsApp::shared().Release(), kTextLeft, 390);
     lblUses = addLabel(QStringLiteral("This product uses:"), kTextLeft, 3015);
 
-    usrBlowfish = new usrHyperlink(this);
-    usrBlowfish->setObjectName(QStringLiteral("usrBlowfish"));
-    usrSGrid = new usrHyperlink(this);
-    usrSGrid->setObjectName(QStringLiteral("usrSGrid"));
+    // One link per credit, one below the other, each opening its page in the browser.
     const struct
     {
-        usrHyperlink* link;
+        usrHyperlink** link;
+        const char* name;
         const char16_t* caption;
+        const char16_t* address;
         int top;
-    } links[] = {{usrBlowfish, u"Blowfish Encryption Algorithm", 3225},
-                 {usrSGrid, u"SGrid 2.0 developed by vbAccelerator", 3450}};
+    } links[] = {
+        {&usrBlowfish, "usrBlowfish", u"Blowfish Encryption Algorithm", BLOWFISH_ADDRESS, 3225},
+        {&usrQt, "usrQt", u"Qt", QT_ADDRESS, 3450},
+        {&usrSQLCipher, "usrSQLCipher", u"SQLCipher", SQLCIPHER_ADDRESS, 3675}};
     for (const auto& entry : links) {
-        entry.link->setFont(labelFont());
-        entry.link->setCaption(QString::fromUtf16(entry.caption));
-        entry.link->move(twipsX(kTextLeft), twipsY(entry.top));
+        auto* link = new usrHyperlink(this);
+        *entry.link = link;
+        link->setObjectName(QString::fromLatin1(entry.name));
+        link->setFont(labelFont());
+        link->setCaption(QString::fromUtf16(entry.caption));
+        link->move(twipsX(kTextLeft), twipsY(entry.top));
+        const QString address = QString::fromUtf16(entry.address);
+        connect(link, &usrHyperlink::Click, this,
+                [address] { FileHelper::shared().Launch(address, false); });
     }
-    connect(usrBlowfish, &usrHyperlink::Click, this,
-            [] { FileHelper::shared().Launch(QString::fromUtf16(BLOWFISH_ADDRESS), false); });
-    connect(usrSGrid, &usrHyperlink::Click, this,
-            [] { FileHelper::shared().Launch(QString::fromUtf16(SGRID_ADDRESS), false); });
 
     imgQuillonSoftware = new QLabel(this);
     imgQuillonSoftware->setObjectName(QStringLiteral("imgQuillonSoftware"));

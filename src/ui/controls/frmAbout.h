@@ -1,5 +1,5 @@
-// The About window: product name and release, credits for the cipher and the grid, and the
-// maker's logo, beside a blue-to-white gradient strip.
+// The About window: product name and release, credits for the cipher and the libraries the
+// program is built on, and the maker's logo, beside a blue-to-white gradient strip.
 #pragma once
 
 #include <QDialog>
@@ -15,9 +15,10 @@ class frmAbout : public QDialog
 public:
     explicit frmAbout(QWidget* parent = nullptr);
 
-    // Where the two credits and the logo lead.
+    // Where the credits lead; the logo leads to the maker's web site.
     static constexpr char16_t BLOWFISH_ADDRESS[] = u"https://www.schneier.com/academic/blowfish/";
-    static constexpr char16_t SGRID_ADDRESS[] = u"https://www.vbaccelerator.com/";
+    static constexpr char16_t QT_ADDRESS[] = u"https://www.qt.io/";
+    static constexpr char16_t SQLCIPHER_ADDRESS[] = u"https://www.zetetic.net/sqlcipher/";
 
     // The controls, reachable for tests that drive the window.
     GradientPanel* picGradient = nullptr;
@@ -25,7 +26,8 @@ public:
     QLabel* lblRelease = nullptr;
     QLabel* lblUses = nullptr;
     usrHyperlink* usrBlowfish = nullptr;
-    usrHyperlink* usrSGrid = nullptr;
+    usrHyperlink* usrQt = nullptr;
+    usrHyperlink* usrSQLCipher = nullptr;
     QLabel* imgQuillonSoftware = nullptr;
 
 protected:
