@@ -27,11 +27,15 @@ QString QuoteSQL(const QString& sText, const QString& sValueIfEmpty)
     if (sText.isEmpty()) {
         return sValueIfEmpty;
     }
+    // A statement ends at its first NUL, so a text holding NUL cannot be written as a plain
+    // literal: it goes in as one literal of its UTF-8 bytes, cast to text. Any number of NULs
+    // then makes one term, where NUL by NUL concatenation soon outgrows SQLite's expression depth.
+    if (sText.contains(QChar(u'\0'))) {
+        return QLatin1String("CAST(X'") + QString::fromLatin1(sText.toUtf8().toHex()) +
+               QLatin1String("' AS TEXT)");
+    }
     QString quoted = sText;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    // SQLite's text literals stop at NUL in the statement's C string: a NUL inside a value
-    // becomes a concatenated char(0), so every character arrives in the stored text.
-    quoted.replace(QChar(u'\0'), QLatin1String("' || char(0) || '"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 

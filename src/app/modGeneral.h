@@ -13,6 +13,8 @@ namespace modGeneral {
 inline constexpr int vbKeyBack = 8;
 inline constexpr int vbKeyReturn = 13;
 
+// Empty text gives sValueIfEmpty; other text an SQL text literal with every apostrophe doubled,
+// or, for a text holding NUL, CAST(X'<its UTF-8 bytes>' AS TEXT) (data files are UTF-8).
 QString QuoteSQL(const QString& sText, const QString& sValueIfEmpty);
 QString QuoteText(const QString& sText);
 QString GetTimeStamp();

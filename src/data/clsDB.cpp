@@ -1,6 +1,34 @@
 // The one database session over SQLCipher.
 #include "data/clsDB.h"
 
+#include "platform/AppError.h"
+
+#include <QStringList>
+#include <sqlite3.h>
+
+namespace {
+
+// A data file holds both tables of entries. A file without them (made by something else, or
+// emptied) is refused as no data file at all, before anything reads or writes it.
+void requireTables(SqlConnection& connection)
+{
+    QStringList tables;
+    for (auto rs = connection.Execute(
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+         !rs->EndOfRows(); rs->MoveNext()) {
+        tables << rs->FieldAt(0);
+    }
+    for (const QString& required : clsDB::RequiredTables()) {
+        if (!tables.contains(required, Qt::CaseInsensitive)) {
+            throw AppError(
+                SQLITE_NOTADB,
+                QStringLiteral("file is not a data file: it has no table %1").arg(required));
+        }
+    }
+}
+
+} // namespace
+
 clsDB::~clsDB()
 {
     try {
@@ -13,6 +41,11 @@ clsDB& clsDB::shared()
 {
     static clsDB db;
     return db;
+}
+
+QStringList clsDB::RequiredTables()
+{
+    return {QStringLiteral("PWD"), QStringLiteral("MY_FILE")};
 }
 
 QString clsDB::DatabasePassword()
@@ -29,6 +62,12 @@ bool clsDB::OpenConnection(bool /*bUseAccess*/)
         m_connection->Open(Database, DatabasePassword(),
                            ReadOnly ? SqlConnection::Mode::ReadOnly
                                     : SqlConnection::Mode::ReadWrite);
+        try {
+            requireTables(*m_connection);
+        } catch (...) {
+            m_connection->Close();
+            throw;
+        }
     }
     return m_connection->IsOpen();
 }

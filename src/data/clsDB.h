@@ -6,6 +6,7 @@
 #include "platform/SqlConnection.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class clsDB
@@ -25,7 +26,8 @@ public:
     bool ReadOnly = false;
 
     // Opens the connection unless it is open; returns whether it is open afterwards. Errors of
-    // the database (missing file, wrong key, not a database, locked) are raised.
+    // the database (missing file, wrong key, not a database, locked) are raised; so is a file
+    // that lacks one of the RequiredTables, which is then left closed.
     bool OpenConnection(bool bUseAccess);
     // Runs one statement, opening the connection first if needed. Returns nothing when the
     // connection cannot be opened.
@@ -35,6 +37,8 @@ public:
 
     // The key of every data file.
     static QString DatabasePassword();
+    // The tables every data file holds.
+    static QStringList RequiredTables();
 
 private:
     std::unique_ptr<SqlConnection> m_connection;

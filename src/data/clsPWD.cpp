@@ -5,6 +5,7 @@
 #include "crypto/modFieldEncryption.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
+#include "platform/SqlConnection.h"
 
 using modGeneral::QuoteSQL;
 
@@ -171,8 +172,9 @@ bool clsPWD::SaveMasterRow()
 
 bool clsPWD::write(bool bAddRecord)
 {
-
-    // Up to ten attempts, each with a fresh cipher text.
+    // Up to ten attempts, each with a fresh cipher text. A file that another program holds
+    // locked has been waited for within the attempt (SqlConnection::BusyTimeoutMs): waiting
+    // ten times over would freeze the window for long, so a busy file ends the attempts.
     std::optional<AppError> lastError;
     for (int attempt = 1; attempt <= 10; ++attempt) {
         try {
@@ -194,6 +196,9 @@ bool clsPWD::write(bool bAddRecord)
             return true;
         } catch (const AppError& error) {
             lastError = error;
+            if (SqlConnection::IsBusyError(error)) {
+                break;
+            }
         }
     }
     modData::ShowError(*lastError);

@@ -37,7 +37,8 @@ public:
 
 private:
     void AssignNewID();
-    // Runs the insert or update, up to ten attempts; shows the last error when all fail.
+    // Runs the insert or update, up to ten attempts, but only one wait for a file another
+    // program holds locked; shows the last error when the attempts fail.
     bool write(bool bAddRecord);
     void readRow(const Recordset& rs);
 };

@@ -14,7 +14,9 @@ namespace modSchema {
 
 QStringList CreateStatements()
 {
-    // Texts compare without regard to case; the cipher text of a password stays binary.
+    // Texts compare without regard to case: NOCASE, which the program's connections order as
+    // the user's language sorts (TextCollation). No index may use it, or the order would have
+    // to match SQLite's own NOCASE. The cipher text of a password stays binary.
     return {
         QStringLiteral("CREATE TABLE PWD ("
                        "PASSWORD_ID INTEGER PRIMARY KEY, "

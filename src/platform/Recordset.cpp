@@ -2,7 +2,9 @@
 #include "platform/Recordset.h"
 
 #include "platform/AppError.h"
+#include "platform/BusyCursor.h"
 
+#include <QStringDecoder>
 #include <sqlite3.h>
 
 Recordset::Recordset(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt)
@@ -30,6 +32,8 @@ Recordset::~Recordset()
 void Recordset::step()
 {
     const int rc = sqlite3_step(m_stmt);
+    // A step that waited for a locked file put up the wait cursor.
+    BusyCursor::Restore();
     if (rc == SQLITE_ROW) {
         m_atEnd = false;
     } else if (rc == SQLITE_DONE) {
@@ -82,10 +86,13 @@ QString Recordset::textAt(int i) const
     if (sqlite3_column_type(m_stmt, i) == SQLITE_NULL) {
         return QString();
     }
-    // The byte count, not a terminating NUL, gives the length: texts may hold NUL.
+    // The byte count, not a terminating NUL, gives the length: texts may hold NUL. A leading
+    // U+FEFF belongs to the stored text and is kept, not skipped as a byte-order mark.
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
     const int bytes = sqlite3_column_bytes(m_stmt, i);
-    return QString::fromUtf8(text, bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(text, bytes));
 }
 
 bool Recordset::IsNull(const QString& sName) const

@@ -2,8 +2,14 @@
 #include "platform/SqlConnection.h"
 
 #include "platform/AppError.h"
+#include "platform/BusyCursor.h"
+#include "platform/TextCollation.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QThread>
+#include <algorithm>
 #include <sqlite3.h>
 
 SqlConnection::~SqlConnection()
@@ -16,6 +22,36 @@ void SqlConnection::raise(int rc)
     const QString message =
         m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
     throw AppError(rc, message);
+}
+
+int SqlConnection::CipherMajorVersion(const QString& sVersion)
+{
+    // "3.4.1", "4.6.1 community": the digits before the first point or space.
+    static const QRegularExpression major(QStringLiteral(R"(^\s*(\d+))"));
+    const QRegularExpressionMatch match = major.match(sVersion);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+bool SqlConnection::IsBusyError(const AppError& error)
+{
+    return error.Number() == SQLITE_BUSY || error.Number() == SQLITE_LOCKED;
+}
+
+int SqlConnection::busyHandler(void* pConnection, int lCount)
+{
+    auto* self = static_cast<SqlConnection*>(pConnection);
+    if (lCount == 0) {
+        self->m_busySince.start();
+        BusyCursor::Show();
+    }
+    const qint64 left = BusyTimeoutMs - self->m_busySince.elapsed();
+    if (left <= 0) {
+        return 0;
+    }
+    // Short naps first, as most locks are brief; longer ones once the wait goes on.
+    const qint64 nap = lCount < 10 ? 5 : 25;
+    QThread::msleep(static_cast<unsigned long>(std::min(nap, left)));
+    return 1;
 }
 
 void SqlConnection::Open(const QString& sPath, const QString& sKey, Mode eMode)
@@ -39,33 +75,70 @@ void SqlConnection::Open(const QString& sPath, const QString& sKey, Mode eMode)
         if (rc != SQLITE_OK) {
             raise(rc);
         }
-        sqlite3_busy_timeout(m_db, 2000);
+        sqlite3_busy_handler(m_db, &SqlConnection::busyHandler, this);
         const QByteArray key = sKey.toUtf8();
         rc = sqlite3_key(m_db, key.constData(), static_cast<int>(key.size()));
         if (rc != SQLITE_OK) {
             raise(rc);
         }
         // Files stay in the version 3 format should the library be a later major version.
-        auto version = Execute(QStringLiteral("PRAGMA cipher_version"));
-        if (!version->EndOfRows() &&
-            version->Field(QStringLiteral("cipher_version")).toInt() >= 4) {
+        // The version reads like "4.6.1 community".
+        int major = 0;
+        if (auto version = Execute(QStringLiteral("PRAGMA cipher_version"));
+            !version->EndOfRows()) {
+            major = CipherMajorVersion(version->FieldAt(0));
+        }
+        if (major >= 4) {
             Execute(QStringLiteral("PRAGMA cipher_compatibility = 3"));
         }
         // A wrong key or a file that is no database only shows on the first read. An existing
         // file without a single table (an empty or cut-off file) is no data file either.
-        auto schema = Execute(QStringLiteral("SELECT count(*) AS TABLES FROM sqlite_master"));
-        if (eMode != Mode::Create && schema->Field(QStringLiteral("TABLES")).toInt() == 0) {
+        int tables = 0;
+        if (auto schema = Execute(QStringLiteral("SELECT count(*) AS TABLES FROM sqlite_master"));
+            !schema->EndOfRows()) {
+            tables = schema->Field(QStringLiteral("TABLES")).toInt();
+        }
+        if (eMode != Mode::Create && tables == 0) {
             throw AppError(SQLITE_NOTADB, QStringLiteral("file is not a database"));
         }
+        // Every statement has ended here, as a collation is only installed on an idle connection.
+        installTextOrder();
     } catch (...) {
         Close();
         throw;
     }
 }
 
+void SqlConnection::installTextOrder()
+{
+    // An index kept in SQLite's NOCASE order would no longer agree with its comparisons: a
+    // file with such an index keeps SQLite's own NOCASE. The data file's tables have none.
+    QStringList indexes;
+    for (auto rs = Execute(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'"));
+         !rs->EndOfRows(); rs->MoveNext()) {
+        indexes << rs->FieldAt(0);
+    }
+    for (QString index : indexes) {
+        index.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        for (auto rs = Execute(QStringLiteral("PRAGMA index_xinfo(\"%1\")").arg(index));
+             !rs->EndOfRows(); rs->MoveNext()) {
+            if (rs->Field(QStringLiteral("coll"))
+                    .compare(QLatin1String(TextCollation::NoCaseName), Qt::CaseInsensitive) == 0) {
+                return;
+            }
+        }
+    }
+    const int rc = TextCollation::InstallAsNoCase(m_db);
+    if (rc != SQLITE_OK) {
+        raise(rc);
+    }
+}
+
 void SqlConnection::Close()
 {
     if (m_db) {
+        // Statements still open keep the handle alive a while; they must not call back here.
+        sqlite3_busy_handler(m_db, nullptr, nullptr);
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
@@ -81,6 +154,8 @@ std::unique_ptr<Recordset> SqlConnection::Execute(const QString& sSql)
     const char* tail = nullptr;
     const int rc =
         sqlite3_prepare_v2(m_db, sql.constData(), static_cast<int>(sql.size()), &stmt, &tail);
+    // Reading the schema may have waited for a locked file.
+    BusyCursor::Restore();
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         raise(rc);

@@ -4,9 +4,11 @@
 
 #include "platform/Recordset.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 
+class AppError;
 struct sqlite3;
 
 class SqlConnection
@@ -21,7 +23,7 @@ public:
 
     // Opens the file and checks the key with a read of the schema. ReadWrite and ReadOnly never
     // create a missing file and refuse one without tables. Errors are raised with the
-    // database's message.
+    // database's message. Texts of NOCASE columns order as the user's language sorts them.
     void Open(const QString& sPath, const QString& sKey, Mode eMode);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
@@ -30,7 +32,22 @@ public:
     // gives no rows comes back as a recordset already at its end.
     std::unique_ptr<Recordset> Execute(const QString& sSql);
 
+    // How long one statement waits, with the wait cursor up, for a file that another program
+    // holds locked before it fails with SQLite's busy error.
+    static constexpr int BusyTimeoutMs = 2000;
+    // Whether an error raised here means that another program holds the file locked.
+    static bool IsBusyError(const AppError& error);
+
+    // The major version of a cipher_version text such as "4.6.1 community"; 0 when the text
+    // does not start with a number.
+    static int CipherMajorVersion(const QString& sVersion);
+
 private:
     [[noreturn]] void raise(int rc);
+    static int busyHandler(void* pConnection, int lCount);
+    void installTextOrder();
+
     sqlite3* m_db = nullptr;
+    // Since when the current statement has been waiting for a locked file.
+    QElapsedTimer m_busySince;
 };

@@ -58,8 +58,13 @@ private Q_SLOTS:
         row("empty", "", "NULL", "NULL");
         row("empty, other default", "", "''", "''");
         row("space", " ", "NULL", "' '");
+        // A text holding NUL is one literal of its UTF-8 bytes, however many NULs it holds.
         row("NULs and apostrophes", QString::fromUtf16(u"\0It's ''key''\0", 14), "NULL",
-            "'' || char(0) || 'It''s ''''key''''' || char(0) || ''");
+            "CAST(X'00497427732027276b6579272700' AS TEXT)");
+        row("NUL between non-Latin", QString::fromUtf16(u"\u00e9\0\u65e5", 3), "NULL",
+            "CAST(X'c3a900e697a5' AS TEXT)");
+        row("3,000 NULs", QString(3000, QChar(u'\0')), "NULL",
+            "CAST(X'" + QString(6000, u'0') + "' AS TEXT)");
         row("non-Latin", QString::fromUtf8("€ über 日本 \r\n"), "NULL",
             QString::fromUtf8("'€ über 日本 \r\n'"));
     }
@@ -80,6 +85,11 @@ private Q_SLOTS:
         QVERIFY(rs && !rs->EndOfRows());
         QCOMPARE(rs->IsNull("MY_FILE_NM"), text.isEmpty());
         QCOMPARE(rs->Field("MY_FILE_NM"), text);
+        // Stored as text, not as a blob, byte for byte.
+        QCOMPARE(db.Execute("SELECT typeof(MY_FILE_NM) || ' ' || hex(CAST(MY_FILE_NM AS BLOB)) "
+                            "AS T FROM MY_FILE")
+                     ->Field("T"),
+                 text.isEmpty() ? "null " : "text " + text.toUtf8().toHex().toUpper());
     }
 
     void quoteText()

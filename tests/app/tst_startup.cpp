@@ -1,8 +1,11 @@
-// Tests of start-up when the data file cannot be opened: one message, no window, no new file.
+// Tests of start-up when the data file cannot be opened or is no data file: one message, no
+// window, no new or changed file.
 #include "TestEnv.h"
 #include "app/clsApp.h"
 #include "app/modSubMain.h"
 #include "data/clsDB.h"
+#include "data/modSchema.h"
+#include "platform/SqlConnection.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,22 +39,36 @@ class tst_Startup : public QObject
 private Q_SLOTS:
     void connectFailure_data()
     {
-        QTest::addColumn<bool>("garbage");        // a data file that is no database, else none
+        QTest::addColumn<QString>("file");        // what lies at the data file's path
         QTest::addColumn<bool>("reportsBlocked"); // a file where the report folder goes
-        QTest::newRow("missing") << false << false;
-        QTest::newRow("missing, reports blocked") << false << true;
-        QTest::newRow("garbage") << true << false;
+        QTest::newRow("missing") << "" << false;
+        QTest::newRow("missing, reports blocked") << "" << true;
+        QTest::newRow("garbage") << "garbage" << false;
+        QTest::newRow("without PWD") << "MY_FILE" << false;
+        QTest::newRow("without MY_FILE") << "PWD" << false;
     }
 
     void connectFailure()
     {
-        QFETCH(bool, garbage);
+        QFETCH(QString, file);
         QFETCH(bool, reportsBlocked);
         TestEnv env(false);
         const QString path = clsApp::shared().DatabasePath();
         const QString reportPath = clsApp::shared().ReportPath();
-        if (garbage) {
+        if (file == "garbage") {
             writeBytes(path, QByteArray(4096, '\x5a'));
+        } else if (!file.isEmpty()) {
+            // A file with the data file's key and one of its two tables, which holds a row.
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            SqlConnection other;
+            other.Open(path, clsDB::DatabasePassword(), SqlConnection::Mode::Create);
+            for (const QString& statement : modSchema::CreateStatements()) {
+                if (statement.startsWith("CREATE TABLE " + file + " (")) {
+                    other.Execute(statement);
+                }
+            }
+            other.Execute("INSERT INTO " + file + " VALUES (1, 'KeyCask', 'KeyCask', NULL" +
+                          (file == "PWD" ? ", NULL, NULL)" : ")"));
         }
         if (reportsBlocked) {
             writeBytes(reportPath, "not a folder");
@@ -72,7 +89,7 @@ private Q_SLOTS:
 
         QCOMPARE(clsDB::shared().Database, path);
         QVERIFY(!clsDB::shared().IsOpen());
-        QCOMPARE(QFile::exists(path), garbage);
+        QCOMPARE(QFile::exists(path), !file.isEmpty());
         QCOMPARE(fileBytes(path), before);
         QCOMPARE(QFileInfo(reportPath).isDir(), !reportsBlocked);
         for (const QWidget* w : QApplication::topLevelWidgets()) {

@@ -1,6 +1,7 @@
 // Tests of clsDB and its recordsets: opening, refused files and statements, fields, encryption.
 #include "TestEnv.h"
 #include "data/clsDB.h"
+#include "data/modSchema.h"
 #include "platform/AppError.h"
 #include "platform/SqlConnection.h"
 
@@ -44,7 +45,8 @@ private Q_SLOTS:
     void refusedFiles_data()
     {
         QTest::addColumn<QString>("kind");
-        for (const char* kind : {"missing", "wrong key", "garbage", "truncated", "empty"}) {
+        for (const char* kind : {"missing", "wrong key", "garbage", "truncated", "empty",
+                                 "without PWD", "without MY_FILE"}) {
             QTest::newRow(kind) << kind;
         }
     }
@@ -58,6 +60,17 @@ private Q_SLOTS:
             SqlConnection other;
             other.Open(path, "other", SqlConnection::Mode::Create);
             other.Execute("CREATE TABLE PWD (PASSWORD_ID INTEGER PRIMARY KEY)");
+        } else if (kind.startsWith("without ")) {
+            // A data file in every other way: the key, and the other table with its rows.
+            SqlConnection other;
+            other.Open(path, clsDB::DatabasePassword(), SqlConnection::Mode::Create);
+            for (const QString& statement : modSchema::CreateStatements()) {
+                if (!statement.startsWith("CREATE TABLE " + kind.mid(8) + " (")) {
+                    other.Execute(statement);
+                }
+            }
+            other.Execute(kind == "without PWD" ? "INSERT INTO MY_FILE VALUES (1, 'n', 'p', NULL)"
+                                                : "INSERT INTO PWD (PASSWORD_ID) VALUES (1)");
         } else if (kind != "missing") {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -70,7 +83,14 @@ private Q_SLOTS:
         clsDB& db = clsDB::shared();
         db.CloseConnection();
         db.Database = path;
-        QVERIFY_THROWS_EXCEPTION(AppError, db.OpenConnection(true));
+        try {
+            db.OpenConnection(true);
+            QFAIL("no error raised");
+        } catch (const AppError& e) {
+            if (kind.startsWith("without ")) {
+                QVERIFY2(e.Description().endsWith(" " + kind.mid(8)), qPrintable(e.Description()));
+            }
+        }
         QVERIFY(!db.IsOpen());
         QVERIFY_THROWS_EXCEPTION(AppError, db.Execute("SELECT 1"));
         QCOMPARE(QFile::exists(path), kind != "missing");
@@ -127,6 +147,17 @@ private Q_SLOTS:
         QVERIFY(rs->IsNull("MY_FILE_PATH_TX"));
         QVERIFY(!rs->IsNull("NOTES_TX"));
         QVERIFY_THROWS_EXCEPTION(AppError, rs->Field("MY_FILE_NAME"));
+        // Columns by position: the last one, and none past it or before the first.
+        QCOMPARE(rs->FieldAt(0), QStringLiteral("1"));
+        QCOMPARE(rs->FieldAt(3), QStringLiteral("n1"));
+        for (int outside : {4, -1}) {
+            try {
+                rs->FieldAt(outside);
+                QFAIL("no error raised");
+            } catch (const AppError& e) {
+                QCOMPARE(e.Number(), AppError::SubscriptOutOfRange);
+            }
+        }
         rs->MoveNext();
         QCOMPARE(rs->Field("MY_FILE_PATH_TX"), QStringLiteral("/p"));
         rs->MoveNext();
@@ -138,6 +169,26 @@ private Q_SLOTS:
                  QString());
         QVERIFY(db.Execute("SELECT * FROM MY_FILE WHERE MY_FILE_ID = 99")->EndOfRows());
         QVERIFY(db.Execute("UPDATE MY_FILE SET NOTES_TX = NULL")->EndOfRows());
+    }
+
+    void cipherMajorVersion_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("major");
+        QTest::newRow("3.4.1") << "3.4.1" << 3;
+        QTest::newRow("4.6.1 community") << "4.6.1 community" << 4;
+        QTest::newRow("4.5.0") << "4.5.0" << 4;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("garbage") << "garbage" << 0;
+        QTest::newRow("10.0.0") << "10.0.0" << 10;
+    }
+
+    // The library's version text; from 4 on, the session asks for the version 3 file format.
+    void cipherMajorVersion()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, major);
+        QCOMPARE(SqlConnection::CipherMajorVersion(text), major);
     }
 
     void encrypted()

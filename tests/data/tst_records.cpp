@@ -2,14 +2,28 @@
 #include "TestEnv.h"
 #include "app/modGeneral.h"
 #include "crypto/clsBlowfish.h"
+#include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
+#include "platform/BusyCursor.h"
+#include "platform/TextCollation.h"
 #include "platform/Win1252.h"
 
+#include <QCursor>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLocale>
 #include <QSet>
 #include <QTest>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <functional>
+#include <future>
+#include <sqlite3.h>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -46,6 +60,78 @@ QString storedText(const QString& sID)
     auto rs = clsDB::shared().Execute(u"SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = "_s + sID);
     return rs && !rs->EndOfRows() ? rs->Field(u"PASSWORD_TX"_s) : QString();
 }
+
+// The type and the stored bytes of one column of one row, as "text:<hex>", read apart from the
+// program's own reading of texts.
+QString storedBytes(const TestEnv& env, const QString& sTable, const QString& sColumn,
+                    const QString& sID)
+{
+    const QString key = sTable == u"PWD"_s ? u"PASSWORD_ID"_s : u"MY_FILE_ID"_s;
+    return env.RawScalar(
+        u"SELECT typeof(%2) || ':' || hex(CAST(%2 AS BLOB)) FROM %1 WHERE %3 = %4"_s.arg(
+            sTable, sColumn, key, sID));
+}
+
+QString textBytes(const QString& sText)
+{
+    return u"text:"_s + QString::fromLatin1(sText.toUtf8().toHex().toUpper());
+}
+
+// A text of the given length built from a pattern, with NUL at evenly spread places.
+QString withNuls(qsizetype lLength, qsizetype lNuls, const QString& sPattern)
+{
+    QString text;
+    text.reserve(lLength);
+    while (text.size() < lLength) {
+        text += sPattern;
+    }
+    text.truncate(lLength);
+    const qsizetype step = lLength / lNuls;
+    for (qsizetype i = 0; i < lNuls; ++i) {
+        text[i * step] = QChar(u'\0');
+    }
+    return text;
+}
+
+// Another program's connection to the data file, holding its write lock until released.
+class OtherWriter
+{
+public:
+    explicit OtherWriter(const QString& sPath)
+    {
+        const QByteArray key = clsDB::DatabasePassword().toUtf8();
+        m_locked = sqlite3_open_v2(sPath.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE,
+                                   nullptr) == SQLITE_OK &&
+                   sqlite3_key(m_db, key.constData(), int(key.size())) == SQLITE_OK &&
+                   sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~OtherWriter() { Release(); }
+    OtherWriter(const OtherWriter&) = delete;
+    OtherWriter& operator=(const OtherWriter&) = delete;
+
+    bool Locked() const { return m_locked; }
+    void Release()
+    {
+        if (m_db) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(m_db);
+            m_db = nullptr;
+        }
+        m_locked = false;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+    bool m_locked = false;
+};
+
+// The default locale for the length of a test.
+struct DefaultLocale
+{
+    QLocale previous;
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(previous); }
+};
 
 } // namespace
 
@@ -99,6 +185,7 @@ private Q_SLOTS:
         QTest::newRow("apostrophes") << u"Bob's '' x'); DELETE FROM PWD; --"_s;
         QTest::newRow("NUL and apostrophes") << u"\0a'\0'b\0"_s;
         QTest::newRow("line breaks and Unicode") << u"line 1\r\nZażółć 密码 🔑\n"_s;
+        QTest::newRow("leading U+FEFF") << u"\uFEFF\uFEFFtwo marks ahead"_s;
     }
 
     void textRoundTrip()
@@ -145,6 +232,281 @@ private Q_SLOTS:
                                "(SELECT MY_FILE_NM FROM MY_FILE WHERE MY_FILE_ID = 1) || "
                                "(SELECT count(*) FROM PWD) || (SELECT count(*) FROM MY_FILE)"_s),
                  u"KeyCaskother22"_s);
+        QVERIFY(env.messages.isEmpty());
+    }
+
+    void everyColumnApart_data()
+    {
+        QTest::addColumn<bool>("update");
+        QTest::newRow("insert") << false;
+        QTest::newRow("update") << true;
+    }
+
+    // A different value in every column, so that a value written to or read from another
+    // column shows; the stored bytes are checked apart from the program's own reading.
+    void everyColumnApart()
+    {
+        QFETCH(bool, update);
+        TestEnv env;
+        addMaster();
+        TestEnv::AddFolder(u"Other folder"_s, u"/other/path"_s, u"other folder notes"_s);
+        clsPWD pwd;
+        pwd.TITLE_TX = u"Title one"_s;
+        pwd.USER_NM = u"user.one"_s;
+        pwd.PASSWORD_TX = u"secret-one"_s;
+        pwd.WEB_SITE_TX = u"https://one.example/"_s;
+        pwd.NOTES_TX = u"notes of one"_s;
+        clsMY_FILE folder;
+        folder.MY_FILE_NM = u"Folder one"_s;
+        folder.MY_FILE_PATH_TX = u"/data/folder-one"_s;
+        folder.NOTES_TX = u"folder notes one"_s;
+        QVERIFY(pwd.Save(true));
+        QVERIFY(folder.Save(true));
+        const QString pwdID = pwd.PASSWORD_ID;
+        const QString folderID = folder.MY_FILE_ID;
+        if (update) {
+            pwd.TITLE_TX = u"Title two"_s;
+            pwd.USER_NM = u"user.two"_s;
+            pwd.PASSWORD_TX = u"secret-two"_s;
+            pwd.WEB_SITE_TX = u"https://two.example/"_s;
+            pwd.NOTES_TX = u"notes of two"_s;
+            folder.MY_FILE_NM = u"Folder two"_s;
+            folder.MY_FILE_PATH_TX = u"/data/folder-two"_s;
+            folder.NOTES_TX = u"folder notes two"_s;
+            QVERIFY(pwd.Save(false));
+            QVERIFY(folder.Save(false));
+        }
+        QCOMPARE(pwd.PASSWORD_ID, u"2"_s);
+        QCOMPARE(folder.MY_FILE_ID, u"2"_s);
+
+        const QList<std::pair<QString, QString>> pwdColumns{{u"TITLE_TX"_s, pwd.TITLE_TX},
+                                                            {u"USER_NM"_s, pwd.USER_NM},
+                                                            {u"WEB_SITE_TX"_s, pwd.WEB_SITE_TX},
+                                                            {u"NOTES_TX"_s, pwd.NOTES_TX}};
+        for (const auto& [name, value] : pwdColumns) {
+            QCOMPARE(storedBytes(env, u"PWD"_s, name, pwdID), textBytes(value));
+        }
+        QCOMPARE(modFieldEncryption::DecryptField(
+                     env.RawScalar(u"SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = "_s + pwdID)),
+                 pwd.PASSWORD_TX);
+        const QList<std::pair<QString, QString>> folderColumns{
+            {u"MY_FILE_NM"_s, folder.MY_FILE_NM},
+            {u"MY_FILE_PATH_TX"_s, folder.MY_FILE_PATH_TX},
+            {u"NOTES_TX"_s, folder.NOTES_TX}};
+        for (const auto& [name, value] : folderColumns) {
+            QCOMPARE(storedBytes(env, u"MY_FILE"_s, name, folderID), textBytes(value));
+        }
+
+        clsPWD pwdBack;
+        pwdBack.OpenRecord(pwdID);
+        QCOMPARE(fields(pwdBack), fields(pwd));
+        const auto pwdListed = clsPWD().OpenRecords();
+        QVERIFY(pwdListed && pwdListed->size() == 1);
+        QCOMPARE(fields(pwdListed->first()), fields(pwd));
+        clsMY_FILE folderBack;
+        folderBack.OpenRecord(folderID);
+        QCOMPARE(fields(folderBack), fields(folder));
+        const auto folderListed = clsMY_FILE().OpenRecords();
+        QVERIFY(folderListed && folderListed->size() == 2);
+        QCOMPARE(fields(folderListed->first()), fields(folder));
+        // The rows saved before are untouched.
+        QCOMPARE(env.RawScalar(u"SELECT (SELECT TITLE_TX || USER_NM FROM PWD WHERE "
+                               "PASSWORD_ID = 1) || '|' || (SELECT MY_FILE_NM || MY_FILE_PATH_TX "
+                               "|| NOTES_TX FROM MY_FILE WHERE MY_FILE_ID = 1)"_s),
+                 u"KeyCaskKeyCask|Other folder/other/pathother folder notes"_s);
+        QVERIFY(env.messages.isEmpty());
+    }
+
+    // Texts with many NULs in every text column of both tables, 100 KB of notes with 5,000 NULs
+    // among them, inserted and updated.
+    void manyNuls()
+    {
+        TestEnv env;
+        addMaster();
+        clsPWD pwd;
+        clsMY_FILE folder;
+        for (const QString& variant : {u"first"_s, u"second"_s}) {
+            const bool add = pwd.PASSWORD_ID.isEmpty();
+            pwd.TITLE_TX = withNuls(1000, 500, u"T'é "_s + variant);
+            pwd.USER_NM = withNuls(800, 400, u"user "_s + variant);
+            pwd.PASSWORD_TX = u"pw "_s + variant;
+            pwd.WEB_SITE_TX = withNuls(900, 450, u"https://x.example/"_s + variant);
+            pwd.NOTES_TX = withNuls(100 * 1024, 5000, u"It's ü 日 notes "_s + variant);
+            folder.MY_FILE_NM = withNuls(1100, 550, u"Name "_s + variant);
+            folder.MY_FILE_PATH_TX = withNuls(700, 350, u"/p'th/"_s + variant);
+            folder.NOTES_TX = withNuls(100 * 1024, 5000, u"Folder's ñ 密 "_s + variant);
+            QCOMPARE(pwd.NOTES_TX.count(QChar(u'\0')), 5000);
+            QVERIFY(pwd.Save(add));
+            QVERIFY(folder.Save(add));
+            QCOMPARE(env.messages.size(), 0);
+
+            clsPWD pwdBack;
+            pwdBack.OpenRecord(pwd.PASSWORD_ID);
+            QCOMPARE(fields(pwdBack), fields(pwd));
+            clsMY_FILE folderBack;
+            folderBack.OpenRecord(folder.MY_FILE_ID);
+            QCOMPARE(fields(folderBack), fields(folder));
+            QCOMPARE(storedBytes(env, u"PWD"_s, u"NOTES_TX"_s, pwd.PASSWORD_ID),
+                     textBytes(pwd.NOTES_TX));
+            QCOMPARE(storedBytes(env, u"MY_FILE"_s, u"MY_FILE_PATH_TX"_s, folder.MY_FILE_ID),
+                     textBytes(folder.MY_FILE_PATH_TX));
+        }
+        QCOMPARE(env.RawScalar(u"SELECT (SELECT count(*) FROM PWD) || (SELECT count(*) FROM "
+                               "MY_FILE)"_s),
+                 u"21"_s);
+    }
+
+    void textOrder_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("noCaseIndex");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList english{"apple", "Ärzte", "Banana", "éclair", "Zulu", "Ωmega"};
+        QTest::newRow("plain C, sorted as English") << "C" << false << english;
+        QTest::newRow("English") << "en_US" << false << english;
+        QTest::newRow("German") << "de_DE" << false << english;
+        QTest::newRow("Swedish") << "sv_SE" << false << QStringList{"apple", "Banana", "éclair",
+                                                                    "Zulu",  "Ärzte",  "Ωmega"};
+        // An index kept in SQLite's own NOCASE order must keep matching its comparisons, so
+        // such a file keeps that order: the letters A-Z ignore case, everything else by code.
+        QTest::newRow("file with a NOCASE index")
+            << "en_US" << true
+            << QStringList{"apple", "Banana", "Zulu", "Ärzte", "éclair", "Ωmega"};
+    }
+
+    // The lists come from the file in the order the user's language sorts, ignoring case, as
+    // the list's header sorts them.
+    void textOrder()
+    {
+        QFETCH(QString, locale);
+        QFETCH(bool, noCaseIndex);
+        QFETCH(QStringList, expected);
+        DefaultLocale scope{QLocale(locale)};
+        TestEnv env;
+        if (noCaseIndex) {
+            env.RawExecute(u"CREATE INDEX PWD_TITLE ON PWD (TITLE_TX)"_s);
+            env.RawExecute(u"CREATE INDEX MY_FILE_NAME ON MY_FILE (MY_FILE_NM)"_s);
+            clsDB::shared().CloseConnection();
+        } else {
+            QStringList collated = expected;
+            const QCollator collator = TextCollation::Collator();
+            std::sort(collated.begin(), collated.end(),
+                      [&](const QString& a, const QString& b) { return collator(a, b); });
+            QCOMPARE(collated, expected);
+        }
+        addMaster();
+        const QStringList added{"Zulu", "Ärzte", "éclair", "apple", "Ωmega", "Banana"};
+        for (const QString& title : added) {
+            TestEnv::AddPassword(title, title + u" user"_s, u"pw "_s + title);
+            TestEnv::AddFolder(title + u" folder"_s, u"/f/"_s + title);
+        }
+        QStringList users;
+        QStringList folders;
+        for (const QString& title : expected) {
+            users << title + u" user"_s;
+            folders << title + u" folder"_s;
+        }
+        QCOMPARE(column(clsPWD().OpenRecords(), &clsPWD::TITLE_TX), expected);
+        QCOMPARE(column(clsMY_FILE().OpenRecords(), &clsMY_FILE::MY_FILE_NM), folders);
+        QStringList names = column(clsPWD().GetUserNames(), &clsPWD::USER_NM);
+        QVERIFY(names.removeOne(u"KeyCask"_s));
+        QCOMPARE(names, users);
+        // Every index still matches its table.
+        clsDB::shared().CloseConnection();
+        QCOMPARE(env.RawScalar(u"PRAGMA integrity_check"_s), u"ok"_s);
+        QVERIFY(env.messages.isEmpty());
+    }
+
+    // Texts that differ in the case of A-Z only stay equal, others stay apart: DISTINCT lists
+    // what it listed before.
+    void textEquality()
+    {
+        TestEnv env;
+        for (const QString& user : {u"amy"_s, u"AMY"_s, u"Ärzte"_s, u"ärzte"_s, u"Amy "_s}) {
+            TestEnv::AddPassword(u"title of "_s + user, user, u"pw"_s);
+        }
+        QStringList names = column(clsPWD().GetUserNames(), &clsPWD::USER_NM);
+        QCOMPARE(names.size(), 4);
+        QCOMPARE(names.filter(u"amy"_s, Qt::CaseInsensitive).size(), 2);
+        QVERIFY(names.contains(u"Ärzte"_s) && names.contains(u"ärzte"_s));
+    }
+
+    void busyFile_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::newRow("PWD add") << 0;
+        QTest::newRow("PWD update") << 1;
+        QTest::newRow("MY_FILE add") << 2;
+        QTest::newRow("MY_FILE update") << 3;
+    }
+
+    // Another program holds the file locked for writing: a save waits a short while, not once
+    // per attempt, then reports the lock once; after the lock the same save goes through.
+    void busyFile()
+    {
+        QFETCH(int, operation);
+        TestEnv env;
+        addMaster();
+        clsPWD pwd;
+        pwd.OpenRecord(TestEnv::AddPassword(u"kept title"_s, u"kept user"_s, u"kept pw"_s));
+        clsMY_FILE folder;
+        folder.OpenRecord(TestEnv::AddFolder(u"kept name"_s, u"/kept/path"_s));
+        pwd.TITLE_TX = u"changed title"_s;
+        folder.MY_FILE_NM = u"changed name"_s;
+        const std::function<bool()> operations[] = {
+            [&] { return pwd.Save(true); }, [&] { return pwd.Save(false); },
+            [&] { return folder.Save(true); }, [&] { return folder.Save(false); }};
+        const QString query = u"SELECT group_concat(TITLE_TX) || '|' || (SELECT "
+                              "group_concat(MY_FILE_NM) FROM MY_FILE) FROM PWD"_s;
+
+        OtherWriter other(env.DataFilePath());
+        QVERIFY(other.Locked());
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!operations[operation]());
+        QVERIFY2(timer.elapsed() < 8000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(env.messages.size(), 1);
+        QVERIFY2(env.messages[0].prompt.contains(u"locked"_s), qPrintable(env.messages[0].prompt));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCOMPARE(env.RawScalar(query), u"KeyCask,kept title|kept name"_s);
+
+        other.Release();
+        QVERIFY(operations[operation]());
+        QCOMPARE(env.messages.size(), 1);
+        QVERIFY(env.RawScalar(query).contains(u"changed"_s));
+    }
+
+    // A save that waits for a lock shows the wait cursor while it waits, and goes through once
+    // the other program lets go.
+    void busyFileReleased()
+    {
+        TestEnv env;
+        addMaster();
+        std::promise<bool> locked;
+        std::atomic<bool> sawWaitCursor{false};
+        std::thread otherProgram([&] {
+            OtherWriter other(env.DataFilePath());
+            locked.set_value(other.Locked());
+            const QDeadlineTimer deadline(5000);
+            while (!BusyCursor::IsShown() && !deadline.hasExpired()) {
+                QThread::msleep(5);
+            }
+            // The saving thread is asleep in its wait; its cursor stays as it is until the
+            // lock goes.
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            sawWaitCursor = BusyCursor::IsShown() && cursor && cursor->shape() == Qt::WaitCursor;
+            QThread::msleep(100);
+            other.Release();
+        });
+        const bool otherLocked = locked.get_future().get();
+        const QString id = TestEnv::AddPassword(u"saved title"_s, u"u"_s, u"pw"_s);
+        otherProgram.join();
+        QVERIFY(otherLocked);
+        QVERIFY(sawWaitCursor);
+        QCOMPARE(id, u"2"_s);
+        QCOMPARE(env.RawScalar(u"SELECT TITLE_TX FROM PWD WHERE PASSWORD_ID = 2"_s),
+                 u"saved title"_s);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QVERIFY(env.messages.isEmpty());
     }
 
