@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -60,6 +62,98 @@ void clsApp::writeBoolean(const QString& sValueName, bool bValue) const
 {
     SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(), sValueName,
                                               BooleanToText(bValue));
+}
+
+int clsApp::readNumber(const QString& sValueName, int lDefault, int lMin, int lMax) const
+{
+    const QString text = SettingsStore::shared().GetStoredSetting(
+        SettingsStore::ProductKeyPath(), sValueName, QString::number(lDefault));
+    bool ok = false;
+    const double number = text.trimmed().toDouble(&ok);
+    if (!ok) {
+        throw AppError(AppError::TypeMismatch,
+                       QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is "
+                                      "not a number.")
+                           .arg(sValueName, text));
+    }
+    return static_cast<int>(std::clamp<double>(std::round(number), lMin, lMax));
+}
+
+void clsApp::writeNumber(const QString& sValueName, int lValue) const
+{
+    SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(), sValueName,
+                                              QString::number(lValue));
+}
+
+int clsApp::ClearClipboardSeconds() const
+{
+    return readNumber(QStringLiteral("ClearClipboardSeconds"), 30, 0, MAX_CLEAR_CLIPBOARD_SECONDS);
+}
+
+void clsApp::setClearClipboardSeconds(int lValue)
+{
+    writeNumber(QStringLiteral("ClearClipboardSeconds"), lValue);
+}
+
+int clsApp::IdleLockMinutes() const
+{
+    return readNumber(QStringLiteral("IdleLockMinutes"), 0, 0, MAX_IDLE_LOCK_MINUTES);
+}
+
+void clsApp::setIdleLockMinutes(int lValue)
+{
+    writeNumber(QStringLiteral("IdleLockMinutes"), lValue);
+}
+
+int clsApp::GeneratorLength() const
+{
+    return readNumber(QStringLiteral("GeneratorLength"), 20, MIN_GENERATOR_LENGTH,
+                      MAX_GENERATOR_LENGTH);
+}
+
+void clsApp::setGeneratorLength(int lValue)
+{
+    writeNumber(QStringLiteral("GeneratorLength"), lValue);
+}
+
+bool clsApp::GeneratorUpper() const
+{
+    return readBoolean(QStringLiteral("GeneratorUpper"), QStringLiteral("1"));
+}
+
+void clsApp::setGeneratorUpper(bool bValue)
+{
+    writeBoolean(QStringLiteral("GeneratorUpper"), bValue);
+}
+
+bool clsApp::GeneratorLower() const
+{
+    return readBoolean(QStringLiteral("GeneratorLower"), QStringLiteral("1"));
+}
+
+void clsApp::setGeneratorLower(bool bValue)
+{
+    writeBoolean(QStringLiteral("GeneratorLower"), bValue);
+}
+
+bool clsApp::GeneratorDigits() const
+{
+    return readBoolean(QStringLiteral("GeneratorDigits"), QStringLiteral("1"));
+}
+
+void clsApp::setGeneratorDigits(bool bValue)
+{
+    writeBoolean(QStringLiteral("GeneratorDigits"), bValue);
+}
+
+bool clsApp::GeneratorPunctuation() const
+{
+    return readBoolean(QStringLiteral("GeneratorPunctuation"), QStringLiteral("1"));
+}
+
+void clsApp::setGeneratorPunctuation(bool bValue)
+{
+    writeBoolean(QStringLiteral("GeneratorPunctuation"), bValue);
 }
 
 bool clsApp::AlwaysOnTop() const

@@ -18,6 +18,31 @@ public:
     bool ShowNotesOwnColumn() const;
     void setShowNotesOwnColumn(bool bValue);
 
+    // Seconds after which a copied password leaves the clipboard; 0 never. Default 30.
+    int ClearClipboardSeconds() const;
+    void setClearClipboardSeconds(int lValue);
+    // Minutes without input after which the main window locks itself; 0 never. Default 0.
+    int IdleLockMinutes() const;
+    void setIdleLockMinutes(int lValue);
+    // The generated passwords: their length (8 to 50, default 20) and which classes of
+    // characters they draw from (all four by default).
+    int GeneratorLength() const;
+    void setGeneratorLength(int lValue);
+    bool GeneratorUpper() const;
+    void setGeneratorUpper(bool bValue);
+    bool GeneratorLower() const;
+    void setGeneratorLower(bool bValue);
+    bool GeneratorDigits() const;
+    void setGeneratorDigits(bool bValue);
+    bool GeneratorPunctuation() const;
+    void setGeneratorPunctuation(bool bValue);
+
+    // Limits of the numeric settings.
+    static constexpr int MAX_CLEAR_CLIPBOARD_SECONDS = 3600;
+    static constexpr int MAX_IDLE_LOCK_MINUTES = 1440;
+    static constexpr int MIN_GENERATOR_LENGTH = 8;
+    static constexpr int MAX_GENERATOR_LENGTH = 50;
+
     QString DatabasePath() const;
     QString ReportPath() const;
     QString MajorMinorRevision() const;
@@ -44,6 +69,10 @@ private:
     clsApp() = default;
     bool readBoolean(const QString& sValueName, const QString& sDefault) const;
     void writeBoolean(const QString& sValueName, bool bValue) const;
+    // A whole number setting; a text that is no number raises the type-mismatch error, a
+    // number outside the limits is brought inside them.
+    int readNumber(const QString& sValueName, int lDefault, int lMin, int lMax) const;
+    void writeNumber(const QString& sValueName, int lValue) const;
 
     bool m_firstTimeChecked = false;
 };
