@@ -1,9 +1,13 @@
 // The program's clipboard: copies, marks secrets, and clears only its own copy when asked to.
 #include "app/ClipboardHelper.h"
 
+#include "app/clsApp.h"
+
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTimer>
 
 const QString ClipboardHelper::SECRET_HINT_FORMAT = QStringLiteral("x-kde-passwordManagerHint");
 
@@ -21,6 +25,7 @@ void ClipboardHelper::Clear()
     m_copied.clear();
     m_hasCopy = false;
     m_secret = false;
+    stopExpiry();
 }
 
 void ClipboardHelper::CopyText(const QString& sText, bool bSecret)
@@ -45,6 +50,26 @@ void ClipboardHelper::CopyText(const QString& sText, bool bSecret)
     m_copied = sText;
     m_hasCopy = true;
     m_secret = bSecret;
+
+    int seconds = 0;
+    if (bSecret) {
+        try {
+            seconds = clsApp::shared().ClearClipboardSeconds();
+        } catch (const std::exception&) {
+            seconds = 30;
+        }
+    }
+    if (seconds <= 0) {
+        stopExpiry();
+        return;
+    }
+    if (!m_expiry) {
+        m_expiry = new QTimer(QCoreApplication::instance());
+        m_expiry->setSingleShot(true);
+        QObject::connect(m_expiry, &QTimer::timeout, [this] { ClearExpiredPassword(); });
+    }
+    m_expiry->start(seconds * 1000);
+    m_expiryPending = true;
 }
 
 bool ClipboardHelper::HoldsOwnCopy() const
@@ -58,6 +83,28 @@ void ClipboardHelper::ClearOwnCopy()
     if (HoldsOwnCopy()) {
         Clear();
     }
+}
+
+void ClipboardHelper::ClearExpiredPassword()
+{
+    if (!m_expiryPending) {
+        return;
+    }
+    stopExpiry();
+    ClearOwnPassword();
+}
+
+void ClipboardHelper::stopExpiry()
+{
+    m_expiryPending = false;
+    if (m_expiry) {
+        m_expiry->stop();
+    }
+}
+
+int ClipboardHelper::ExpiryRemainingMs() const
+{
+    return m_expiry && m_expiry->isActive() ? m_expiry->remainingTime() : -1;
 }
 
 void ClipboardHelper::ClearOwnPassword()

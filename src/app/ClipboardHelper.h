@@ -3,7 +3,9 @@
 // clipboard managers.
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 
 class ClipboardHelper
 {
@@ -14,7 +16,14 @@ public:
     // Empties the clipboard, whatever it holds.
     void Clear();
     // Puts the text on the clipboard; bSecret marks it for clipboard managers to keep no history.
+    // A secret expires: after the chosen delay it is cleared if it is still there (every new
+    // copy starts the delay again).
     void CopyText(const QString& sText, bool bSecret);
+    // What the delay runs when it ends: clears the copied password if one is waiting to expire
+    // and the clipboard still holds it.
+    void ClearExpiredPassword();
+    // Milliseconds until the copied password expires; -1 when nothing is waiting to expire.
+    int ExpiryRemainingMs() const;
     // True while the clipboard still holds exactly the text this helper put there last.
     bool HoldsOwnCopy() const;
     // Empties the clipboard only while it holds this helper's copy; anything the user copied
@@ -28,8 +37,12 @@ public:
 
 private:
     ClipboardHelper() = default;
+    void stopExpiry();
 
     QString m_copied;
     bool m_hasCopy = false;
     bool m_secret = false;
+    // The delay of a copied password; it belongs to the application object and goes with it.
+    QPointer<QTimer> m_expiry;
+    bool m_expiryPending = false;
 };

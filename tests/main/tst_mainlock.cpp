@@ -291,6 +291,82 @@ private Q_SLOTS:
         QVERIFY(w.main->isHidden() && w.main->mfrmSystemTray);
     }
 
+    // The idle lock: after the chosen minutes without input, not before; any input starts the
+    // time again; 0 never locks; an open modal window defers it until it has closed; in the
+    // tray the time keeps running.
+    void idleLock_data()
+    {
+        QTest::addColumn<int>("minutes");
+        QTest::newRow("1 minute") << 1;
+        QTest::newRow("5 minutes") << 5;
+        QTest::newRow("never") << 0;
+    }
+
+    void idleLock()
+    {
+        QFETCH(int, minutes);
+        static qint64 now = 0;
+        now = 1000000;
+        frmMain::IdleClock = [] { return now; };
+        Window w;
+        clsApp::shared().setIdleLockMinutes(minutes);
+        w.main->ApplyIdleSetting();
+        const qint64 period = qint64(minutes) * 60000;
+
+        now += period - 1;
+        w.main->CheckIdle();
+        QVERIFY(w.unlocked());
+        // A key in the search box is use: the full time starts again.
+        QTest::keyClick(w.main->txtSearch, Qt::Key_B);
+        now += period - 1;
+        w.main->CheckIdle();
+        QVERIFY(w.unlocked());
+        now += 1;
+        w.main->CheckIdle();
+        QCOMPARE(w.locked(), minutes > 0);
+        if (minutes == 0) {
+            now += 24LL * 3600000;
+            w.main->CheckIdle();
+            QVERIFY(w.unlocked());
+        }
+        frmMain::IdleClock = nullptr;
+    }
+
+    void idleLockWaitsForModal()
+    {
+        static qint64 now = 0;
+        frmMain::IdleClock = [] { return now; };
+        Window w;
+        clsApp::shared().setIdleLockMinutes(1);
+        w.main->ApplyIdleSetting();
+        bool lockedWhileOpen = true;
+        QTimer::singleShot(0, [&w, &lockedWhileOpen] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            now += 10 * 60000;
+            w.main->CheckIdle();
+            lockedWhileOpen = w.main->picLock->isVisibleTo(w.main.get());
+            QMetaObject::invokeMethod(modal, "reject");
+        });
+        w.main->linkAction_Click(0); // the password editor, modal
+        QVERIFY(!lockedWhileOpen);
+        w.main->CheckIdle();
+        QVERIFY(w.locked());
+
+        // In the tray the time keeps running.
+        frmMain::TrayAvailable = &trayPresent;
+        clsApp::shared().setLockOnMinimize(false);
+        w.main->txtPassword->setText(u"Master pw"_s);
+        w.main->cmdUnlock->click();
+        QVERIFY(w.unlocked());
+        w.minimize();
+        QVERIFY(w.main->mfrmSystemTray && w.unlocked() == false);
+        now += 2 * 60000;
+        w.main->CheckIdle();
+        QVERIFY(w.main->picLock->isVisibleTo(w.main.get()));
+        frmMain::IdleClock = nullptr;
+    }
+
     // Exit from the tray while locked: no password, the clean-up runs, the program ends.
     // Last: it ends the event loops of this program.
     void trayExitWhileLocked()

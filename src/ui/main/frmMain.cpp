@@ -196,6 +196,7 @@ void frmMain::Form_Load()
     }
     modGeneral::FormPlacement(true, this);
     FillPasswordGrid();
+    ApplyIdleSetting();
     mbLoading = false;
 }
 
@@ -325,6 +326,20 @@ void frmMain::chkLock_Click()
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+        // Input to any of the program's windows is use: the idle time starts again.
+        if (m_idleMinutes > 0) {
+            m_lastInputMs = idleNow();
+        }
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::KeyPress) {
         // Once per key: at the control that has the focus, in this window only (a modal window
         // takes its own keys). The key goes on to that control afterwards.

@@ -20,6 +20,7 @@ class frmFile;
 class frmPassword;
 class frmSystemTray;
 class QTabBar;
+class QTimer;
 class usrHyperlink;
 
 class frmMain : public QWidget
@@ -97,11 +98,19 @@ public:
     // Whether the desktop has a notification area; tests replace it.
     static inline bool (*TrayAvailable)() = nullptr;
 
+    // The clock of the idle lock, in milliseconds; tests replace it.
+    static inline qint64 (*IdleClock)() = nullptr;
+
     // Locking and the tray.
     void LockWindow();
     bool IsLocked() const;
     void cmdUnlock_Click();
     void RestoreFromTray();
+    // Reads the idle-lock setting and starts counting from now.
+    void ApplyIdleSetting();
+    // Locks the window when it has had no input for the chosen time; an open modal window (an
+    // editor, Options, About) defers the lock until it has closed.
+    void CheckIdle();
     void mfrmSystemTray_MenuClick(int lIndex, const QString& sKey);
 
     // The window.
@@ -157,6 +166,11 @@ private:
     bool m_unloaded = false;
     bool m_shown = false;
     bool m_rowFitPending = false;
+    // The idle lock: minutes (0 never), the time of the last input, the periodic check.
+    static qint64 idleNow();
+    int m_idleMinutes = 0;
+    qint64 m_lastInputMs = 0;
+    QTimer* m_idleCheck = nullptr;
     bool m_frameFitted = false;
     int m_listWidth = -1;
     // The notes layout of the list being built, read once per build.

@@ -201,6 +201,8 @@ void frmMain::showOptions()
     tabs_TabSelected(tabs->currentIndex() + 1);
     txtSearch->setText(QString());
     grid->setFocus();
+    // A changed idle time takes effect at once.
+    ApplyIdleSetting();
 }
 
 void frmMain::DeleteSelectedEntry()

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -38,6 +39,48 @@ template <typename Step> void attempt(Step&& step)
 }
 
 } // namespace
+
+qint64 frmMain::idleNow()
+{
+    if (frmMain::IdleClock) {
+        return frmMain::IdleClock();
+    }
+    static QElapsedTimer clock;
+    if (!clock.isValid()) {
+        clock.start();
+    }
+    return clock.elapsed();
+}
+
+void frmMain::ApplyIdleSetting()
+{
+    m_idleMinutes = 0;
+    attempt([this] { m_idleMinutes = clsApp::shared().IdleLockMinutes(); });
+    m_lastInputMs = idleNow();
+    if (!m_idleCheck) {
+        m_idleCheck = new QTimer(this);
+        m_idleCheck->setInterval(1000);
+        connect(m_idleCheck, &QTimer::timeout, this, &frmMain::CheckIdle);
+    }
+    if (m_idleMinutes > 0) {
+        m_idleCheck->start();
+    } else {
+        m_idleCheck->stop();
+    }
+}
+
+void frmMain::CheckIdle()
+{
+    if (m_idleMinutes <= 0 || IsLocked() ||
+        idleNow() - m_lastInputMs < qint64(m_idleMinutes) * 60000) {
+        return;
+    }
+    // Typed input in an open editor is never thrown away: the lock waits for it to close.
+    if (QApplication::activeModalWidget()) {
+        return;
+    }
+    LockWindow();
+}
 
 bool frmMain::IsLocked() const
 {
