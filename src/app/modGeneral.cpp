@@ -2,18 +2,21 @@
 #include "app/modGeneral.h"
 
 #include "app/FileHelper.h"
+#include "app/clsApp.h"
 #include "app/modSubMain.h"
 #include "platform/SettingsStore.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMargins>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTextEdit>
+#include <QUrl>
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
@@ -386,9 +389,12 @@ QString TrimCrLf(const QString& sText)
 
 void ShowHelpTopic(int lTopic)
 {
-    const QString address = QString::fromUtf16(WEB_HOST) +
-                            QStringLiteral("/help/keycask/keycask.htm") + QStringLiteral("??") +
-                            QStringLiteral("#") + GetHelpTopicPath(lTopic);
+    // The help ships beside the program. The page's address is written encoded, so that a
+    // space, "#" or "?" in a folder name stays part of the path and the topic after "#" survives.
+    const QString page = QDir::fromNativeSeparators(clsApp::ApplicationFolder()) +
+                         QStringLiteral("/help/keycask/keycask.htm");
+    const QString address = QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded) +
+                            QStringLiteral("??") + QStringLiteral("#") + GetHelpTopicPath(lTopic);
     FileHelper::shared().Launch(address, false);
 }
 

@@ -146,8 +146,10 @@ private Q_SLOTS:
         QCOMPARE(GetHelpTopicPath(topic), path);
         ShowHelpTopic(topic);
         QCOMPARE(env.launches.size(), 1);
-        QCOMPARE(env.launches.first().toString(),
-                 QString::fromUtf16(WEB_HOST) + "/help/keycask/keycask.htm??#" + path);
+        // The page beside the program, then "??", "#" and the topic.
+        const QUrl page = QUrl::fromLocalFile(QDir::fromNativeSeparators(env.AppFolder()) +
+                                              "/help/keycask/keycask.htm");
+        QCOMPARE(env.launches.first().toString(), page.toString() + "??#" + path);
     }
 
     // Values in twips: Left, Top, Width, Height, WindowState. State -1: not usable, docked right.
