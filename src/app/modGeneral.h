@@ -39,7 +39,8 @@ QString TrimLeadingCrLf(const QString& sText);
 void ShowHelpTopic(int lTopic);
 QString GetHelpTopicPath(int lTopic);
 
-// The maker's web site; help, updates and the home page live there.
+// The maker's web site: the update page and the home page live there (the help ships with the
+// program, in its help folder).
 inline constexpr char16_t WEB_HOST[] = u"https://www.quillonsoftware.example";
 
 } // namespace modGeneral

@@ -489,8 +489,11 @@ private Q_SLOTS:
         QTest::mouseClick(w.main->imgQuillonSoftware, Qt::LeftButton);
         QTest::keyClick(w.main->grid, Qt::Key_F1);
         QCOMPARE(w.env.launches.size(), 4);
-        QCOMPARE(w.env.launches[0].toString(),
-                 host + u"/help/keycask/keycask.htm??#"_s + modGeneral::GetHelpTopicPath(1));
+        // The help ships in the program's own folder.
+        const QString help = QUrl::fromLocalFile(QDir::fromNativeSeparators(w.env.AppFolder()) +
+                                                 u"/help/keycask/keycask.htm"_s)
+                                 .toString();
+        QCOMPARE(w.env.launches[0].toString(), help + u"??#"_s + modGeneral::GetHelpTopicPath(1));
         QCOMPARE(w.env.launches[1].toString(), host + u"/keycask/updates"_s);
         QCOMPARE(w.env.launches[2].toString(), host);
         QCOMPARE(w.env.launches[3], w.env.launches[0]);
