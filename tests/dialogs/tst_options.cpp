@@ -1,0 +1,286 @@
+// Tests of the options dialog driven offscreen: loading and storing the two options, closing
+// without storing, and changing the master password through the sign-in window.
+#include "TestEnv.h"
+#include "crypto/modFieldEncryption.h"
+#include "data/clsPWD.h"
+#include "platform/SettingsStore.h"
+#include "ui/dialogs/frmOptions.h"
+#include "ui/login/frmLogin.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kMissing = u"<missing>"_s;
+const QStringList kNames = {u"LockOnMinimize"_s, u"ShowNotesOwnColumn"_s};
+
+// The two stored texts, "<missing>" for a value not stored.
+QStringList stored()
+{
+    QStringList texts;
+    for (const QString& name : kNames) {
+        texts << SettingsStore::shared().GetStoredSetting(SettingsStore::ProductKeyPath(), name,
+                                                          kMissing);
+    }
+    return texts;
+}
+
+void store(const QStringList& texts)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (texts[i] != kMissing) {
+            SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(), kNames[i],
+                                                      texts[i]);
+        }
+    }
+}
+
+QString ticks(const frmOptions& dlg)
+{
+    return QString::number(dlg.chkLockOnMinimize->isChecked()) +
+           QString::number(dlg.chkShowNotes->isChecked());
+}
+
+enum Close { OkClick, EnterKey, CancelClick, EscKey, CloseBox };
+
+void closeDialog(frmOptions& dlg, int how)
+{
+    if (how == OkClick || how == CancelClick) {
+        QTest::mouseClick(how == OkClick ? dlg.cmdOK : dlg.cmdCancel, Qt::LeftButton);
+    } else if (how == EnterKey) {
+        // On a check box Enter presses the default button.
+        dlg.chkShowNotes->setFocus();
+        QTest::keyClick(dlg.chkShowNotes, Qt::Key_Return);
+    } else if (how == EscKey) {
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+    } else {
+        dlg.close();
+    }
+}
+
+// What one use of "Change Login Password..." met.
+struct LoginUse
+{
+    QPointer<frmLogin> window;
+    bool changeModeOverDialog = false;
+    QString firstStep;
+    bool currentAccepted = false;
+};
+
+// Clicks "Change Login Password..." and drives the sign-in window: types sCurrent; with sNew
+// goes on to step 2 and types it twice, pressing Enter when bSave. The window is closed in any
+// case, so a fault cannot leave the test waiting.
+LoginUse useChangePassword(frmOptions& dlg, const QString& sCurrent, const QString& sNew = {},
+                           bool bSave = false)
+{
+    auto use = std::make_shared<LoginUse>();
+    QTimer::singleShot(0, &dlg, [use, owner = &dlg, sCurrent, sNew, bSave] {
+        auto* login = qobject_cast<frmLogin*>(QApplication::activeModalWidget());
+        if (!login) {
+            return;
+        }
+        use->window = login;
+        use->changeModeOverDialog = login->gbResetPassword && login->parentWidget() == owner;
+        use->firstStep = login->lblMessage->text();
+        QTest::sendKeyEvent(QTest::Click, login->txt[0], Qt::Key_unknown, sCurrent, {});
+        use->currentAccepted = login->imgEnter->isVisible();
+        if (!sNew.isEmpty()) {
+            QTest::keyClick(login->txt[0], Qt::Key_Return);
+            QTest::keyClicks(login->txt[0], sNew);
+            QTest::keyClicks(login->txt[1], sNew);
+            if (bSave) {
+                QTest::keyClick(login->txt[1], Qt::Key_Return);
+            }
+        }
+        if (use->window && use->window->isVisible()) {
+            QTest::keyClick(use->window, Qt::Key_Escape);
+        }
+    });
+    QTest::mouseClick(dlg.cmdReset, Qt::LeftButton);
+    return *use;
+}
+
+} // namespace
+
+class tst_Options : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Every control lies inside the window without covering another and fits its text.
+    void layout()
+    {
+        TestEnv env;
+        frmOptions dlg;
+        const QList<QWidget*> parts = {dlg.imgEmail,          dlg.lblheader,    dlg.cmdReset,
+                                       dlg.chkLockOnMinimize, dlg.chkShowNotes, dlg.picButtons};
+        for (QWidget* part : parts) {
+            QVERIFY2(dlg.rect().contains(part->geometry()), qPrintable(part->objectName()));
+            for (QWidget* other : parts) {
+                QVERIFY2(part == other || !part->geometry().intersects(other->geometry()),
+                         qPrintable(part->objectName() + u" covers "_s + other->objectName()));
+            }
+        }
+        for (QWidget* w : {parts[1], parts[3], parts[4]}) {
+            QVERIFY2(w->width() >= w->sizeHint().width() && w->height() >= w->sizeHint().height(),
+                     qPrintable(w->objectName()));
+        }
+        // A caption fits between the button's bevel margins.
+        for (QPushButton* b : {dlg.cmdReset, dlg.cmdOK, dlg.cmdCancel}) {
+            QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) + 12 <= b->width() &&
+                         b->height() >= b->sizeHint().height(),
+                     qPrintable(b->objectName()));
+        }
+    }
+
+    // The boxes show the stored options (a value that is no Boolean leaves its box unticked,
+    // the other still loads). OK and Enter write both as "1" or "0", changed or not; Cancel,
+    // Esc and the close box store nothing.
+    void loadAndClose_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("loaded"); // the two boxes, 1 ticked
+        QTest::addColumn<QString>("toggle"); // l and n: the boxes clicked
+        QTest::addColumn<int>("how");
+        QTest::addColumn<QStringList>("after");
+        const QStringList none = {kMissing, kMissing};
+        QTest::newRow("nothing stored, OK")
+            << none << u"10"_s << QString() << int(OkClick) << QStringList{u"1"_s, u"0"_s};
+        QTest::newRow("-1 and True, OK rewrites them")
+            << QStringList{u"-1"_s, u"True"_s} << u"11"_s << QString() << int(OkClick)
+            << QStringList{u"1"_s, u"1"_s};
+        QTest::newRow("first unreadable, OK")
+            << QStringList{u"yes"_s, u"1"_s} << u"01"_s << QString() << int(OkClick)
+            << QStringList{u"0"_s, u"1"_s};
+        QTest::newRow("second unreadable, Cancel")
+            << QStringList{u"1"_s, u"maybe"_s} << u"10"_s << QString() << int(CancelClick)
+            << QStringList{u"1"_s, u"maybe"_s};
+        QTest::newRow("both changed, OK") << QStringList{u"1"_s, u"0"_s} << u"10"_s << u"ln"_s
+                                          << int(OkClick) << QStringList{u"0"_s, u"1"_s};
+        QTest::newRow("notes changed, Enter")
+            << none << u"10"_s << u"n"_s << int(EnterKey) << QStringList{u"1"_s, u"1"_s};
+        QTest::newRow("changed, Cancel") << QStringList{u"-1"_s, kMissing} << u"10"_s << u"ln"_s
+                                         << int(CancelClick) << QStringList{u"-1"_s, kMissing};
+        QTest::newRow("changed, Esc") << QStringList{u"0"_s, u"1"_s} << u"01"_s << u"ln"_s
+                                      << int(EscKey) << QStringList{u"0"_s, u"1"_s};
+        QTest::newRow("changed, close box") << QStringList{kMissing, u"True"_s} << u"11"_s << u"l"_s
+                                            << int(CloseBox) << QStringList{kMissing, u"True"_s};
+    }
+
+    void loadAndClose()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, loaded);
+        QFETCH(QString, toggle);
+        QFETCH(int, how);
+        QFETCH(QStringList, after);
+        TestEnv env;
+        store(before);
+        frmOptions dlg;
+        QCOMPARE(ticks(dlg), loaded);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        if (toggle.contains(u'l')) {
+            QTest::mouseClick(dlg.chkLockOnMinimize, Qt::LeftButton);
+        }
+        if (toggle.contains(u'n')) {
+            QTest::mouseClick(dlg.chkShowNotes, Qt::LeftButton);
+        }
+        closeDialog(dlg, how);
+        QVERIFY(!dlg.isVisible());
+        const bool accepted = how == OkClick || how == EnterKey;
+        QCOMPARE(dlg.result(), accepted ? QDialog::Accepted : QDialog::Rejected);
+        QCOMPARE(stored(), after);
+        QVERIFY(env.messages.isEmpty());
+    }
+
+    // A store that refuses the write is reported and the dialog stays open; once the store
+    // takes it, OK stores and closes.
+    void storeRefuses()
+    {
+        TestEnv env;
+        frmOptions dlg;
+        dlg.show();
+        QTest::mouseClick(dlg.chkShowNotes, Qt::LeftButton);
+        // The settings folder below a plain file, where nothing can be created.
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(u"blocker"_s));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, blocker.fileName());
+        QTest::mouseClick(dlg.cmdOK, Qt::LeftButton);
+        QCOMPARE(env.messages.size(), 1);
+        QVERIFY2(env.messages[0].prompt.contains(u"settings"_s),
+                 qPrintable(env.messages[0].prompt));
+        QCOMPARE(env.messages[0].flags, 48);
+        QVERIFY(dlg.isVisible());
+
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+        QTest::mouseClick(dlg.cmdOK, Qt::LeftButton);
+        QVERIFY(!dlg.isVisible() && dlg.result() == QDialog::Accepted);
+        QCOMPARE(stored(), (QStringList{u"1"_s, u"1"_s}));
+        QCOMPARE(env.messages.size(), 1);
+    }
+
+    // "Change Login Password..." opens a fresh sign-in window in change mode over the dialog
+    // and deletes it after; the focus goes to OK and the boxes keep their state. A changed
+    // password stays changed whatever closes the dialog; the options are stored on OK only.
+    void changePassword_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<int>("how");
+        QTest::newRow("changed, then Cancel") << true << int(CancelClick);
+        QTest::newRow("changed, then close box") << true << int(CloseBox);
+        QTest::newRow("changed, then OK") << true << int(OkClick);
+        QTest::newRow("left at step 2, then Cancel") << false << int(CancelClick);
+    }
+
+    void changePassword()
+    {
+        QFETCH(bool, save);
+        QFETCH(int, how);
+        TestEnv env;
+        TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, u"old pw"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        store({u"0"_s, u"1"_s});
+        frmOptions dlg;
+        dlg.show();
+        QTest::mouseClick(dlg.chkLockOnMinimize, Qt::LeftButton);
+        QTest::mouseClick(dlg.chkShowNotes, Qt::LeftButton);
+
+        const QString now = save ? u"new pw"_s : u"old pw"_s;
+        // The second use starts afresh at step 1, against the password now in force.
+        const LoginUse first = useChangePassword(dlg, u"old pw"_s, u"new pw"_s, save);
+        const LoginUse second = useChangePassword(dlg, now);
+        for (const LoginUse* use : {&first, &second}) {
+            QVERIFY(use->changeModeOverDialog && use->currentAccepted && !use->window);
+            QCOMPARE(use->firstStep, u"Step 1 of 2: Enter Current Password"_s);
+        }
+        QCOMPARE(dlg.focusWidget(), static_cast<QWidget*>(dlg.cmdOK));
+        QCOMPARE(ticks(dlg), u"10"_s);
+        QCOMPARE(env.messages.size(), save ? 1 : 0);
+
+        closeDialog(dlg, how);
+        QCOMPARE(clsPWD::Master().PASSWORD_TX, now);
+        QCOMPARE(modFieldEncryption::DecryptField(
+                     env.RawScalar(u"SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"_s)),
+                 now);
+        QCOMPARE(stored(),
+                 how == OkClick ? QStringList({u"1"_s, u"0"_s}) : QStringList({u"0"_s, u"1"_s}));
+    }
+};
+
+QTEST_MAIN(tst_Options)
+#include "tst_options.moc"
