@@ -5,6 +5,7 @@
 #include "app/clsApp.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "ui/login/frmLogin.h"
@@ -78,6 +79,14 @@ bool Main()
         open = db.OpenConnection(true);
     } catch (const AppError&) {
         open = false;
+    }
+    if (!open && modProtection::LooksProtected(db.Database)) {
+        // Protected by the master password: the login window asks for it and opens the file.
+        auto* login = new frmLogin();
+        login->setAttribute(Qt::WA_DeleteOnClose);
+        login->gbProtectedFile = true;
+        login->show();
+        return true;
     }
     if (!open) {
         MsgBox::Show(ConnectFailureMessage(db.Database), MsgBox::vbExclamation | MsgBox::vbOKOnly);

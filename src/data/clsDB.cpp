@@ -59,9 +59,9 @@ bool clsDB::OpenConnection(bool /*bUseAccess*/)
         m_connection = std::make_unique<SqlConnection>();
     }
     if (!m_connection->IsOpen()) {
-        m_connection->Open(Database, DatabasePassword(),
-                           ReadOnly ? SqlConnection::Mode::ReadOnly
-                                    : SqlConnection::Mode::ReadWrite);
+        m_connection->Open(
+            Database, Key,
+            ReadOnly ? SqlConnection::Mode::ReadOnly : SqlConnection::Mode::ReadWrite, KdfIter);
         try {
             requireTables(*m_connection);
         } catch (...) {
@@ -70,6 +70,12 @@ bool clsDB::OpenConnection(bool /*bUseAccess*/)
         }
     }
     return m_connection->IsOpen();
+}
+
+void clsDB::ExportTo(const QString& sPath, const QString& sKey, int lKdfIter)
+{
+    OpenConnection(true);
+    m_connection->ExportTo(sPath, sKey, lKdfIter);
 }
 
 std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)

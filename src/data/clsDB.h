@@ -24,6 +24,11 @@ public:
     QString Database;
     // Opens the data file read-only (for tests of a file the program may not write).
     bool ReadOnly = false;
+    // The key the data file is opened with and its key derivation's iterations (0: the
+    // default). The built-in database password unless the file is protected by the master
+    // password.
+    QString Key = DatabasePassword();
+    int KdfIter = 0;
 
     // Opens the connection unless it is open; returns whether it is open afterwards. Errors of
     // the database (missing file, wrong key, not a database, locked) are raised; so is a file
@@ -33,6 +38,9 @@ public:
     // connection cannot be opened.
     std::unique_ptr<Recordset> Execute(const QString& sSql);
     void CloseConnection();
+    // Writes a copy of the whole data file under another key (see SqlConnection::ExportTo),
+    // opening the connection first if needed.
+    void ExportTo(const QString& sPath, const QString& sKey, int lKdfIter);
     bool IsOpen() const { return m_connection && m_connection->IsOpen(); }
 
     // The key of every data file.

@@ -54,7 +54,7 @@ int SqlConnection::busyHandler(void* pConnection, int lCount)
     return 1;
 }
 
-void SqlConnection::Open(const QString& sPath, const QString& sKey, Mode eMode)
+void SqlConnection::Open(const QString& sPath, const QString& sKey, Mode eMode, int lKdfIter)
 {
     Close();
     int flags = SQLITE_OPEN_FULLMUTEX;
@@ -88,9 +88,8 @@ void SqlConnection::Open(const QString& sPath, const QString& sKey, Mode eMode)
             !version->EndOfRows()) {
             major = CipherMajorVersion(version->FieldAt(0));
         }
-        if (major >= 4) {
-            Execute(QStringLiteral("PRAGMA cipher_compatibility = 3"));
-        }
+        m_cipherMajor = major;
+        keyAttached(QStringLiteral("main"), lKdfIter);
         // A wrong key or a file that is no database only shows on the first read. An existing
         // file without a single table (an empty or cut-off file) is no data file either.
         int tables = 0;
@@ -105,6 +104,54 @@ void SqlConnection::Open(const QString& sPath, const QString& sKey, Mode eMode)
         installTextOrder();
     } catch (...) {
         Close();
+        throw;
+    }
+}
+
+void SqlConnection::keyAttached(const QString& sSchema, int lKdfIter)
+{
+    // The compatibility setting resets the iterations, so it comes first.
+    if (m_cipherMajor >= 4) {
+        Execute(QStringLiteral("PRAGMA %1.cipher_compatibility = 3").arg(sSchema));
+    }
+    if (lKdfIter > 0) {
+        Execute(QStringLiteral("PRAGMA %1.kdf_iter = %2").arg(sSchema).arg(lKdfIter));
+    }
+}
+
+void SqlConnection::ExportTo(const QString& sPath, const QString& sKey, int lKdfIter)
+{
+    if (!m_db) {
+        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+    }
+    const QString schema = QStringLiteral("keycask_export");
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray attach = QStringLiteral("ATTACH DATABASE ? AS %1 KEY ?").arg(schema).toUtf8();
+    int rc = sqlite3_prepare_v2(m_db, attach.constData(), static_cast<int>(attach.size()), &stmt,
+                                nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        raise(rc);
+    }
+    const QByteArray path = QDir::toNativeSeparators(sPath).toUtf8();
+    const QByteArray key = sKey.toUtf8();
+    sqlite3_bind_text(stmt, 1, path.constData(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, key.constData(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+    rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    BusyCursor::Restore();
+    if (rc != SQLITE_DONE) {
+        raise(rc);
+    }
+    try {
+        keyAttached(schema, lKdfIter);
+        Execute(QStringLiteral("SELECT sqlcipher_export('%1')").arg(schema));
+        Execute(QStringLiteral("DETACH DATABASE %1").arg(schema));
+    } catch (...) {
+        try {
+            Execute(QStringLiteral("DETACH DATABASE %1").arg(schema));
+        } catch (...) {
+        }
         throw;
     }
 }

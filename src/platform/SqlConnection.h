@@ -24,7 +24,14 @@ public:
     // Opens the file and checks the key with a read of the schema. ReadWrite and ReadOnly never
     // create a missing file and refuse one without tables. Errors are raised with the
     // database's message. Texts of NOCASE columns order as the user's language sorts them.
-    void Open(const QString& sPath, const QString& sKey, Mode eMode);
+    // lKdfIter: the key derivation's iterations; 0 keeps the library's default (64,000 in the
+    // version 3 format). The key goes to the library as it is, never into SQL text.
+    void Open(const QString& sPath, const QString& sKey, Mode eMode, int lKdfIter = 0);
+
+    // Writes a copy of the whole open file to a new file under another key and iteration count
+    // (0: the version 3 default). The key is bound as a parameter. The copy is complete when
+    // this returns; on an error it may be partial and must not be used.
+    void ExportTo(const QString& sPath, const QString& sKey, int lKdfIter);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
 
@@ -44,6 +51,8 @@ public:
 
 private:
     [[noreturn]] void raise(int rc);
+    void keyAttached(const QString& sSchema, int lKdfIter);
+    int m_cipherMajor = 0;
     static int busyHandler(void* pConnection, int lCount);
     void installTextOrder();
 

@@ -6,6 +6,7 @@
 #include "data/clsDB.h"
 #include "data/modSchema.h"
 #include "platform/SqlConnection.h"
+#include "ui/login/frmLogin.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,7 +44,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("reportsBlocked"); // a file where the report folder goes
         QTest::newRow("missing") << "" << false;
         QTest::newRow("missing, reports blocked") << "" << true;
-        QTest::newRow("garbage") << "garbage" << false;
+        QTest::newRow("empty") << "empty" << false;
+        QTest::newRow("plain SQLite header") << "plain" << false;
         QTest::newRow("without PWD") << "MY_FILE" << false;
         QTest::newRow("without MY_FILE") << "PWD" << false;
     }
@@ -55,8 +57,10 @@ private Q_SLOTS:
         TestEnv env(false);
         const QString path = clsApp::shared().DatabasePath();
         const QString reportPath = clsApp::shared().ReportPath();
-        if (file == "garbage") {
-            writeBytes(path, QByteArray(4096, '\x5a'));
+        if (file == "empty") {
+            writeBytes(path, QByteArray());
+        } else if (file == "plain") {
+            writeBytes(path, QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\0'));
         } else if (!file.isEmpty()) {
             // A file with the data file's key and one of its two tables, which holds a row.
             QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
@@ -99,6 +103,33 @@ private Q_SLOTS:
         const QScreen* screen = QGuiApplication::primaryScreen();
         QCOMPARE(modSubMain::ScreenTwipsPerPixelX, qRound(1440.0 / screen->logicalDotsPerInchX()));
         QCOMPARE(modSubMain::ScreenTwipsPerPixelY, qRound(1440.0 / screen->logicalDotsPerInchY()));
+    }
+
+    // A file that does not open with the built-in password may be protected by the master
+    // password: the login window asks for it instead of the start-up failure message.
+    void unreadableFileAsksForPassword()
+    {
+        TestEnv env(false);
+        const QString path = clsApp::shared().DatabasePath();
+        writeBytes(path, QByteArray(4096, '\x5a'));
+        const QByteArray before = fileBytes(path);
+        QVERIFY(modSubMain::Main());
+        QVERIFY(env.messages.isEmpty());
+        frmLogin* login = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* candidate = qobject_cast<frmLogin*>(w); candidate && w->isVisible()) {
+                login = candidate;
+            }
+        }
+        QVERIFY(login && login->gbProtectedFile);
+        QVERIFY(!login->txt[1]->isVisible());
+        QTest::sendKeyEvent(QTest::Click, login->txt[0], Qt::Key_unknown, "guess", Qt::NoModifier);
+        QTest::keyClick(login->txt[0], Qt::Key_Return);
+        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages[0].prompt, frmLogin::WRONG_PASSWORD_MESSAGE);
+        QVERIFY(login->isVisible());
+        QCOMPARE(fileBytes(path), before);
+        delete login;
     }
 };
 

@@ -23,6 +23,8 @@ TestEnv::TestEnv(bool bCreateDataFile)
     clsDB& db = clsDB::shared();
     db.CloseConnection();
     db.ReadOnly = false;
+    db.Key = clsDB::DatabasePassword();
+    db.KdfIter = 0;
     db.Database = DataFilePath();
     if (bCreateDataFile) {
         modSchema::CreateDataFile(DataFilePath());
@@ -45,6 +47,8 @@ TestEnv::~TestEnv()
 {
     clsDB::shared().CloseConnection();
     clsDB::shared().ReadOnly = false;
+    clsDB::shared().Key = clsDB::DatabasePassword();
+    clsDB::shared().KdfIter = 0;
     clsPWD::Master() = clsPWD();
     MsgBox::SetResponder({});
     FileHelper::SetLaunchHook({});

@@ -3,23 +3,31 @@
 
 #include "app/clsApp.h"
 #include "app/modSubMain.h"
+#include "data/clsDB.h"
+#include "data/clsPWD.h"
+#include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "ui/controls/modImage.h"
 #include "ui/login/frmLogin.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPalette>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
 // The client area and the button bar along its bottom edge, in twips.
 constexpr int kClientWidth = 4860;
-constexpr int kClientHeight = 3255;
-constexpr int kButtonBarTop = 2520;
+constexpr int kRowHeight = 435;
+// Three rows below the two check boxes: the clipboard delay, the idle lock, the protection.
+constexpr int kButtonBarTop = 2520 + 3 * kRowHeight;
+constexpr int kClientHeight = kButtonBarTop + 735;
 
 int twipsX(int lTwips)
 {
@@ -68,7 +76,6 @@ frmOptions::frmOptions(QWidget* parent)
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(8.25);
     setFont(font);
-    setFixedSize(twipsX(kClientWidth), twipsY(kClientHeight));
     setBackground(this, Qt::white);
 
     imgEmail = new QLabel(this);
@@ -103,21 +110,68 @@ frmOptions::frmOptions(QWidget* parent)
     placeCheckBox(chkLockOnMinimize, 1200, 1515, 3615, 195);
     placeCheckBox(chkShowNotes, 1200, 1950, 3615, 195);
 
+    // A number between two texts on one row, in the rows' style.
+    auto numberRow = [this](const QString& sBefore, const QString& sAfter, int lMax, int lTop,
+                            QLabel*& rlblBefore, QSpinBox*& rspn, QLabel*& rlblAfter) {
+        rlblBefore = new QLabel(sBefore, this);
+        rspn = new QSpinBox(this);
+        rspn->setRange(0, lMax);
+        rspn->setToolTip(QStringLiteral("0: never"));
+        rlblAfter = new QLabel(sAfter, this);
+        rlblBefore->adjustSize();
+        rlblAfter->adjustSize();
+        const int spinWidth = std::max(twipsX(750), rspn->sizeHint().width());
+        const int height = std::max(twipsY(285), rspn->sizeHint().height());
+        const int top = twipsY(lTop) - (height - twipsY(195)) / 2;
+        const int left = twipsX(1200);
+        rlblBefore->move(left, top + (height - rlblBefore->height()) / 2);
+        rspn->setGeometry(rlblBefore->geometry().right() + 6, top, spinWidth, height);
+        rlblAfter->move(rspn->geometry().right() + 6, top + (height - rlblAfter->height()) / 2);
+    };
+    numberRow(QStringLiteral("Clear copied password after"), QStringLiteral("seconds"),
+              clsApp::MAX_CLEAR_CLIPBOARD_SECONDS, 1950 + kRowHeight, lblClearClipboard,
+              spnClearClipboard, lblClearClipboardUnit);
+    numberRow(QStringLiteral("Lock KeyCask after"), QStringLiteral("minutes without use"),
+              clsApp::MAX_IDLE_LOCK_MINUTES, 1950 + 2 * kRowHeight, lblIdleLock, spnIdleLock,
+              lblIdleLockUnit);
+    chkProtectFile =
+        new QCheckBox(QStringLiteral("Protect the data file with the master password"), this);
+    chkProtectFile->setObjectName(QStringLiteral("chkProtectFile"));
+    setBackground(chkProtectFile, Qt::white);
+    placeCheckBox(chkProtectFile, 1200, 1950 + 3 * kRowHeight, 3615, 195);
+    // The rows never cut their texts where the fallback font runs wider.
+    int widest = twipsX(kClientWidth);
+    for (QWidget* row : std::initializer_list<QWidget*>{lblClearClipboardUnit, lblIdleLockUnit}) {
+        widest = std::max(widest, row->geometry().right() + twipsX(225));
+    }
+    chkProtectFile->resize(std::max(chkProtectFile->width(), chkProtectFile->sizeHint().width()),
+                           chkProtectFile->height());
+    widest = std::max(widest, chkProtectFile->geometry().right() + twipsX(225));
+
     picButtons = new QWidget(this);
     picButtons->setObjectName(QStringLiteral("picButtons"));
     setBackground(picButtons, QColor(244, 244, 244));
-    place(picButtons, 0, kButtonBarTop, kClientWidth, kClientHeight - kButtonBarTop);
+    setFixedSize(widest, twipsY(kClientHeight));
+    picButtons->setGeometry(0, twipsY(kButtonBarTop), widest,
+                            twipsY(kClientHeight - kButtonBarTop));
+    // The buttons keep their places from the right edge.
+    const int shift = widest - twipsX(kClientWidth);
     cmdOK = new QPushButton(QStringLiteral("OK"), picButtons);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     place(cmdOK, 2340, 195, 1080, 375);
+    cmdOK->move(cmdOK->x() + shift, cmdOK->y());
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), picButtons);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     place(cmdCancel, 3555, 195, 1080, 375);
+    cmdCancel->move(cmdCancel->x() + shift, cmdCancel->y());
 
     setTabOrder(cmdReset, chkLockOnMinimize);
     setTabOrder(chkLockOnMinimize, chkShowNotes);
-    setTabOrder(chkShowNotes, cmdOK);
+    setTabOrder(chkShowNotes, spnClearClipboard);
+    setTabOrder(spnClearClipboard, spnIdleLock);
+    setTabOrder(spnIdleLock, chkProtectFile);
+    setTabOrder(chkProtectFile, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     cmdReset->setFocus();
 
@@ -141,6 +195,47 @@ void frmOptions::Form_Load()
         chkShowNotes->setChecked(app.ShowNotesOwnColumn());
     } catch (const AppError&) {
     }
+    try {
+        spnClearClipboard->setValue(app.ClearClipboardSeconds());
+    } catch (const AppError&) {
+        spnClearClipboard->setValue(30);
+    }
+    try {
+        spnIdleLock->setValue(app.IdleLockMinutes());
+    } catch (const AppError&) {
+    }
+    // The file itself says whether it is protected, so the box can never disagree with it.
+    const QString path = clsDB::shared().Database;
+    chkProtectFile->setChecked(!path.isEmpty() && QFileInfo::exists(path) &&
+                               !modProtection::OpensWithBuiltInPassword(path));
+    m_protected = chkProtectFile->isChecked();
+}
+
+bool frmOptions::applyProtection()
+{
+    const bool protect = chkProtectFile->isChecked();
+    if (protect == m_protected) {
+        return true;
+    }
+    // The file is written anew under its new key; a failure leaves it as it was.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        if (protect) {
+            modProtection::Protect(clsPWD::Master().PASSWORD_TX);
+        } else {
+            modProtection::Unprotect();
+        }
+    } catch (const AppError& error) {
+        QApplication::restoreOverrideCursor();
+        MsgBox::Show(
+            QStringLiteral("The data file could not be changed; it is as it was.\r\n\r\n") +
+                error.Description(),
+            MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        return false;
+    }
+    QApplication::restoreOverrideCursor();
+    m_protected = protect;
+    return true;
 }
 
 void frmOptions::cmdOK_Click()
@@ -148,9 +243,14 @@ void frmOptions::cmdOK_Click()
     // Both options are written, changed or not. A store that refuses the write is reported and
     // the dialog stays open, so the user is not left believing the options were kept.
     clsApp& app = clsApp::shared();
+    if (!applyProtection()) {
+        return;
+    }
     try {
         app.setLockOnMinimize(chkLockOnMinimize->checkState() != Qt::Unchecked);
         app.setShowNotesOwnColumn(chkShowNotes->checkState() != Qt::Unchecked);
+        app.setClearClipboardSeconds(spnClearClipboard->value());
+        app.setIdleLockMinutes(spnIdleLock->value());
     } catch (const AppError& error) {
         MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
                      this);

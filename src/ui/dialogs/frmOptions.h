@@ -1,5 +1,6 @@
-// The options dialog: the two user options (lock when minimised, notes in their own column),
-// stored on OK only, and the way into changing the master password.
+// The options dialog: the user options (lock when minimised, notes in their own column, how long
+// a copied password stays on the clipboard, the idle lock), stored on OK only; the protection of
+// the data file by the master password; and the way into changing the master password.
 #pragma once
 
 #include <QDialog>
@@ -7,6 +8,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 
 class frmOptions : public QDialog
 {
@@ -21,12 +23,25 @@ public:
     QPushButton* cmdReset = nullptr;
     QCheckBox* chkLockOnMinimize = nullptr;
     QCheckBox* chkShowNotes = nullptr;
+    // "Clear copied password after [n] seconds", "Lock KeyCask after [n] minutes without use".
+    QLabel* lblClearClipboard = nullptr;
+    QSpinBox* spnClearClipboard = nullptr;
+    QLabel* lblClearClipboardUnit = nullptr;
+    QLabel* lblIdleLock = nullptr;
+    QSpinBox* spnIdleLock = nullptr;
+    QLabel* lblIdleLockUnit = nullptr;
+    // Ticked exactly when the data file does not open with the built-in database password.
+    QCheckBox* chkProtectFile = nullptr;
     QWidget* picButtons = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
 private:
     void Form_Load();
+    bool applyProtection();
+
+    // Whether the data file was protected when the dialog loaded (or after the last change).
+    bool m_protected = false;
     void cmdOK_Click();
     void cmdReset_Click();
 };

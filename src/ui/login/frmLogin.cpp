@@ -3,11 +3,15 @@
 
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
+#include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modProtection.h"
+#include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "ui/controls/modImage.h"
 #include "ui/main/frmMain.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +25,9 @@ namespace {
 const QString kProductName = QStringLiteral("KeyCask");
 
 } // namespace
+
+const QString frmLogin::WRONG_PASSWORD_MESSAGE =
+    QStringLiteral("The password is wrong, or the data file is damaged.");
 
 frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
 {
@@ -90,7 +97,9 @@ void frmLogin::showEvent(QShowEvent* event)
 
 bool frmLogin::twoBoxMode() const
 {
-    return (!gbResetPassword && clsApp::shared().FirstTime()) || (gbResetPassword && m_stepTwo);
+    // A protected file not yet open has no master row to ask about.
+    return (!gbResetPassword && !gbProtectedFile && clsApp::shared().FirstTime()) ||
+           (gbResetPassword && m_stepTwo);
 }
 
 void frmLogin::Form_Load()
@@ -101,7 +110,7 @@ void frmLogin::Form_Load()
     lblFirstTime->setPalette(band);
     lblMessage->setText(gbResetPassword ? QStringLiteral("Step 1 of 2: Enter Current Password")
                                         : QString());
-    const bool firstTime = !gbResetPassword && clsApp::shared().FirstTime();
+    const bool firstTime = !gbResetPassword && !gbProtectedFile && clsApp::shared().FirstTime();
     lbl[1]->setVisible(firstTime);
     txt[1]->setVisible(firstTime);
     lblFirstTime->setVisible(!lblMessage->text().isEmpty());
@@ -110,6 +119,10 @@ void frmLogin::Form_Load()
 
 bool frmLogin::inputAcceptable() const
 {
+    // Whether a password opens a protected file shows only when it is tried.
+    if (gbProtectedFile) {
+        return !txt[0]->text().isEmpty();
+    }
     if (twoBoxMode()) {
         return !txt[0]->text().isEmpty() && !txt[1]->text().isEmpty() &&
                txt[0]->text() == txt[1]->text();
@@ -138,9 +151,58 @@ void frmLogin::openMainWindow()
     close();
 }
 
+void frmLogin::openProtectedFile()
+{
+    // Each try costs the key derivation, so a try happens only on Enter.
+    const QString typed = txt[0]->text();
+    bool opened = false;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        opened = modProtection::OpenWithPassword(typed);
+        QApplication::restoreOverrideCursor();
+    }
+    if (opened) {
+        clsPWD::Master().OpenRecord(QStringLiteral("1"));
+        if (MatchesMasterPassword(typed)) {
+            gbProtectedFile = false;
+            openMainWindow();
+            return;
+        }
+        clsDB& db = clsDB::shared();
+        db.CloseConnection();
+        db.Key = clsDB::DatabasePassword();
+        db.KdfIter = 0;
+        clsPWD::Master() = clsPWD();
+    }
+    MsgBox::Show(WRONG_PASSWORD_MESSAGE, MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+}
+
+bool frmLogin::saveNewPassword()
+{
+    if (!modProtection::SessionProtected()) {
+        return clsPWD::Master().Save(false);
+    }
+    // A protected file takes the new password as its key in the same step.
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        modProtection::ChangeMasterPassword(clsPWD::Master().PASSWORD_TX);
+        QApplication::restoreOverrideCursor();
+        return true;
+    } catch (const AppError& error) {
+        QApplication::restoreOverrideCursor();
+        MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
+                     this);
+        return false;
+    }
+}
+
 void frmLogin::PressEnter()
 {
     if (!inputAcceptable()) {
+        return;
+    }
+    if (gbProtectedFile) {
+        openProtectedFile();
         return;
     }
     clsPWD& master = clsPWD::Master();
@@ -169,7 +231,7 @@ void frmLogin::PressEnter()
         txt[0]->setFocus();
         UpdateEnterButton();
     } else {
-        if (!master.Save(false)) {
+        if (!saveNewPassword()) {
             // The stored password is unchanged, so the shared record keeps it too.
             master = previous;
             return;

@@ -17,6 +17,12 @@ public:
 
     // True for change mode; set by the caller before the window is shown.
     bool gbResetPassword = false;
+    // True when the data file is protected by the master password and not open yet: the typed
+    // password is tried as the file's key on Enter. Set by start-up before the window is shown.
+    bool gbProtectedFile = false;
+
+    // The message of a password that does not open a protected file.
+    static const QString WRONG_PASSWORD_MESSAGE;
 
     // The controls, reachable for tests that drive the window.
     std::array<QLineEdit*, 2> txt{};
@@ -44,6 +50,8 @@ private:
     bool inputAcceptable() const;
     bool twoBoxMode() const;
     void openMainWindow();
+    void openProtectedFile();
+    bool saveNewPassword();
 
     bool m_stepTwo = false;
     bool m_loaded = false;

@@ -1,0 +1,215 @@
+// Re-encryption of the data file under the master password or the built-in password, done on a
+// copy that replaces the file in one rename.
+#include "data/modProtection.h"
+
+#include "data/clsDB.h"
+#include "data/clsPWD.h"
+#include "platform/AppError.h"
+#include "platform/SqlConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <filesystem>
+#include <sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The first bytes of every unencrypted SQLite file.
+const QByteArray kPlainHeader = QByteArrayLiteral("SQLite format 3\0");
+
+// Rows per table, the count of every table of the file.
+QMap<QString, qint64> tableRows(SqlConnection& connection)
+{
+    QStringList tables;
+    for (auto rs = connection.Execute(
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+         !rs->EndOfRows(); rs->MoveNext()) {
+        tables << rs->FieldAt(0);
+    }
+    QMap<QString, qint64> rows;
+    for (QString table : tables) {
+        const QString name = table;
+        table.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        auto rs = connection.Execute(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table));
+        rows.insert(name, rs->EndOfRows() ? 0 : rs->FieldAt(0).toLongLong());
+    }
+    return rows;
+}
+
+void removeCopy(const QString& sPath)
+{
+    QFile::remove(sPath);
+    QFile::remove(sPath + QStringLiteral("-journal"));
+}
+
+// Makes a rename in the folder last through a power cut.
+void syncFolder(const QString& sFolder)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(sFolder).constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(sFolder);
+#endif
+}
+
+// Puts the copy in the file's place in one step: the file is either the old one or the new one.
+void replaceFile(const QString& sCopy, const QString& sPath)
+{
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(sCopy).toStdString(),
+                            QFile::encodeName(sPath).toStdString(), error);
+    if (error) {
+        throw AppError(AppError::FileError,
+                       QStringLiteral("The new data file could not replace the old one: %1")
+                           .arg(QString::fromStdString(error.message())));
+    }
+    syncFolder(QFileInfo(sPath).absolutePath());
+}
+
+} // namespace
+
+namespace modProtection {
+
+bool OpensWithBuiltInPassword(const QString& sPath)
+{
+    try {
+        SqlConnection probe;
+        probe.Open(sPath, clsDB::DatabasePassword(), SqlConnection::Mode::ReadOnly);
+        return true;
+    } catch (const AppError&) {
+        return false;
+    }
+}
+
+bool LooksProtected(const QString& sPath)
+{
+    QFile file(sPath);
+    if (!file.exists() || file.size() == 0 || !file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    if (file.read(kPlainHeader.size()) == kPlainHeader) {
+        return false;
+    }
+    file.close();
+    return !OpensWithBuiltInPassword(sPath);
+}
+
+bool SessionProtected()
+{
+    return clsDB::shared().KdfIter == PROTECTED_KDF_ITER;
+}
+
+bool OpenWithPassword(const QString& sPassword)
+{
+    clsDB& db = clsDB::shared();
+    db.CloseConnection();
+    db.Key = sPassword;
+    db.KdfIter = PROTECTED_KDF_ITER;
+    try {
+        if (db.OpenConnection(true)) {
+            return true;
+        }
+    } catch (const AppError&) {
+    }
+    db.CloseConnection();
+    db.Key = clsDB::DatabasePassword();
+    db.KdfIter = 0;
+    return false;
+}
+
+void Reencrypt(const QString& sNewKey, int lNewKdfIter,
+               const std::function<void(const QString&)>& bBeforeReplace)
+{
+    clsDB& db = clsDB::shared();
+    const QString path = db.Database;
+    const QString oldKey = db.Key;
+    const int oldKdfIter = db.KdfIter;
+    const QString copy = path + QStringLiteral(".new");
+    // What a failure leaves: the old file, untouched, and the session on it with its key.
+    auto restore = [&] {
+        db.CloseConnection();
+        db.Database = path;
+        db.Key = oldKey;
+        db.KdfIter = oldKdfIter;
+        removeCopy(copy);
+    };
+    try {
+        // A copy left by an attempt that was cut off is of no use.
+        removeCopy(copy);
+        db.OpenConnection(true);
+        QMap<QString, qint64> before;
+        {
+            SqlConnection source;
+            source.Open(path, oldKey, SqlConnection::Mode::ReadOnly, oldKdfIter);
+            before = tableRows(source);
+        }
+        // The copy starts as an empty file with the file's own permissions: the session's
+        // connection may write files but not create them.
+        {
+            QFile empty(copy);
+            if (!empty.open(QIODevice::WriteOnly)) {
+                throw AppError(AppError::FileError,
+                               QStringLiteral("Cannot create \"%1\": %2")
+                                   .arg(QDir::toNativeSeparators(copy), empty.errorString()));
+            }
+            empty.setPermissions(QFile::permissions(path));
+        }
+        db.ExportTo(copy, sNewKey, lNewKdfIter);
+        {
+            SqlConnection check;
+            check.Open(copy, sNewKey, SqlConnection::Mode::ReadOnly, lNewKdfIter);
+            if (tableRows(check) != before) {
+                throw AppError(AppError::FileError,
+                               QStringLiteral("The re-encrypted copy does not hold every row."));
+            }
+        }
+        if (bBeforeReplace) {
+            db.CloseConnection();
+            db.Database = copy;
+            db.Key = sNewKey;
+            db.KdfIter = lNewKdfIter;
+            bBeforeReplace(copy);
+        }
+        db.CloseConnection();
+        db.Database = path;
+        replaceFile(copy, path);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    db.Key = sNewKey;
+    db.KdfIter = lNewKdfIter;
+    db.OpenConnection(true);
+}
+
+void Protect(const QString& sMasterPassword)
+{
+    Reencrypt(sMasterPassword, PROTECTED_KDF_ITER);
+}
+
+void Unprotect()
+{
+    Reencrypt(clsDB::DatabasePassword(), 0);
+}
+
+void ChangeMasterPassword(const QString& sNewPassword)
+{
+    Reencrypt(sNewPassword, PROTECTED_KDF_ITER, [](const QString&) {
+        if (!clsPWD::Master().Save(false)) {
+            throw AppError(AppError::FileError,
+                           QStringLiteral("The new master password could not be stored."));
+        }
+    });
+}
+
+} // namespace modProtection

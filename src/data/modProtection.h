@@ -1,0 +1,40 @@
+// Protection of the data file by the master password: the file's key becomes the master password
+// (with a slower key derivation) instead of the built-in database password, and back again.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace modProtection {
+
+// Iterations of the key derivation of a protected file.
+inline constexpr int PROTECTED_KDF_ITER = 256000;
+
+// Whether the file opens with the built-in database password (a separate, read-only look).
+bool OpensWithBuiltInPassword(const QString& sPath);
+// Whether a file that the session could not open looks protected: it exists, is not empty, is
+// not a plain SQLite file and does not open with the built-in password.
+bool LooksProtected(const QString& sPath);
+// Whether the session works on a protected file.
+bool SessionProtected();
+
+// Points the session at the file with a typed password as its key; true when it opened. On
+// failure the session is left closed with the built-in key.
+bool OpenWithPassword(const QString& sPassword);
+
+// Re-encrypts the session's data file under a new key: a copy is written beside it, checked to
+// open and to hold every row, then put in the file's place in one rename; the session goes on
+// with the new key. bBeforeReplace, when given, may write into the copy (its path is passed) with
+// the session pointed at it. Any failure raises an error with the cause and leaves the file, its
+// key and the session as they were.
+void Reencrypt(const QString& sNewKey, int lNewKdfIter,
+               const std::function<void(const QString&)>& bBeforeReplace = {});
+// Protects the session's file with the master password, or returns it to the built-in password.
+void Protect(const QString& sMasterPassword);
+void Unprotect();
+// Changes the master password of a protected file: the new master row is written into the copy
+// keyed with the new password before it replaces the file. The shared master record must
+// already hold the new password. Raises on failure, with everything as it was.
+void ChangeMasterPassword(const QString& sNewPassword);
+
+} // namespace modProtection
