@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -124,8 +125,12 @@ private Q_SLOTS:
     {
         TestEnv env;
         frmOptions dlg;
-        const QList<QWidget*> parts = {dlg.imgEmail,          dlg.lblheader,    dlg.cmdReset,
-                                       dlg.chkLockOnMinimize, dlg.chkShowNotes, dlg.picButtons};
+        const QList<QWidget*> parts = {
+            dlg.imgEmail,          dlg.lblheader,         dlg.cmdReset,
+            dlg.chkLockOnMinimize, dlg.chkShowNotes,      dlg.picButtons,
+            dlg.lblClearClipboard, dlg.spnClearClipboard, dlg.lblClearClipboardUnit,
+            dlg.lblIdleLock,       dlg.spnIdleLock,       dlg.lblIdleLockUnit,
+            dlg.chkProtectFile};
         for (QWidget* part : parts) {
             QVERIFY2(dlg.rect().contains(part->geometry()), qPrintable(part->objectName()));
             for (QWidget* other : parts) {
@@ -143,6 +148,49 @@ private Q_SLOTS:
                          b->height() >= b->sizeHint().height(),
                      qPrintable(b->objectName()));
         }
+    }
+
+    // The two number rows: they load the stored values (a value that is no number shows the
+    // default), store on OK only, and are kept within their limits.
+    void numberRows_data()
+    {
+        QTest::addColumn<QString>("storedSeconds");
+        QTest::addColumn<QString>("storedMinutes");
+        QTest::addColumn<int>("shownSeconds");
+        QTest::addColumn<int>("shownMinutes");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("nothing stored, OK") << kMissing << kMissing << 30 << 0 << true;
+        QTest::newRow("stored, Cancel") << u"45"_s << u"7"_s << 45 << 7 << false;
+        QTest::newRow("no numbers, OK") << u"soon"_s << u"later"_s << 30 << 0 << true;
+        QTest::newRow("beyond the limits, OK") << u"99999"_s << u"-5"_s << 3600 << 0 << true;
+    }
+
+    void numberRows()
+    {
+        QFETCH(QString, storedSeconds);
+        QFETCH(QString, storedMinutes);
+        QFETCH(int, shownSeconds);
+        QFETCH(int, shownMinutes);
+        QFETCH(bool, ok);
+        TestEnv env;
+        auto& settings = SettingsStore::shared();
+        const QString key = SettingsStore::ProductKeyPath();
+        if (storedSeconds != kMissing) {
+            settings.SaveStoredSetting(key, u"ClearClipboardSeconds"_s, storedSeconds);
+            settings.SaveStoredSetting(key, u"IdleLockMinutes"_s, storedMinutes);
+        }
+        frmOptions dlg;
+        QCOMPARE(dlg.spnClearClipboard->value(), shownSeconds);
+        QCOMPARE(dlg.spnIdleLock->value(), shownMinutes);
+        dlg.spnClearClipboard->setValue(12);
+        dlg.spnIdleLock->setValue(3);
+        closeDialog(dlg, ok ? OkClick : CancelClick);
+        const QString seconds =
+            settings.GetStoredSetting(key, u"ClearClipboardSeconds"_s, kMissing);
+        const QString minutes = settings.GetStoredSetting(key, u"IdleLockMinutes"_s, kMissing);
+        QCOMPARE(seconds, ok ? u"12"_s : storedSeconds);
+        QCOMPARE(minutes, ok ? u"3"_s : storedMinutes);
+        QVERIFY(env.messages.isEmpty());
     }
 
     // The boxes show the stored options (a value that is no Boolean leaves its box unticked,
