@@ -23,13 +23,13 @@ namespace {
 // The first bytes of every unencrypted SQLite file.
 const QByteArray kPlainHeader = QByteArrayLiteral("SQLite format 3\0");
 
-// Rows per table, the count of every table of the file.
-QMap<QString, qint64> tableRows(SqlConnection& connection)
+// Rows per table, the count of every table of the file, read through a connection or the session.
+template <typename Connection> QMap<QString, qint64> tableRows(Connection& connection)
 {
     QStringList tables;
     for (auto rs = connection.Execute(
              QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-         !rs->EndOfRows(); rs->MoveNext()) {
+         rs && !rs->EndOfRows(); rs->MoveNext()) {
         tables << rs->FieldAt(0);
     }
     QMap<QString, qint64> rows;
@@ -37,7 +37,7 @@ QMap<QString, qint64> tableRows(SqlConnection& connection)
         const QString name = table;
         table.replace(QLatin1Char('"'), QLatin1String("\"\""));
         auto rs = connection.Execute(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table));
-        rows.insert(name, rs->EndOfRows() ? 0 : rs->FieldAt(0).toLongLong());
+        rows.insert(name, !rs || rs->EndOfRows() ? 0 : rs->FieldAt(0).toLongLong());
     }
     return rows;
 }
@@ -147,12 +147,7 @@ void Reencrypt(const QString& sNewKey, int lNewKdfIter,
         // A copy left by an attempt that was cut off is of no use.
         removeCopy(copy);
         db.OpenConnection(true);
-        QMap<QString, qint64> before;
-        {
-            SqlConnection source;
-            source.Open(path, oldKey, SqlConnection::Mode::ReadOnly, oldKdfIter);
-            before = tableRows(source);
-        }
+        const QMap<QString, qint64> before = tableRows(db);
         // The copy starts as an empty file with the file's own permissions: the session's
         // connection may write files but not create them.
         {
