@@ -1,9 +1,12 @@
 // Tests of the password and file-folder editors and the folder picker, driven offscreen on real
-// data files: loading, the Save buttons, type-ahead, the length rule, saving and closing.
+// data files: loading, the Save buttons, type-ahead, the length rule, saving and closing, the
+// password generator's button and menu.
 #include "TestEnv.h"
 #include "app/FileHelper.h"
+#include "app/clsApp.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
+#include "platform/SettingsStore.h"
 #include "ui/dialogs/frmFile.h"
 #include "ui/dialogs/frmFindFile.h"
 #include "ui/dialogs/frmPassword.h"
@@ -15,11 +18,15 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
 #include <memory>
@@ -133,6 +140,40 @@ struct Editor
     }
     bool canSave() const { return cmd[0]->isEnabled() && cmd[1]->isEnabled(); }
 };
+
+// The text is of the given length and holds exactly the classes named in the pattern's
+// character set, each at least once.
+bool generated(const QString& sText, int lLength, const QString& sClasses)
+{
+    if (sText.size() != lLength ||
+        !QRegularExpression(u"\\A["_s + sClasses + u"]*\\z"_s).match(sText).hasMatch()) {
+        return false;
+    }
+    const QString sets[] = {u"A-Z"_s, u"a-z"_s, u"0-9"_s, u"!-/:-@\\[-`{-~"_s};
+    for (const QString& set : sets) {
+        if (sClasses.contains(set) &&
+            !QRegularExpression(u"["_s + set + u"]"_s).match(sText).hasMatch()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const QString kAllClasses = u"A-Za-z0-9!-/:-@\\[-`{-~"_s;
+
+// The widget among the editor's fields and buttons that holds the focus.
+QWidget* focusOwner(const Editor& e)
+{
+    const QList<QWidget*> chain = {e.pwd->txt[0], e.pwd->cbo[1], e.pwd->cbo[2],
+                                   e.pwd->txt[3], e.pwd->txt[4], e.cmd[0],
+                                   e.cmd[1],      e.cmd[2],      e.pwd->cmdGenerate};
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+        if (chain.contains(w)) {
+            return w;
+        }
+    }
+    return nullptr;
+}
 
 QStringList sortedItems(const QComboBox* combo)
 {
@@ -563,6 +604,212 @@ private Q_SLOTS:
         QCOMPARE(w.env.launches[1], w.env.launches[0]);
         QVERIFY(w.env.launches[2].toString().endsWith(u"#file_folders/about_file_folders.htm"_s));
         QVERIFY(pwd.text(2).isEmpty() && pwd.text(4).isEmpty() && file.text(1).isEmpty());
+    }
+
+    void generate_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<bool>("filled");
+        QTest::newRow("add, title and user name empty") << true << false;
+        QTest::newRow("add, title and user name filled") << true << true;
+        QTest::newRow("edit") << false << true;
+    }
+
+    // The button fills the password box with a new password of the default choice; the Save
+    // buttons follow as after typing, the lists stay, and the password is saved as shown.
+    void generate()
+    {
+        QFETCH(bool, adding);
+        QFETCH(bool, filled);
+        World w;
+        const QString id = addSample();
+        Editor e(false, adding, adding ? QString() : id);
+        if (adding && filled) {
+            e.set(0, u"Shop"_s);
+            e.set(1, u"carol"_s);
+        }
+        QVERIFY(!e.canSave());
+        const QStringList items = sortedItems(e.pwd->cbo[2]);
+        QTest::mouseClick(e.pwd->cmdGenerate, Qt::LeftButton);
+        const QString first = e.text(2);
+        QVERIFY2(generated(first, 20, kAllClasses), "not 20 characters of all four classes");
+        QVERIFY(!e.pwd->cbo[2]->lineEdit()->hasSelectedText());
+        QCOMPARE(e.canSave(), filled);
+        QCOMPARE(sortedItems(e.pwd->cbo[2]), items);
+        QTest::mouseClick(e.pwd->cmdGenerate, Qt::LeftButton);
+        QVERIFY(e.text(2) != first);
+        if (filled) {
+            QTest::mouseClick(e.cmd[1], Qt::LeftButton);
+            QCOMPARE(e.changes.size(), 1);
+            QCOMPARE(e.changes[0][3], e.text(2));
+        }
+        QVERIFY(w.env.messages.isEmpty());
+    }
+
+    // The button takes no focus: a click leaves the focus where it was, and Tab goes through
+    // the fields and buttons as before, never to the button.
+    void generateKeepsFocusAndTabOrder()
+    {
+        World w;
+        addSample();
+        Editor e(false, true);
+        QVERIFY(QTest::qWaitForWindowActive(e.form));
+        QCOMPARE(e.pwd->cmdGenerate->focusPolicy(), Qt::NoFocus);
+        e.set(0, u"Shop"_s);
+        e.set(1, u"carol"_s);
+        e.pwd->txt[4]->setFocus();
+        QTest::mouseClick(e.pwd->cmdGenerate, Qt::LeftButton);
+        QVERIFY(e.canSave());
+        QCOMPARE(focusOwner(e), e.pwd->txt[4]);
+        e.pwd->txt[0]->setFocus();
+        const QList<QWidget*> order = {e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->txt[3], e.pwd->txt[4],
+                                       e.cmd[0],      e.cmd[1],      e.cmd[2],      e.pwd->txt[0]};
+        for (QWidget* next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(focusOwner(e), next);
+        }
+    }
+
+    void generateStoredChoice_data()
+    {
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<bool>("capitalsListed");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("classes");
+        QTest::newRow("nothing stored") << QStringList{} << false << 20 << kAllClasses;
+        QTest::newRow("12, digits only")
+            << QStringList{u"GeneratorLength=12"_s, u"GeneratorUpper=0"_s, u"GeneratorLower=0"_s,
+                           u"GeneratorPunctuation=0"_s}
+            << false << 12 << u"0-9"_s;
+        QTest::newRow("50, punctuation only")
+            << QStringList{u"GeneratorLength=50"_s, u"GeneratorUpper=0"_s, u"GeneratorLower=0"_s,
+                           u"GeneratorDigits=0"_s}
+            << false << 50 << u"!-/:-@\\[-`{-~"_s;
+        // Typing the password would complete its first letter to a listed capital.
+        QTest::newRow("lower case only, capitals listed")
+            << QStringList{u"GeneratorLength=9"_s, u"GeneratorUpper=0"_s, u"GeneratorDigits=0"_s,
+                           u"GeneratorPunctuation=0"_s}
+            << true << 9 << u"a-z"_s;
+        QTest::newRow("length beyond the box, brought inside")
+            << QStringList{u"GeneratorLength=51"_s, u"GeneratorUpper=0"_s} << false << 50
+            << u"a-z0-9!-/:-@\\[-`{-~"_s;
+        QTest::newRow("unreadable length, default")
+            << QStringList{u"GeneratorLength=twelve"_s, u"GeneratorPunctuation=0"_s} << false << 20
+            << u"A-Za-z0-9"_s;
+        QTest::newRow("unreadable class, chosen")
+            << QStringList{u"GeneratorLength=10"_s, u"GeneratorUpper=0"_s, u"GeneratorLower=0"_s,
+                           u"GeneratorDigits=maybe"_s, u"GeneratorPunctuation=0"_s}
+            << false << 10 << u"0-9"_s;
+        QTest::newRow("no class stored, all four")
+            << QStringList{u"GeneratorLength=16"_s, u"GeneratorUpper=0"_s, u"GeneratorLower=0"_s,
+                           u"GeneratorDigits=0"_s, u"GeneratorPunctuation=0"_s}
+            << false << 16 << kAllClasses;
+    }
+
+    // The choice is read from the settings at every click.
+    void generateStoredChoice()
+    {
+        QFETCH(QStringList, settings);
+        QFETCH(bool, capitalsListed);
+        QFETCH(int, length);
+        QFETCH(QString, classes);
+        World w;
+        if (capitalsListed) {
+            for (char16_t c = u'A'; c <= u'Z'; ++c) {
+                TestEnv::AddPassword(u"T"_s, u"u"_s, QString(QChar(c)) + u"~"_s);
+            }
+        }
+        Editor e(false, true);
+        for (const QString& setting : settings) {
+            const QStringList pair = setting.split(u'=');
+            SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(), pair[0],
+                                                      pair[1]);
+        }
+        for (int draw = 0; draw < 20; ++draw) {
+            QTest::mouseClick(e.pwd->cmdGenerate, Qt::LeftButton);
+            QVERIFY2(generated(e.text(2), length, classes), qPrintable(classes));
+        }
+        QVERIFY(w.env.messages.isEmpty());
+    }
+
+    void generateMenu_data()
+    {
+        QTest::addColumn<bool>("arrow");
+        QTest::newRow("right click") << false;
+        QTest::newRow("drop-down arrow") << true;
+    }
+
+    // The menu shows the stored choice and stores every change at once; the last chosen class
+    // cannot be unchosen; the next password follows the new choice.
+    void generateMenu()
+    {
+        QFETCH(bool, arrow);
+        World w;
+        clsApp& app = clsApp::shared();
+        app.setGeneratorLength(12);
+        app.setGeneratorUpper(false);
+        app.setGeneratorLower(false);
+        app.setGeneratorPunctuation(false);
+        Editor e(false, true);
+        QVERIFY(QTest::qWaitForWindowExposed(e.form));
+        QMenu* menu = e.pwd->mnuGenerate;
+        const auto& items = e.pwd->mnuGenerateClass;
+        const auto checked = [&items] {
+            QList<bool> list;
+            for (const QAction* item : items) {
+                list << item->isChecked();
+            }
+            return list;
+        };
+        const auto click = [menu](QAction* item) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        };
+        bool driven = false;
+        const auto drive = [&] {
+            QTRY_VERIFY(menu->isVisible());
+            QCOMPARE(e.pwd->spnGenerateLength->value(), 12);
+            QCOMPARE(checked(), (QList<bool>{false, false, true, false}));
+            QVERIFY(!items[2]->isEnabled() && items[0]->isEnabled());
+            // Upper case on: stored, the menu stays open, digits may go again.
+            click(items[0]);
+            QVERIFY(menu->isVisible() && app.GeneratorUpper() && items[2]->isEnabled());
+            // Digits off: upper case is the last and cannot go.
+            click(items[2]);
+            QVERIFY(!app.GeneratorDigits() && !items[0]->isEnabled());
+            click(items[0]);
+            QVERIFY(app.GeneratorUpper() && items[0]->isChecked());
+            // By key a class item toggles too, and the menu stays.
+            menu->setActiveAction(items[1]);
+            QTest::keyClick(menu, Qt::Key_Space);
+            QVERIFY(menu->isVisible() && app.GeneratorLower());
+            QTest::keyClick(menu, Qt::Key_Return);
+            QVERIFY(menu->isVisible() && !app.GeneratorLower());
+            QCOMPARE(checked(), (QList<bool>{true, false, false, false}));
+            e.pwd->spnGenerateLength->selectAll();
+            QTest::keyClicks(e.pwd->spnGenerateLength, u"33"_s);
+            QCOMPARE(app.GeneratorLength(), 33);
+            driven = menu->isVisible();
+        };
+        if (arrow) {
+            // The arrow's menu runs its own event loop until closed, failed or not.
+            QTimer::singleShot(0, this, [&] {
+                drive();
+                menu->close();
+            });
+            const QRect area = e.pwd->cmdGenerate->rect();
+            QTest::mouseClick(e.pwd->cmdGenerate, Qt::LeftButton, {},
+                              QPoint(area.right() - 3, area.center().y()));
+        } else {
+            const QPoint at = e.pwd->cmdGenerate->mapTo(e.form, QPoint(5, 5));
+            QTest::mouseClick(e.form->windowHandle(), Qt::RightButton, {}, at);
+            drive();
+            menu->close();
+        }
+        QVERIFY(driven && !menu->isVisible());
+        // Opening the menu generated nothing.
+        QVERIFY(e.text(2).isEmpty());
+        QTest::mouseClick(e.pwd->cmdGenerate, Qt::LeftButton);
+        QVERIFY(generated(e.text(2), 33, u"A-Z"_s));
     }
 
     void picker_data()

@@ -2,21 +2,30 @@
 #include "ui/dialogs/frmPassword.h"
 
 #include "app/FileHelper.h"
+#include "app/PasswordGenerator.h"
+#include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
+#include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/modImage.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QWidgetAction>
 #include <algorithm>
 #include <utility>
 
@@ -33,6 +42,48 @@ constexpr int kNotesLimit = 50;
 constexpr int kHelpTopic = 17;
 
 const QString kMaxLengthMessage = QStringLiteral("This field's max length is 50 characters.");
+
+// The generated password must fit the password box, and the stored length the generator.
+static_assert(PasswordGenerator::MAX_LENGTH <= frmPassword::COMBO_MAX_LENGTH);
+static_assert(clsApp::MIN_GENERATOR_LENGTH == PasswordGenerator::MIN_LENGTH &&
+              clsApp::MAX_GENERATOR_LENGTH == PasswordGenerator::MAX_LENGTH);
+
+// The generator's classes of characters in its menu, each with the setting that keeps it.
+const struct
+{
+    PasswordGenerator::CharClass eClass;
+    const char16_t* caption;
+    bool (clsApp::*get)() const;
+    void (clsApp::*set)(bool);
+} kGenerateClasses[] = {
+    {PasswordGenerator::Upper, u"&Upper-case letters (A–Z)", &clsApp::GeneratorUpper,
+     &clsApp::setGeneratorUpper},
+    {PasswordGenerator::Lower, u"L&ower-case letters (a–z)", &clsApp::GeneratorLower,
+     &clsApp::setGeneratorLower},
+    {PasswordGenerator::Digits, u"&Digits (0–9)", &clsApp::GeneratorDigits,
+     &clsApp::setGeneratorDigits},
+    {PasswordGenerator::Punctuation, u"&Punctuation (!#$%&&…)", &clsApp::GeneratorPunctuation,
+     &clsApp::setGeneratorPunctuation},
+};
+
+// A stored choice that cannot be read counts as its default; the others still count.
+int storedGenerateLength()
+{
+    try {
+        return clsApp::shared().GeneratorLength();
+    } catch (const AppError&) {
+        return PasswordGenerator::DEFAULT_LENGTH;
+    }
+}
+
+bool storedGenerateClass(std::size_t lIndex)
+{
+    try {
+        return (clsApp::shared().*kGenerateClasses[lIndex].get)();
+    } catch (const AppError&) {
+        return true;
+    }
+}
 
 int twipsX(int lTwips)
 {
@@ -204,6 +255,54 @@ frmPassword::frmPassword(QWidget* parent)
     imgWeb->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/web.svg"), imgWeb->size()));
     imgWeb->setToolTip(QStringLiteral("Open the web address"));
 
+    // The generator button stands in the free room right of the password box. It takes no
+    // focus, so the tab order stays that of the fields and buttons.
+    cmdGenerate = new QToolButton(this);
+    cmdGenerate->setObjectName(QStringLiteral("cmdGenerate"));
+    cmdGenerate->setGeometry(twipsRect(5205, 1905, 570, 315));
+    cmdGenerate->setFocusPolicy(Qt::NoFocus);
+    cmdGenerate->setIcon(QIcon(QStringLiteral(":/images/generate.svg")));
+    cmdGenerate->setToolTip(QStringLiteral("Generate a password"));
+    cmdGenerate->setPopupMode(QToolButton::MenuButtonPopup);
+    cmdGenerate->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(cmdGenerate, &QToolButton::clicked, this, &frmPassword::cmdGenerate_Click);
+
+    // Its menu: the length, then one item per class of characters. Every change is stored at
+    // once; the next generated password reads it.
+    mnuGenerate = new QMenu(this);
+    mnuGenerate->setObjectName(QStringLiteral("mnuGenerate"));
+    auto* lengthRow = new QWidget(mnuGenerate);
+    auto* lengthLayout = new QHBoxLayout(lengthRow);
+    lengthLayout->setContentsMargins(twipsX(420), twipsY(30), twipsX(150), twipsY(30));
+    lengthLayout->addWidget(new QLabel(QStringLiteral("Length"), lengthRow));
+    lengthLayout->addStretch();
+    spnGenerateLength = new QSpinBox(lengthRow);
+    spnGenerateLength->setObjectName(QStringLiteral("spnGenerateLength"));
+    spnGenerateLength->setRange(PasswordGenerator::MIN_LENGTH, PasswordGenerator::MAX_LENGTH);
+    lengthLayout->addWidget(spnGenerateLength);
+    auto* lengthItem = new QWidgetAction(mnuGenerate);
+    lengthItem->setDefaultWidget(lengthRow);
+    mnuGenerate->addAction(lengthItem);
+    mnuGenerate->addSeparator();
+    connect(spnGenerateLength, &QSpinBox::valueChanged, this, [](int lValue) {
+        try {
+            clsApp::shared().setGeneratorLength(lValue);
+        } catch (const AppError&) {
+            // The menu shows what the settings hold the next time it opens.
+        }
+    });
+    for (int i = 0; i < 4; ++i) {
+        QAction* item = mnuGenerate->addAction(QString::fromUtf16(kGenerateClasses[i].caption));
+        item->setCheckable(true);
+        connect(item, &QAction::toggled, this,
+                [this, i](bool bChecked) { mnuGenerateClass_Toggled(i, bChecked); });
+        mnuGenerateClass[i] = item;
+    }
+    connect(mnuGenerate, &QMenu::aboutToShow, this, &frmPassword::mnuGenerate_AboutToShow);
+    cmdGenerate->setMenu(mnuGenerate);
+    connect(cmdGenerate, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { mnuGenerate->popup(cmdGenerate->mapToGlobal(pos)); });
+
     const struct
     {
         const char16_t* caption;
@@ -231,7 +330,7 @@ frmPassword::frmPassword(QWidget* parent)
                        static_cast<QWidget*>(txt[4]), static_cast<QWidget*>(cmd[0]),
                        static_cast<QWidget*>(cmd[1]), static_cast<QWidget*>(cmd[2]),
                        static_cast<QWidget*>(picTop), static_cast<QWidget*>(lblTop),
-                       static_cast<QWidget*>(imgWeb)}) {
+                       static_cast<QWidget*>(imgWeb), static_cast<QWidget*>(mnuGenerate)}) {
         w->installEventFilter(this);
     }
 }
@@ -421,6 +520,57 @@ void frmPassword::imgWeb_Click()
     }
 }
 
+void frmPassword::cmdGenerate_Click()
+{
+    PasswordGenerator::CharClasses classes;
+    for (std::size_t i = 0; i < std::size(kGenerateClasses); ++i) {
+        if (storedGenerateClass(i)) {
+            classes |= kGenerateClasses[i].eClass;
+        }
+    }
+    // Set as a whole, never typed: the box's change signal runs the change handling, and no
+    // type-ahead completes over the text.
+    cbo[2]->setEditText(
+        PasswordGenerator::Generate(std::min(storedGenerateLength(), COMBO_MAX_LENGTH), classes));
+}
+
+void frmPassword::mnuGenerate_AboutToShow()
+{
+    const QSignalBlocker blockLength(spnGenerateLength);
+    spnGenerateLength->setValue(storedGenerateLength());
+    for (std::size_t i = 0; i < mnuGenerateClass.size(); ++i) {
+        const QSignalBlocker blockItem(mnuGenerateClass[i]);
+        mnuGenerateClass[i]->setChecked(storedGenerateClass(i));
+    }
+    updateGenerateClassItems();
+}
+
+void frmPassword::mnuGenerateClass_Toggled(int lIndex, bool bChecked)
+{
+    QAction* item = mnuGenerateClass[lIndex];
+    if (!bChecked && std::none_of(mnuGenerateClass.begin(), mnuGenerateClass.end(),
+                                  [](const QAction* a) { return a->isChecked(); })) {
+        const QSignalBlocker block(item);
+        item->setChecked(true);
+        return;
+    }
+    try {
+        (clsApp::shared().*kGenerateClasses[lIndex].set)(bChecked);
+    } catch (const AppError&) {
+        // The menu shows what the settings hold the next time it opens.
+    }
+    updateGenerateClassItems();
+}
+
+void frmPassword::updateGenerateClassItems()
+{
+    const auto chosen = std::count_if(mnuGenerateClass.begin(), mnuGenerateClass.end(),
+                                      [](const QAction* a) { return a->isChecked(); });
+    for (QAction* item : mnuGenerateClass) {
+        item->setEnabled(chosen > 1 || !item->isChecked());
+    }
+}
+
 bool frmPassword::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
@@ -432,6 +582,18 @@ bool frmPassword::eventFilter(QObject* watched, QEvent* event)
         }
         if (watched == cbo[1] || watched == cbo[2]) {
             return cbo_KeyPress(static_cast<QComboBox*>(watched), key);
+        }
+        // A class item chosen by key toggles and leaves the menu open for the next one.
+        if (watched == mnuGenerate &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+             key->key() == Qt::Key_Space)) {
+            QAction* item = mnuGenerate->activeAction();
+            if (item && item->isEnabled() &&
+                std::find(mnuGenerateClass.begin(), mnuGenerateClass.end(), item) !=
+                    mnuGenerateClass.end()) {
+                item->toggle();
+                return true;
+            }
         }
         break;
     }
@@ -452,6 +614,13 @@ bool frmPassword::eventFilter(QObject* watched, QEvent* event)
             m_webPressed = left;
             return true;
         }
+        if (watched == mnuGenerate) {
+            QAction* item =
+                mnuGenerate->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            const bool isClass = std::find(mnuGenerateClass.begin(), mnuGenerateClass.end(),
+                                           item) != mnuGenerateClass.end();
+            m_generatePressed = left && isClass ? item : nullptr;
+        }
         break;
     }
     case QEvent::MouseButtonRelease:
@@ -462,6 +631,17 @@ bool frmPassword::eventFilter(QObject* watched, QEvent* event)
                 imgWeb_Click();
             }
             return true;
+        }
+        // A class item clicked toggles and leaves the menu open for the next one; a release
+        // without its own press (the one that opened the menu) does nothing.
+        if (watched == mnuGenerate) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            QAction* pressed = std::exchange(m_generatePressed, nullptr);
+            if (mouse->button() == Qt::LeftButton && pressed && pressed->isEnabled() &&
+                mnuGenerate->actionAt(mouse->position().toPoint()) == pressed) {
+                pressed->toggle();
+                return true;
+            }
         }
         break;
     default:

@@ -8,11 +8,15 @@
 #include <array>
 
 class GradientPanel;
+class QAction;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
+class QSpinBox;
+class QToolButton;
 
 class frmPassword : public QDialog
 {
@@ -41,6 +45,13 @@ public:
     QLabel* lblTop = nullptr;
     QLabel* imgDropShadow = nullptr;
     QLabel* imgWeb = nullptr;
+    // Beside the password box: fills it with a generated password. Its menu (the arrow, or a
+    // right click) sets the length and the classes of characters, kept in the settings.
+    QToolButton* cmdGenerate = nullptr;
+    QMenu* mnuGenerate = nullptr;
+    QSpinBox* spnGenerateLength = nullptr;
+    // Upper-case letters, lower-case letters, digits, punctuation.
+    std::array<QAction*, 4> mnuGenerateClass{};
 
 Q_SIGNALS:
     // Raised once after every successful save, with the record as stored.
@@ -64,6 +75,12 @@ private:
     bool SaveRecord();
     void cmd_Click(int lIndex);
     void imgWeb_Click();
+    void cmdGenerate_Click();
+    // Shows the stored choice each time the menu opens.
+    void mnuGenerate_AboutToShow();
+    void mnuGenerateClass_Toggled(int lIndex, bool bChecked);
+    // The only class still chosen cannot be unchosen: its item is disabled.
+    void updateGenerateClassItems();
     // Shows the text in a box, raising the box's limit where the text is longer.
     void setFieldText(QLineEdit* box, int lLimit, const QString& sText);
 
@@ -74,4 +91,6 @@ private:
     bool m_loaded = false;
     // A left press on the web icon, waiting for its release there.
     bool m_webPressed = false;
+    // The class item under a left press in the generator's menu, waiting for its release there.
+    QAction* m_generatePressed = nullptr;
 };
