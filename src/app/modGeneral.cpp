@@ -243,6 +243,22 @@ void FormPlacement(bool bRestore, QWidget* frm)
     }
 }
 
+int TwipsToPixelsX(int lTwips)
+{
+    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelX));
+}
+
+int TwipsToPixelsY(int lTwips)
+{
+    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelY));
+}
+
+QRect TwipsToPixels(int lLeft, int lTop, int lWidth, int lHeight)
+{
+    return QRect(TwipsToPixelsX(lLeft), TwipsToPixelsY(lTop), TwipsToPixelsX(lWidth),
+                 TwipsToPixelsY(lHeight));
+}
+
 bool FitFramePlacement(QWidget* frm)
 {
     if (!frm) {
@@ -346,9 +362,7 @@ void DragWindow(QWidget* frm)
     }
 }
 
-namespace {
-
-QString trimSpaces(const QString& sText)
+QString TrimSpaces(const QString& sText)
 {
     qsizetype first = 0;
     qsizetype last = sText.size();
@@ -361,6 +375,8 @@ QString trimSpaces(const QString& sText)
     return sText.mid(first, last - first);
 }
 
+namespace {
+
 QString reversed(const QString& sText)
 {
     QString out = sText;
@@ -372,7 +388,7 @@ QString reversed(const QString& sText)
 
 QString TrimLeadingCrLf(const QString& sText)
 {
-    const QString text = trimSpaces(sText);
+    const QString text = TrimSpaces(sText);
     qsizetype first = 0;
     while (first < text.size() &&
            (text[first] == QLatin1Char('\r') || text[first] == QLatin1Char('\n'))) {
@@ -384,7 +400,7 @@ QString TrimLeadingCrLf(const QString& sText)
 QString TrimCrLf(const QString& sText)
 {
     const QString a = TrimLeadingCrLf(sText);
-    return reversed(trimSpaces(TrimLeadingCrLf(reversed(a))));
+    return reversed(TrimSpaces(TrimLeadingCrLf(reversed(a))));
 }
 
 void ShowHelpTopic(int lTopic)

@@ -2,6 +2,7 @@
 // windows, combo-box type-ahead, selection, cursors, window dragging, trimming and help.
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 class QComboBox;
@@ -19,6 +20,10 @@ QString QuoteSQL(const QString& sText, const QString& sValueIfEmpty);
 QString QuoteText(const QString& sText);
 QString GetTimeStamp();
 QString GetFormKeyPath(const QWidget* frm);
+// A length in twips as pixels of the screen (rounded), across and down; a rectangle of them.
+int TwipsToPixelsX(int lTwips);
+int TwipsToPixelsY(int lTwips);
+QRect TwipsToPixels(int lLeft, int lTop, int lWidth, int lHeight);
 // Placement keeps the window's outer frame (title bar and borders included), as the user sees it.
 void FormPlacement(bool bRestore, QWidget* frm);
 // A frame drawn by a window manager is known only once the window is on the screen: fits the
@@ -35,6 +40,8 @@ void SelectAllText(QWidget* txt);
 void SetHandCursor(QWidget* ctl);
 void DragWindow(QWidget* frm);
 QString TrimCrLf(const QString& sText);
+// Removes spaces, and only spaces, from both ends.
+QString TrimSpaces(const QString& sText);
 QString TrimLeadingCrLf(const QString& sText);
 void ShowHelpTopic(int lTopic);
 QString GetHelpTopicPath(int lTopic);

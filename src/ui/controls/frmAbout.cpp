@@ -27,16 +27,6 @@ constexpr int kClientHeight = 5625;
 constexpr int kTextLeft = 1005;
 constexpr int kGradientStyle = 4;
 
-int twipsX(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / modSubMain::ScreenTwipsPerPixelX);
-}
-
-int twipsY(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / modSubMain::ScreenTwipsPerPixelY);
-}
-
 QFont labelFont()
 {
     QFont fnt(QStringLiteral("Verdana"));
@@ -54,7 +44,8 @@ frmAbout::frmAbout(QWidget* parent)
     setWindowTitle(QStringLiteral("About KeyCask"));
     setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
     setFont(QFont(QStringLiteral("Tahoma")));
-    setFixedSize(twipsX(kClientWidth), twipsY(kClientHeight));
+    setFixedSize(modGeneral::TwipsToPixelsX(kClientWidth),
+                 modGeneral::TwipsToPixelsY(kClientHeight));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     pal.setColor(QPalette::WindowText, Qt::black);
@@ -63,7 +54,8 @@ frmAbout::frmAbout(QWidget* parent)
 
     picGradient = new GradientPanel(kGradientStyle, this);
     picGradient->setObjectName(QStringLiteral("picGradient"));
-    picGradient->setGeometry(0, 0, twipsX(885), twipsY(kClientHeight));
+    picGradient->setGeometry(0, 0, modGeneral::TwipsToPixelsX(885),
+                             modGeneral::TwipsToPixelsY(kClientHeight));
 
     lblProduct = addLabel(QStringLiteral("KeyCask"), kTextLeft, 180);
     QFont bold = lblProduct->font();
@@ -91,7 +83,7 @@ frmAbout::frmAbout(QWidget* parent)
         link->setObjectName(QString::fromLatin1(entry.name));
         link->setFont(labelFont());
         link->setCaption(QString::fromUtf16(entry.caption));
-        link->move(twipsX(kTextLeft), twipsY(entry.top));
+        link->move(modGeneral::TwipsToPixelsX(kTextLeft), modGeneral::TwipsToPixelsY(entry.top));
         const QString address = QString::fromUtf16(entry.address);
         connect(link, &usrHyperlink::Click, this,
                 [address] { FileHelper::shared().Launch(address, false); });
@@ -99,7 +91,9 @@ frmAbout::frmAbout(QWidget* parent)
 
     imgQuillonSoftware = new QLabel(this);
     imgQuillonSoftware->setObjectName(QStringLiteral("imgQuillonSoftware"));
-    imgQuillonSoftware->setGeometry(twipsX(2775), twipsY(4965), twipsX(2475), twipsY(465));
+    imgQuillonSoftware->setGeometry(
+        modGeneral::TwipsToPixelsX(2775), modGeneral::TwipsToPixelsY(4965),
+        modGeneral::TwipsToPixelsX(2475), modGeneral::TwipsToPixelsY(465));
     imgQuillonSoftware->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/quillon_logo.svg"),
                                                       imgQuillonSoftware->size()));
     imgQuillonSoftware->setToolTip(QStringLiteral("Quillon Software"));
@@ -118,7 +112,7 @@ QLabel* frmAbout::addLabel(const QString& sText, int lLeftTwips, int lTopTwips)
     auto* label = new QLabel(sText, this);
     label->setTextFormat(Qt::PlainText);
     label->setFont(labelFont());
-    label->move(twipsX(lLeftTwips), twipsY(lTopTwips));
+    label->move(modGeneral::TwipsToPixelsX(lLeftTwips), modGeneral::TwipsToPixelsY(lTopTwips));
     label->adjustSize();
     return label;
 }

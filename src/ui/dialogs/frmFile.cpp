@@ -28,21 +28,6 @@ constexpr int kHelpTopic = 13;
 // The characters each box takes: Name, File Folder, Notes.
 constexpr std::array<int, 3> kLimits = {50, 255, 50};
 
-int twipsX(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelX));
-}
-
-int twipsY(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelY));
-}
-
-QRect twipsRect(int lLeft, int lTop, int lWidth, int lHeight)
-{
-    return QRect(twipsX(lLeft), twipsY(lTop), twipsX(lWidth), twipsY(lHeight));
-}
-
 } // namespace
 
 frmFile::frmFile(QWidget* parent)
@@ -55,7 +40,8 @@ frmFile::frmFile(QWidget* parent)
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(8.25);
     setFont(font);
-    setFixedSize(twipsX(kClientWidth), twipsY(kClientHeight));
+    setFixedSize(modGeneral::TwipsToPixelsX(kClientWidth),
+                 modGeneral::TwipsToPixelsY(kClientHeight));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(244, 244, 244));
     setPalette(pal);
@@ -64,10 +50,10 @@ frmFile::frmFile(QWidget* parent)
     // The banner: icon and the entry's name in white on the gradient, a shadow below it.
     picTop = new GradientPanel(1, this);
     picTop->setObjectName(QStringLiteral("picTop"));
-    picTop->setGeometry(twipsRect(0, 0, kClientWidth, kBannerHeight));
+    picTop->setGeometry(modGeneral::TwipsToPixels(0, 0, kClientWidth, kBannerHeight));
     imgTop = new QLabel(picTop);
     imgTop->setObjectName(QStringLiteral("imgTop"));
-    imgTop->setGeometry(twipsRect(150, 60, 480, 480));
+    imgTop->setGeometry(modGeneral::TwipsToPixels(150, 60, 480, 480));
     imgTop->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/banner_folder.svg"), imgTop->size()));
     lblTop = new QLabel(picTop);
@@ -80,11 +66,12 @@ frmFile::frmFile(QWidget* parent)
     QPalette bannerPal = lblTop->palette();
     bannerPal.setColor(QPalette::WindowText, Qt::white);
     lblTop->setPalette(bannerPal);
-    lblTop->setGeometry(twipsX(750), twipsY(195), twipsX(kClientWidth - 750 - 150),
+    lblTop->setGeometry(modGeneral::TwipsToPixelsX(750), modGeneral::TwipsToPixelsY(195),
+                        modGeneral::TwipsToPixelsX(kClientWidth - 750 - 150),
                         QFontMetrics(bannerFont).height());
     imgDropShadow = new QLabel(this);
     imgDropShadow->setObjectName(QStringLiteral("imgDropShadow"));
-    imgDropShadow->setGeometry(twipsRect(0, kBannerHeight, kClientWidth, 105));
+    imgDropShadow->setGeometry(modGeneral::TwipsToPixels(0, kBannerHeight, kClientWidth, 105));
     imgDropShadow->setScaledContents(true);
     imgDropShadow->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/drop_shadow.svg"), imgDropShadow->size()));
@@ -98,17 +85,17 @@ frmFile::frmFile(QWidget* parent)
         txt[i] = new QLineEdit(this);
         txt[i]->setObjectName(QStringLiteral("field%1").arg(i));
         txt[i]->setMaxLength(kLimits[i]);
-        txt[i]->setGeometry(twipsRect(1350, fields[i].top, fields[i].width, 300));
+        txt[i]->setGeometry(modGeneral::TwipsToPixels(1350, fields[i].top, fields[i].width, 300));
         connect(txt[i], &QLineEdit::textChanged, this, &frmFile::txt_Change);
         lbl[i] = new QLabel(QString::fromUtf16(fields[i].caption), this);
-        lbl[i]->setGeometry(twipsX(kLabelLeft), txt[i]->y(), twipsX(1350 - kLabelLeft - 60),
-                            txt[i]->height());
+        lbl[i]->setGeometry(modGeneral::TwipsToPixelsX(kLabelLeft), txt[i]->y(),
+                            modGeneral::TwipsToPixelsX(1350 - kLabelLeft - 60), txt[i]->height());
         lbl[i]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         lbl[i]->setBuddy(txt[i]);
     }
     cmdFile = new QPushButton(QStringLiteral("..."), this);
     cmdFile->setObjectName(QStringLiteral("cmdFile"));
-    cmdFile->setGeometry(twipsRect(6705, 1410, 360, 315));
+    cmdFile->setGeometry(modGeneral::TwipsToPixels(6705, 1410, 360, 315));
     cmdFile->setAutoDefault(false);
     cmdFile->setToolTip(QStringLiteral("Pick the folder"));
     connect(cmdFile, &QPushButton::clicked, this, &frmFile::cmdFile_Click);
@@ -120,7 +107,8 @@ frmFile::frmFile(QWidget* parent)
     } buttons[] = {{u"Save And New", 2970, 1635}, {u"Save", 4755, 1080}, {u"Cancel", 6000, 1080}};
     for (int i = 0; i < 3; ++i) {
         cmd[i] = new QPushButton(QString::fromUtf16(buttons[i].caption), this);
-        cmd[i]->setGeometry(twipsRect(buttons[i].left, 2580, buttons[i].width, 375));
+        cmd[i]->setGeometry(
+            modGeneral::TwipsToPixels(buttons[i].left, 2580, buttons[i].width, 375));
         connect(cmd[i], &QPushButton::clicked, this, [this, i] { cmd_Click(i); });
     }
 

@@ -1,5 +1,6 @@
 // The folder picker: folders only, the user's home folder selected at the start.
 #include "ui/dialogs/frmFindFile.h"
+#include "app/modGeneral.h"
 
 #include "app/modSubMain.h"
 
@@ -15,21 +16,6 @@
 
 namespace {
 
-int twipsX(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelX));
-}
-
-int twipsY(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelY));
-}
-
-QRect twipsRect(int lLeft, int lTop, int lWidth, int lHeight)
-{
-    return QRect(twipsX(lLeft), twipsY(lTop), twipsX(lWidth), twipsY(lHeight));
-}
-
 } // namespace
 
 frmFindFile::frmFindFile(QWidget* parent)
@@ -43,7 +29,7 @@ frmFindFile::frmFindFile(QWidget* parent)
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(8.25);
     setFont(font);
-    setFixedSize(twipsX(5340), twipsY(6645));
+    setFixedSize(modGeneral::TwipsToPixelsX(5340), modGeneral::TwipsToPixelsY(6645));
 
     // Folders and drives only; the tree's top items are the file system's roots.
     model = new QFileSystemModel(this);
@@ -51,7 +37,7 @@ frmFindFile::frmFindFile(QWidget* parent)
     model->setRootPath(QString());
     ft = new QTreeView(this);
     ft->setObjectName(QStringLiteral("ft"));
-    ft->setGeometry(twipsRect(90, 105, 5145, 5820));
+    ft->setGeometry(modGeneral::TwipsToPixels(90, 105, 5145, 5820));
     ft->setModel(model);
     for (int column = 1; column < model->columnCount(); ++column) {
         ft->hideColumn(column);
@@ -61,10 +47,10 @@ frmFindFile::frmFindFile(QWidget* parent)
     ft->setAnimated(false);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setGeometry(twipsRect(2925, 6105, 1080, 375));
+    cmdOK->setGeometry(modGeneral::TwipsToPixels(2925, 6105, 1080, 375));
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setGeometry(twipsRect(4170, 6105, 1080, 375));
+    cmdCancel->setGeometry(modGeneral::TwipsToPixels(4170, 6105, 1080, 375));
     connect(cmdOK, &QPushButton::clicked, this, &frmFindFile::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmFindFile::reject);
     setTabOrder(ft, cmdOK);

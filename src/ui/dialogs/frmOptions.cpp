@@ -1,5 +1,6 @@
 // The options dialog.
 #include "ui/dialogs/frmOptions.h"
+#include "app/modGeneral.h"
 
 #include "app/clsApp.h"
 #include "app/modSubMain.h"
@@ -29,19 +30,10 @@ constexpr int kRowHeight = 435;
 constexpr int kButtonBarTop = 2520 + 3 * kRowHeight;
 constexpr int kClientHeight = kButtonBarTop + 735;
 
-int twipsX(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / modSubMain::ScreenTwipsPerPixelX);
-}
-
-int twipsY(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / modSubMain::ScreenTwipsPerPixelY);
-}
-
 void place(QWidget* ctl, int lLeft, int lTop, int lWidth, int lHeight)
 {
-    ctl->setGeometry(twipsX(lLeft), twipsY(lTop), twipsX(lWidth), twipsY(lHeight));
+    ctl->setGeometry(modGeneral::TwipsToPixelsX(lLeft), modGeneral::TwipsToPixelsY(lTop),
+                     modGeneral::TwipsToPixelsX(lWidth), modGeneral::TwipsToPixelsY(lHeight));
 }
 
 void setBackground(QWidget* ctl, const QColor& color)
@@ -120,10 +112,11 @@ frmOptions::frmOptions(QWidget* parent)
         rlblAfter = new QLabel(sAfter, this);
         rlblBefore->adjustSize();
         rlblAfter->adjustSize();
-        const int spinWidth = std::max(twipsX(750), rspn->sizeHint().width());
-        const int height = std::max(twipsY(285), rspn->sizeHint().height());
-        const int top = twipsY(lTop) - (height - twipsY(195)) / 2;
-        const int left = twipsX(1200);
+        const int spinWidth = std::max(modGeneral::TwipsToPixelsX(750), rspn->sizeHint().width());
+        const int height = std::max(modGeneral::TwipsToPixelsY(285), rspn->sizeHint().height());
+        const int top =
+            modGeneral::TwipsToPixelsY(lTop) - (height - modGeneral::TwipsToPixelsY(195)) / 2;
+        const int left = modGeneral::TwipsToPixelsX(1200);
         rlblBefore->move(left, top + (height - rlblBefore->height()) / 2);
         rspn->setGeometry(rlblBefore->geometry().right() + 6, top, spinWidth, height);
         rlblAfter->move(rspn->geometry().right() + 6, top + (height - rlblAfter->height()) / 2);
@@ -140,22 +133,22 @@ frmOptions::frmOptions(QWidget* parent)
     setBackground(chkProtectFile, Qt::white);
     placeCheckBox(chkProtectFile, 1200, 1950 + 3 * kRowHeight, 3615, 195);
     // The rows never cut their texts where the fallback font runs wider.
-    int widest = twipsX(kClientWidth);
+    int widest = modGeneral::TwipsToPixelsX(kClientWidth);
     for (QWidget* row : std::initializer_list<QWidget*>{lblClearClipboardUnit, lblIdleLockUnit}) {
-        widest = std::max(widest, row->geometry().right() + twipsX(225));
+        widest = std::max(widest, row->geometry().right() + modGeneral::TwipsToPixelsX(225));
     }
     chkProtectFile->resize(std::max(chkProtectFile->width(), chkProtectFile->sizeHint().width()),
                            chkProtectFile->height());
-    widest = std::max(widest, chkProtectFile->geometry().right() + twipsX(225));
+    widest = std::max(widest, chkProtectFile->geometry().right() + modGeneral::TwipsToPixelsX(225));
 
     picButtons = new QWidget(this);
     picButtons->setObjectName(QStringLiteral("picButtons"));
     setBackground(picButtons, QColor(244, 244, 244));
-    setFixedSize(widest, twipsY(kClientHeight));
-    picButtons->setGeometry(0, twipsY(kButtonBarTop), widest,
-                            twipsY(kClientHeight - kButtonBarTop));
+    setFixedSize(widest, modGeneral::TwipsToPixelsY(kClientHeight));
+    picButtons->setGeometry(0, modGeneral::TwipsToPixelsY(kButtonBarTop), widest,
+                            modGeneral::TwipsToPixelsY(kClientHeight - kButtonBarTop));
     // The buttons keep their places from the right edge.
-    const int shift = widest - twipsX(kClientWidth);
+    const int shift = widest - modGeneral::TwipsToPixelsX(kClientWidth);
     cmdOK = new QPushButton(QStringLiteral("OK"), picButtons);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     place(cmdOK, 2340, 195, 1080, 375);

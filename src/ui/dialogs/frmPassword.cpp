@@ -85,35 +85,6 @@ bool storedGenerateClass(std::size_t lIndex)
     }
 }
 
-int twipsX(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelX));
-}
-
-int twipsY(int lTwips)
-{
-    return qRound(static_cast<double>(lTwips) / std::max(1, modSubMain::ScreenTwipsPerPixelY));
-}
-
-QRect twipsRect(int lLeft, int lTop, int lWidth, int lHeight)
-{
-    return QRect(twipsX(lLeft), twipsY(lTop), twipsX(lWidth), twipsY(lHeight));
-}
-
-// Removes spaces, and only spaces, from both ends.
-QString trimSpaces(const QString& sText)
-{
-    qsizetype first = 0;
-    qsizetype last = sText.size();
-    while (first < last && sText[first] == QLatin1Char(' ')) {
-        ++first;
-    }
-    while (last > first && sText[last - 1] == QLatin1Char(' ')) {
-        --last;
-    }
-    return sText.mid(first, last - first);
-}
-
 // The first lLength characters, one fewer where the cut would split a surrogate pair.
 QString leftChars(const QString& sText, int lLength)
 {
@@ -173,7 +144,8 @@ frmPassword::frmPassword(QWidget* parent)
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(8.25);
     setFont(font);
-    setFixedSize(twipsX(kClientWidth), twipsY(kClientHeight));
+    setFixedSize(modGeneral::TwipsToPixelsX(kClientWidth),
+                 modGeneral::TwipsToPixelsY(kClientHeight));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(244, 244, 244));
     setPalette(pal);
@@ -182,10 +154,10 @@ frmPassword::frmPassword(QWidget* parent)
     // The banner: icon and the entry's title in white on the gradient, a shadow below it.
     picTop = new GradientPanel(1, this);
     picTop->setObjectName(QStringLiteral("picTop"));
-    picTop->setGeometry(twipsRect(0, 0, kClientWidth, kBannerHeight));
+    picTop->setGeometry(modGeneral::TwipsToPixels(0, 0, kClientWidth, kBannerHeight));
     imgTop = new QLabel(picTop);
     imgTop->setObjectName(QStringLiteral("imgTop"));
-    imgTop->setGeometry(twipsRect(150, 60, 480, 480));
+    imgTop->setGeometry(modGeneral::TwipsToPixels(150, 60, 480, 480));
     imgTop->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/banner_password.svg"), imgTop->size()));
     imgTop->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -199,11 +171,12 @@ frmPassword::frmPassword(QWidget* parent)
     QPalette bannerPal = lblTop->palette();
     bannerPal.setColor(QPalette::WindowText, Qt::white);
     lblTop->setPalette(bannerPal);
-    lblTop->setGeometry(twipsX(750), twipsY(195), twipsX(kClientWidth - 750 - 150),
+    lblTop->setGeometry(modGeneral::TwipsToPixelsX(750), modGeneral::TwipsToPixelsY(195),
+                        modGeneral::TwipsToPixelsX(kClientWidth - 750 - 150),
                         QFontMetrics(bannerFont).height());
     imgDropShadow = new QLabel(this);
     imgDropShadow->setObjectName(QStringLiteral("imgDropShadow"));
-    imgDropShadow->setGeometry(twipsRect(0, kBannerHeight, kClientWidth, 105));
+    imgDropShadow->setGeometry(modGeneral::TwipsToPixels(0, kBannerHeight, kClientWidth, 105));
     imgDropShadow->setScaledContents(true);
     imgDropShadow->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/drop_shadow.svg"), imgDropShadow->size()));
@@ -240,10 +213,11 @@ frmPassword::frmPassword(QWidget* parent)
             box = edit;
         }
         box->setObjectName(QStringLiteral("field%1").arg(field.index));
-        box->setGeometry(twipsRect(field.left, field.top, field.width, field.height));
+        box->setGeometry(
+            modGeneral::TwipsToPixels(field.left, field.top, field.width, field.height));
         auto* label = new QLabel(QString::fromUtf16(field.caption), this);
-        label->setGeometry(twipsX(kLabelLeft), box->y(), twipsX(field.left - kLabelLeft - 60),
-                           box->height());
+        label->setGeometry(modGeneral::TwipsToPixelsX(kLabelLeft), box->y(),
+                           modGeneral::TwipsToPixelsX(field.left - kLabelLeft - 60), box->height());
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setBuddy(box);
         lbl[field.index] = label;
@@ -251,7 +225,7 @@ frmPassword::frmPassword(QWidget* parent)
 
     imgWeb = new QLabel(this);
     imgWeb->setObjectName(QStringLiteral("imgWeb"));
-    imgWeb->setGeometry(twipsRect(6750, 2445, 240, 240));
+    imgWeb->setGeometry(modGeneral::TwipsToPixels(6750, 2445, 240, 240));
     imgWeb->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/web.svg"), imgWeb->size()));
     imgWeb->setToolTip(QStringLiteral("Open the web address"));
 
@@ -259,7 +233,7 @@ frmPassword::frmPassword(QWidget* parent)
     // focus, so the tab order stays that of the fields and buttons.
     cmdGenerate = new QToolButton(this);
     cmdGenerate->setObjectName(QStringLiteral("cmdGenerate"));
-    cmdGenerate->setGeometry(twipsRect(5205, 1905, 570, 315));
+    cmdGenerate->setGeometry(modGeneral::TwipsToPixels(5205, 1905, 570, 315));
     cmdGenerate->setFocusPolicy(Qt::NoFocus);
     cmdGenerate->setIcon(QIcon(QStringLiteral(":/images/generate.svg")));
     cmdGenerate->setToolTip(QStringLiteral("Generate a password"));
@@ -273,7 +247,9 @@ frmPassword::frmPassword(QWidget* parent)
     mnuGenerate->setObjectName(QStringLiteral("mnuGenerate"));
     auto* lengthRow = new QWidget(mnuGenerate);
     auto* lengthLayout = new QHBoxLayout(lengthRow);
-    lengthLayout->setContentsMargins(twipsX(420), twipsY(30), twipsX(150), twipsY(30));
+    lengthLayout->setContentsMargins(
+        modGeneral::TwipsToPixelsX(420), modGeneral::TwipsToPixelsY(30),
+        modGeneral::TwipsToPixelsX(150), modGeneral::TwipsToPixelsY(30));
     lengthLayout->addWidget(new QLabel(QStringLiteral("Length"), lengthRow));
     lengthLayout->addStretch();
     spnGenerateLength = new QSpinBox(lengthRow);
@@ -310,7 +286,8 @@ frmPassword::frmPassword(QWidget* parent)
     } buttons[] = {{u"Save And New", 2970, 1635}, {u"Save", 4755, 1080}, {u"Cancel", 6000, 1080}};
     for (int i = 0; i < 3; ++i) {
         cmd[i] = new QPushButton(QString::fromUtf16(buttons[i].caption), this);
-        cmd[i]->setGeometry(twipsRect(buttons[i].left, 3570, buttons[i].width, 375));
+        cmd[i]->setGeometry(
+            modGeneral::TwipsToPixels(buttons[i].left, 3570, buttons[i].width, 375));
         connect(cmd[i], &QPushButton::clicked, this, [this, i] { cmd_Click(i); });
     }
 
@@ -418,8 +395,9 @@ void frmPassword::UpdateSaveState()
     const bool changed = title != roPWD.TITLE_TX || user != roPWD.USER_NM ||
                          password != roPWD.PASSWORD_TX || txt[3]->text() != roPWD.WEB_SITE_TX ||
                          txt[4]->text() != roPWD.NOTES_TX;
-    const bool complete = !trimSpaces(title).isEmpty() && !trimSpaces(user).isEmpty() &&
-                          !trimSpaces(password).isEmpty();
+    const bool complete = !modGeneral::TrimSpaces(title).isEmpty() &&
+                          !modGeneral::TrimSpaces(user).isEmpty() &&
+                          !modGeneral::TrimSpaces(password).isEmpty();
     CanSave = changed && complete;
     cmd[0]->setEnabled(CanSave);
     cmd[1]->setEnabled(CanSave);
