@@ -4,11 +4,22 @@
 
 #include <QRect>
 #include <QString>
+#include <exception>
 
 class QComboBox;
 class QWidget;
 
 namespace modGeneral {
+
+// Runs one step of a procedure whose steps each ignore their own failure: an error of the step
+// is dropped and the caller goes on with the next.
+template <typename Step> void IgnoreErrors(Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
 
 // The key code of Backspace and Enter as the type-ahead sees them.
 inline constexpr int vbKeyBack = 8;

@@ -29,15 +29,6 @@
 
 namespace {
 
-// Runs one step; a failing step is skipped and the caller goes on.
-template <typename Step> void attempt(Step&& step)
-{
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
 // Key codes of the digit keys on the main keyboard.
 constexpr int kKey1 = 49;
 constexpr int kKey2 = 50;
@@ -243,13 +234,13 @@ void frmMain::grid_MouseDown(int lButton, int /*lShift*/, int x, int y)
 {
     int row = 0;
     int column = 0;
-    attempt([&] { grid->GridCellFromPoint(x, y, row, column); });
+    modGeneral::IgnoreErrors([&] { grid->GridCellFromPoint(x, y, row, column); });
     int selected = 0;
-    attempt([&] { selected = grid->GridSelectedRow(); });
+    modGeneral::IgnoreErrors([&] { selected = grid->GridSelectedRow(); });
     if (selected > 0) {
         if (lButton == 1) {
-            attempt([] { ClipboardHelper::shared().Clear(); });
-            attempt([&] {
+            modGeneral::IgnoreErrors([] { ClipboardHelper::shared().Clear(); });
+            modGeneral::IgnoreErrors([&] {
                 if (row != selected || column < 1) {
                     return;
                 }
@@ -261,7 +252,7 @@ void frmMain::grid_MouseDown(int lButton, int /*lShift*/, int x, int y)
                 }
             });
         } else if (lButton == 2) {
-            attempt([&] {
+            modGeneral::IgnoreErrors([&] {
                 if (IsPasswordsTab()) {
                     clsPWD entry;
                     entry.OpenRecord(QString::number(grid->GridRowID(selected)));

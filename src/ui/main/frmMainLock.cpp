@@ -2,6 +2,7 @@
 // minimising to the tray with its menu and one-time balloon, and coming back from it.
 #include "app/ClipboardHelper.h"
 #include "app/clsApp.h"
+#include "app/modGeneral.h"
 #include "platform/Grid.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/frmAbout.h"
@@ -30,14 +31,6 @@ enum TrayItem {
 const QString kBalloonMessage =
     QStringLiteral("KeyCask is in the System Tray.\r\nClick icon for popup menu.");
 
-template <typename Step> void attempt(Step&& step)
-{
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
 } // namespace
 
 qint64 frmMain::idleNow()
@@ -55,7 +48,7 @@ qint64 frmMain::idleNow()
 void frmMain::ApplyIdleSetting()
 {
     m_idleMinutes = 0;
-    attempt([this] { m_idleMinutes = clsApp::shared().IdleLockMinutes(); });
+    modGeneral::IgnoreErrors([this] { m_idleMinutes = clsApp::shared().IdleLockMinutes(); });
     m_lastInputMs = idleNow();
     if (!m_idleCheck) {
         m_idleCheck = new QTimer(this);
@@ -90,7 +83,7 @@ bool frmMain::IsLocked() const
 void frmMain::LockWindow()
 {
     txtPassword->setText(QString());
-    attempt([this] { chkLock->setChecked(clsApp::shared().LockOnMinimize()); });
+    modGeneral::IgnoreErrors([this] { chkLock->setChecked(clsApp::shared().LockOnMinimize()); });
     picLock->setVisible(true);
     picTop->setEnabled(false);
     picBottom->setEnabled(false);
@@ -170,7 +163,7 @@ void frmMain::MinimizeToTray()
             }
         });
     }
-    attempt([this, trayAvailable] {
+    modGeneral::IgnoreErrors([this, trayAvailable] {
         if (!clsApp::shared().BalloonShown()) {
             if (trayAvailable) {
                 mfrmSystemTray->ShowBalloonTip(kBalloonMessage, QStringLiteral("KeyCask"), 1,
@@ -180,7 +173,7 @@ void frmMain::MinimizeToTray()
         }
     });
     bool lock = false;
-    attempt([&lock] { lock = clsApp::shared().LockOnMinimize(); });
+    modGeneral::IgnoreErrors([&lock] { lock = clsApp::shared().LockOnMinimize(); });
     if (lock) {
         LockWindow();
         txtPassword->setFocus();
@@ -210,21 +203,21 @@ void frmMain::mfrmSystemTray_MenuClick(int lIndex, const QString& /*sKey*/)
 {
     switch (lIndex) {
     case trayOpen:
-        attempt([this] { RestoreFromTray(); });
+        modGeneral::IgnoreErrors([this] { RestoreFromTray(); });
         break;
     case trayUpdates:
-        attempt([this] { CheckForUpdates(); });
+        modGeneral::IgnoreErrors([this] { CheckForUpdates(); });
         break;
     case trayAbout:
-        attempt([this] {
+        modGeneral::IgnoreErrors([this] {
             frmAbout about(this);
             about.exec();
         });
         break;
     case trayExit:
         // Ends the program at once, after the window's own clean-up; no password is asked.
-        attempt([this] { unloadTray(); });
-        attempt([this] { close(); });
+        modGeneral::IgnoreErrors([this] { unloadTray(); });
+        modGeneral::IgnoreErrors([this] { close(); });
         QCoreApplication::exit(0);
         break;
     default:

@@ -1,5 +1,6 @@
 // Operations over the whole list; each step ignores a failing grid operation.
 #include "ui/main/modGrid.h"
+#include "app/modGeneral.h"
 
 #include "platform/Grid.h"
 
@@ -7,30 +8,17 @@
 #include <exception>
 #include <vector>
 
-namespace {
-
-// Runs one step; a failing step leaves things as far as they got and the caller goes on.
-template <typename Step> void attempt(Step&& step)
-{
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
-} // namespace
-
 namespace modGrid {
 
 void AutoSizeRowHeights(Grid* grid, int lColumn)
 {
     int rows = 0;
-    attempt([&] { rows = grid->GridRowCount(); });
+    modGeneral::IgnoreErrors([&] { rows = grid->GridRowCount(); });
     int rowTextColumn = 0;
-    attempt([&] { rowTextColumn = grid->GridRowTextColumn(); });
+    modGeneral::IgnoreErrors([&] { rowTextColumn = grid->GridRowTextColumn(); });
     const bool isRowText = lColumn > 0 && lColumn == rowTextColumn;
     for (int i = 1; i <= rows; ++i) {
-        attempt([&] {
+        modGeneral::IgnoreErrors([&] {
             if (isRowText && !grid->GridCellText(i, lColumn).isEmpty()) {
                 grid->GridRowHeight(i, grid->GridCellTextHeight(i, lColumn) +
                                            grid->GridDefaultRowHeight() + 4);
@@ -44,13 +32,14 @@ void AutoSizeRowHeights(Grid* grid, int lColumn)
 void SelectRowByID(Grid* grid, long lID)
 {
     int rows = 0;
-    attempt([&] { rows = grid->GridRowCount(); });
+    modGeneral::IgnoreErrors([&] { rows = grid->GridRowCount(); });
     for (int i = 1; i <= rows; ++i) {
         bool found = false;
-        attempt([&] { found = !grid->GridIsGroupRow(i) && grid->GridRowID(i) == lID; });
+        modGeneral::IgnoreErrors(
+            [&] { found = !grid->GridIsGroupRow(i) && grid->GridRowID(i) == lID; });
         if (found) {
-            attempt([&] { grid->GridSelectCell(i, 1, true); });
-            attempt([&] { grid->GridEnsureVisible(i, 1); });
+            modGeneral::IgnoreErrors([&] { grid->GridSelectCell(i, 1, true); });
+            modGeneral::IgnoreErrors([&] { grid->GridEnsureVisible(i, 1); });
             return;
         }
     }
@@ -59,9 +48,9 @@ void SelectRowByID(Grid* grid, long lID)
 void ExpandGroupRows(Grid* grid)
 {
     int rows = 0;
-    attempt([&] { rows = grid->GridRowCount(); });
+    modGeneral::IgnoreErrors([&] { rows = grid->GridRowCount(); });
     for (int i = 1; i <= rows; ++i) {
-        attempt([&] {
+        modGeneral::IgnoreErrors([&] {
             if (grid->GridIsGroupRow(i)) {
                 grid->GridGroupRowState(i, 1);
             }
@@ -71,19 +60,19 @@ void ExpandGroupRows(Grid* grid)
 
 void FilterGrid(Grid* grid, const QString& sText, int lColumns, long& rlCount)
 {
-    attempt([&] { grid->GridRedraw(false); });
-    attempt([&] { grid->GridClearSelection(); });
+    modGeneral::IgnoreErrors([&] { grid->GridRedraw(false); });
+    modGeneral::IgnoreErrors([&] { grid->GridClearSelection(); });
     int rows = 0;
-    attempt([&] { rows = grid->GridRowCount(); });
+    modGeneral::IgnoreErrors([&] { rows = grid->GridRowCount(); });
     if (sText.isEmpty()) {
         for (int i = 1; i <= rows; ++i) {
-            attempt([&] { grid->GridRowVisible(i, true); });
+            modGeneral::IgnoreErrors([&] { grid->GridRowVisible(i, true); });
         }
     } else {
         // The text columns, once for all rows.
         std::vector<int> columns;
         for (int j = 1; j <= lColumns; ++j) {
-            attempt([&] {
+            modGeneral::IgnoreErrors([&] {
                 const int type = grid->GridSortType(j);
                 if (type == Grid::SortText || type == Grid::SortTextNoCase) {
                     columns.push_back(j);
@@ -92,7 +81,7 @@ void FilterGrid(Grid* grid, const QString& sText, int lColumns, long& rlCount)
         }
         const QStringMatcher matcher(sText, Qt::CaseInsensitive);
         for (int i = 1; i <= rows; ++i) {
-            attempt([&] {
+            modGeneral::IgnoreErrors([&] {
                 if (grid->GridIsGroupRow(i)) {
                     return;
                 }
@@ -108,23 +97,23 @@ void FilterGrid(Grid* grid, const QString& sText, int lColumns, long& rlCount)
             });
         }
     }
-    attempt([&] { grid->GridRedraw(true); });
+    modGeneral::IgnoreErrors([&] { grid->GridRedraw(true); });
 }
 
 void SortGrid(Grid* grid, int lColumn)
 {
-    attempt([&] { grid->GridRedraw(false); });
+    modGeneral::IgnoreErrors([&] { grid->GridRedraw(false); });
     long id = 0;
     bool hadSelection = false;
-    attempt([&] {
+    modGeneral::IgnoreErrors([&] {
         const int selected = grid->GridSelectedRow();
         if (selected > 0) {
             id = grid->GridRowID(selected);
             hadSelection = true;
         }
     });
-    attempt([&] { grid->GridClearSelection(); });
-    attempt([&] {
+    modGeneral::IgnoreErrors([&] { grid->GridClearSelection(); });
+    modGeneral::IgnoreErrors([&] {
         Grid::SortSpec& sortKeys = grid->GridSortSpec();
         sortKeys.Clear();
         int key = sortKeys.IndexOf(lColumn);
@@ -136,12 +125,12 @@ void SortGrid(Grid* grid, int lColumn)
         grid->setGridSortOrder(lColumn, order);
         sortKeys.SetKey(key, lColumn, grid->GridSortType(lColumn), order);
     });
-    attempt([&] { grid->GridSort(); });
+    modGeneral::IgnoreErrors([&] { grid->GridSort(); });
     ExpandGroupRows(grid);
     if (hadSelection) {
         SelectRowByID(grid, id);
     }
-    attempt([&] { grid->GridRedraw(true); });
+    modGeneral::IgnoreErrors([&] { grid->GridRedraw(true); });
 }
 
 } // namespace modGrid
