@@ -532,8 +532,9 @@ void frmPassword::mnuGenerateClass_Toggled(int lIndex, bool bChecked)
         item->setChecked(true);
         return;
     }
+    const auto store = kGenerateClasses[static_cast<std::size_t>(lIndex)].set;
     try {
-        (clsApp::shared().*kGenerateClasses[lIndex].set)(bChecked);
+        (clsApp::shared().*store)(bChecked);
     } catch (const AppError&) {
         // The menu shows what the settings hold the next time it opens.
     }
