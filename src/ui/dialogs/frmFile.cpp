@@ -7,6 +7,7 @@
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/modImage.h"
 #include "ui/dialogs/frmFindFile.h"
+#include "ui/dialogs/modEditor.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -30,51 +31,15 @@ constexpr std::array<int, 3> kLimits = {50, 255, 50};
 
 } // namespace
 
-frmFile::frmFile(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+frmFile::frmFile(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FLAGS)
 {
-    setObjectName(QStringLiteral("frmFile"));
-    setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    setFont(font);
-    setFixedSize(modGeneral::TwipsToPixelsX(kClientWidth),
-                 modGeneral::TwipsToPixelsY(kClientHeight));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(244, 244, 244));
-    setPalette(pal);
-    setAutoFillBackground(true);
-
-    // The banner: icon and the entry's name in white on the gradient, a shadow below it.
-    picTop = new GradientPanel(1, this);
-    picTop->setObjectName(QStringLiteral("picTop"));
-    picTop->setGeometry(modGeneral::TwipsToPixels(0, 0, kClientWidth, kBannerHeight));
-    imgTop = new QLabel(picTop);
-    imgTop->setObjectName(QStringLiteral("imgTop"));
-    imgTop->setGeometry(modGeneral::TwipsToPixels(150, 60, 480, 480));
-    imgTop->setPixmap(
-        modImage::SvgPixmap(QStringLiteral(":/images/banner_folder.svg"), imgTop->size()));
-    lblTop = new QLabel(picTop);
-    lblTop->setObjectName(QStringLiteral("lblTop"));
-    lblTop->setTextFormat(Qt::PlainText);
-    QFont bannerFont(QStringLiteral("Verdana"));
-    bannerFont.setPointSize(9);
-    bannerFont.setBold(true);
-    lblTop->setFont(bannerFont);
-    QPalette bannerPal = lblTop->palette();
-    bannerPal.setColor(QPalette::WindowText, Qt::white);
-    lblTop->setPalette(bannerPal);
-    lblTop->setGeometry(modGeneral::TwipsToPixelsX(750), modGeneral::TwipsToPixelsY(195),
-                        modGeneral::TwipsToPixelsX(kClientWidth - 750 - 150),
-                        QFontMetrics(bannerFont).height());
-    imgDropShadow = new QLabel(this);
-    imgDropShadow->setObjectName(QStringLiteral("imgDropShadow"));
-    imgDropShadow->setGeometry(modGeneral::TwipsToPixels(0, kBannerHeight, kClientWidth, 105));
-    imgDropShadow->setScaledContents(true);
-    imgDropShadow->setPixmap(
-        modImage::SvgPixmap(QStringLiteral(":/images/drop_shadow.svg"), imgDropShadow->size()));
+    const modEditor::Banner banner = modEditor::SetUpWindow(
+        this, QStringLiteral("frmFile"), QStringLiteral(":/images/banner_folder.svg"), kClientWidth,
+        kClientHeight, kBannerHeight);
+    picTop = banner.picTop;
+    imgTop = banner.imgTop;
+    lblTop = banner.lblTop;
+    imgDropShadow = banner.imgDropShadow;
 
     const struct
     {

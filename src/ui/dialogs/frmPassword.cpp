@@ -10,6 +10,7 @@
 #include "platform/MsgBox.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/modImage.h"
+#include "ui/dialogs/modEditor.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -134,53 +135,15 @@ int keyAscii(const QKeyEvent* event)
 
 } // namespace
 
-frmPassword::frmPassword(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FLAGS)
 {
-    setObjectName(QStringLiteral("frmPassword"));
-    setWindowIcon(QIcon(QStringLiteral(":/images/app_icon.svg")));
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    setFont(font);
-    setFixedSize(modGeneral::TwipsToPixelsX(kClientWidth),
-                 modGeneral::TwipsToPixelsY(kClientHeight));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(244, 244, 244));
-    setPalette(pal);
-    setAutoFillBackground(true);
-
-    // The banner: icon and the entry's title in white on the gradient, a shadow below it.
-    picTop = new GradientPanel(1, this);
-    picTop->setObjectName(QStringLiteral("picTop"));
-    picTop->setGeometry(modGeneral::TwipsToPixels(0, 0, kClientWidth, kBannerHeight));
-    imgTop = new QLabel(picTop);
-    imgTop->setObjectName(QStringLiteral("imgTop"));
-    imgTop->setGeometry(modGeneral::TwipsToPixels(150, 60, 480, 480));
-    imgTop->setPixmap(
-        modImage::SvgPixmap(QStringLiteral(":/images/banner_password.svg"), imgTop->size()));
-    imgTop->setAttribute(Qt::WA_TransparentForMouseEvents);
-    lblTop = new QLabel(picTop);
-    lblTop->setObjectName(QStringLiteral("lblTop"));
-    lblTop->setTextFormat(Qt::PlainText);
-    QFont bannerFont(QStringLiteral("Verdana"));
-    bannerFont.setPointSize(9);
-    bannerFont.setBold(true);
-    lblTop->setFont(bannerFont);
-    QPalette bannerPal = lblTop->palette();
-    bannerPal.setColor(QPalette::WindowText, Qt::white);
-    lblTop->setPalette(bannerPal);
-    lblTop->setGeometry(modGeneral::TwipsToPixelsX(750), modGeneral::TwipsToPixelsY(195),
-                        modGeneral::TwipsToPixelsX(kClientWidth - 750 - 150),
-                        QFontMetrics(bannerFont).height());
-    imgDropShadow = new QLabel(this);
-    imgDropShadow->setObjectName(QStringLiteral("imgDropShadow"));
-    imgDropShadow->setGeometry(modGeneral::TwipsToPixels(0, kBannerHeight, kClientWidth, 105));
-    imgDropShadow->setScaledContents(true);
-    imgDropShadow->setPixmap(
-        modImage::SvgPixmap(QStringLiteral(":/images/drop_shadow.svg"), imgDropShadow->size()));
-    imgDropShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    const modEditor::Banner banner = modEditor::SetUpWindow(
+        this, QStringLiteral("frmPassword"), QStringLiteral(":/images/banner_password.svg"),
+        kClientWidth, kClientHeight, kBannerHeight);
+    picTop = banner.picTop;
+    imgTop = banner.imgTop;
+    lblTop = banner.lblTop;
+    imgDropShadow = banner.imgDropShadow;
 
     // The fields, each with its label on the same row.
     const struct
