@@ -2,6 +2,7 @@
 #include "platform/Grid.h"
 
 #include "platform/AppError.h"
+#include "platform/TextCollation.h"
 #include "platform/VbKey.h"
 
 #include <QCollator>
@@ -75,16 +76,8 @@ Grid::Grid(QWidget* parent) : QAbstractScrollArea(parent)
         Q_EMIT ColumnWidthChanged(logical + 1, size);
     });
 
-    // The user's locale orders the texts; the bare C locale would order by code point, so a
-    // machine without a locale gets the common English order instead.
-    QLocale locale;
-    if (locale.language() == QLocale::C) {
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    }
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
-    m_collator = std::make_unique<QCollator>(collator);
+    // The same order as the lists have when they are read from the data file.
+    m_collator = std::make_unique<QCollator>(TextCollation::Collator());
 
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(GridDefaultRowHeight());
