@@ -272,6 +272,19 @@ private Q_SLOTS:
                                                          u"BalloonShown"_s, u"0"_s) == u"1"_s);
     }
 
+    // A second start of the program brings the window back from the tray, still locked.
+    void bringToFrontFromTray()
+    {
+        Window w;
+        frmMain::TrayAvailable = &trayPresent;
+        w.minimize();
+        QVERIFY(w.main->mfrmSystemTray && w.main->isHidden());
+        w.main->BringToFront();
+        QVERIFY(!w.main->mfrmSystemTray);
+        QVERIFY(!w.main->isHidden() && !w.main->isMinimized());
+        QVERIFY(w.main->picLock->isVisibleTo(w.main.get()));
+    }
+
     // About from the tray, closed, does not end the program while the window is in the tray.
     void aboutFromTrayKeepsRunning()
     {

@@ -268,6 +268,10 @@ void frmMain::fitFrame()
 
 void frmMain::BringToFront()
 {
+    if (mfrmSystemTray) {
+        RestoreFromTray();
+        return;
+    }
     if (isMinimized()) {
         showNormal();
     } else {
