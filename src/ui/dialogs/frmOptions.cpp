@@ -103,8 +103,16 @@ frmOptions::frmOptions(QWidget* parent)
     placeCheckBox(chkShowNotes, 1200, 1950, 3615, 195);
 
     // A number between two texts on one row, in the rows' style.
-    auto numberRow = [this](const QString& sBefore, const QString& sAfter, int lMax, int lTop,
-                            QLabel*& rlblBefore, QSpinBox*& rspn, QLabel*& rlblAfter) {
+    // Both numbers stand in one column, after the longer of the two texts before them.
+    const QString clearText = QStringLiteral("Clear copied password after");
+    const QString idleText = QStringLiteral("Lock KeyCask after");
+    const int spinLeft = modGeneral::TwipsToPixelsX(1200) +
+                         std::max(fontMetrics().horizontalAdvance(clearText),
+                                  fontMetrics().horizontalAdvance(idleText)) +
+                         8;
+    auto numberRow = [this, spinLeft](const QString& sBefore, const QString& sAfter, int lMax,
+                                      int lTop, QLabel*& rlblBefore, QSpinBox*& rspn,
+                                      QLabel*& rlblAfter) {
         rlblBefore = new QLabel(sBefore, this);
         rspn = new QSpinBox(this);
         rspn->setRange(0, lMax);
@@ -118,15 +126,14 @@ frmOptions::frmOptions(QWidget* parent)
             modGeneral::TwipsToPixelsY(lTop) - (height - modGeneral::TwipsToPixelsY(195)) / 2;
         const int left = modGeneral::TwipsToPixelsX(1200);
         rlblBefore->move(left, top + (height - rlblBefore->height()) / 2);
-        rspn->setGeometry(rlblBefore->geometry().right() + 6, top, spinWidth, height);
+        rspn->setGeometry(std::max(spinLeft, rlblBefore->geometry().right() + 6), top, spinWidth,
+                          height);
         rlblAfter->move(rspn->geometry().right() + 6, top + (height - rlblAfter->height()) / 2);
     };
-    numberRow(QStringLiteral("Clear copied password after"), QStringLiteral("seconds"),
-              clsApp::MAX_CLEAR_CLIPBOARD_SECONDS, 1950 + kRowHeight, lblClearClipboard,
-              spnClearClipboard, lblClearClipboardUnit);
-    numberRow(QStringLiteral("Lock KeyCask after"), QStringLiteral("minutes without use"),
-              clsApp::MAX_IDLE_LOCK_MINUTES, 1950 + 2 * kRowHeight, lblIdleLock, spnIdleLock,
-              lblIdleLockUnit);
+    numberRow(clearText, QStringLiteral("seconds"), clsApp::MAX_CLEAR_CLIPBOARD_SECONDS,
+              1950 + kRowHeight, lblClearClipboard, spnClearClipboard, lblClearClipboardUnit);
+    numberRow(idleText, QStringLiteral("minutes without use"), clsApp::MAX_IDLE_LOCK_MINUTES,
+              1950 + 2 * kRowHeight, lblIdleLock, spnIdleLock, lblIdleLockUnit);
     chkProtectFile =
         new QCheckBox(QStringLiteral("Protect the data file with the master password"), this);
     chkProtectFile->setObjectName(QStringLiteral("chkProtectFile"));
