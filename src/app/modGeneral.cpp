@@ -292,6 +292,15 @@ int GetWorkAreaHeight()
     return screen->availableGeometry().height() * modSubMain::ScreenTwipsPerPixelY;
 }
 
+void CenterOnScreen(QWidget* frm)
+{
+    if (const QScreen* screen = frm->screen() ? frm->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frm->frameGeometry();
+        frame.moveCenter(screen->geometry().center());
+        frm->move(frame.topLeft());
+    }
+}
+
 void SetAlwaysOnTop(QWidget* frm, bool bOnTop)
 {
     if (!frm || frm->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == bOnTop) {

@@ -43,6 +43,8 @@ void FormPlacement(bool bRestore, QWidget* frm);
 bool FitFramePlacement(QWidget* frm);
 int GetWorkAreaHeight();
 void SetAlwaysOnTop(QWidget* frm, bool bOnTop);
+// Puts the window's frame in the middle of its screen.
+void CenterOnScreen(QWidget* frm);
 // Type-ahead for an editable combo box, for one typed key: rlKeyAscii is the character code,
 // or 8 for Backspace and 13 for Enter; it becomes 0 when the key is used up here.
 void ComboAutoComplete(QComboBox* cbo, int& rlKeyAscii);

@@ -9,14 +9,12 @@
 #include "ui/controls/modImage.h"
 #include "ui/controls/usrHyperlink.h"
 
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
-#include <QScreen>
 #include <utility>
 
 namespace {
@@ -143,12 +141,7 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
 void frmAbout::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* screen =
-            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->geometry().center());
-        move(frame.topLeft());
-    }
+    modGeneral::CenterOnScreen(this);
 }
 
 void frmAbout::mousePressEvent(QMouseEvent* event)

@@ -9,13 +9,11 @@
 #include "ui/dialogs/frmFindFile.h"
 #include "ui/dialogs/modEditor.h"
 
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 
 namespace {
@@ -102,12 +100,7 @@ void frmFile::showEvent(QShowEvent* event)
         Form_Load();
     }
     QDialog::showEvent(event);
-    if (const QScreen* screen =
-            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->geometry().center());
-        move(frame.topLeft());
-    }
+    modGeneral::CenterOnScreen(this);
 }
 
 void frmFile::Form_Load()
@@ -200,19 +193,15 @@ void frmFile::cmd_Click(int lIndex)
 void frmFile::reject()
 {
     if (CanSave) {
-        switch (MsgBox::Show(QStringLiteral("Save Changes?"),
-                             MsgBox::vbYesNoCancel | MsgBox::vbQuestion, QString(), this)) {
-        case MsgBox::vbYes:
-            if (!SaveRecord()) {
-                return;
-            }
+        switch (modEditor::AskSaveChanges(this, [this] { return SaveRecord(); })) {
+        case modEditor::CloseAnswer::Saved:
             CanSave = false;
             accept();
             return;
-        case MsgBox::vbNo:
-            break;
-        default:
+        case modEditor::CloseAnswer::Stay:
             return;
+        case modEditor::CloseAnswer::Discard:
+            break;
         }
     }
     QDialog::reject();

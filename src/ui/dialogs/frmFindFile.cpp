@@ -6,11 +6,9 @@
 
 #include <QDir>
 #include <QFileSystemModel>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QPushButton>
-#include <QScreen>
 #include <QTreeView>
 #include <algorithm>
 
@@ -102,10 +100,5 @@ void frmFindFile::cmdOK_Click()
 void frmFindFile::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* screen =
-            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->geometry().center());
-        move(frame.topLeft());
-    }
+    modGeneral::CenterOnScreen(this);
 }

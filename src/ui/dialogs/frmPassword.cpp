@@ -13,7 +13,6 @@
 #include "ui/dialogs/modEditor.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
@@ -22,7 +21,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolButton>
@@ -282,12 +280,7 @@ void frmPassword::showEvent(QShowEvent* event)
         Form_Load();
     }
     QDialog::showEvent(event);
-    if (const QScreen* screen =
-            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->geometry().center());
-        move(frame.topLeft());
-    }
+    modGeneral::CenterOnScreen(this);
 }
 
 void frmPassword::Form_Load()
@@ -435,19 +428,15 @@ void frmPassword::cmd_Click(int lIndex)
 void frmPassword::reject()
 {
     if (CanSave) {
-        switch (MsgBox::Show(QStringLiteral("Save Changes?"),
-                             MsgBox::vbYesNoCancel | MsgBox::vbQuestion, QString(), this)) {
-        case MsgBox::vbYes:
-            if (!SaveRecord()) {
-                return;
-            }
+        switch (modEditor::AskSaveChanges(this, [this] { return SaveRecord(); })) {
+        case modEditor::CloseAnswer::Saved:
             CanSave = false;
             accept();
             return;
-        case MsgBox::vbNo:
-            break;
-        default:
+        case modEditor::CloseAnswer::Stay:
             return;
+        case modEditor::CloseAnswer::Discard:
+            break;
         }
     }
     QDialog::reject();

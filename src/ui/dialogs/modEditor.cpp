@@ -2,6 +2,7 @@
 #include "ui/dialogs/modEditor.h"
 
 #include "app/modGeneral.h"
+#include "platform/MsgBox.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/modImage.h"
 
@@ -63,6 +64,19 @@ Banner SetUpWindow(QDialog* frm, const QString& sName, const QString& sBannerIma
                                                         banner.imgDropShadow->size()));
     banner.imgDropShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
     return banner;
+}
+
+CloseAnswer AskSaveChanges(QDialog* frm, const std::function<bool()>& save)
+{
+    switch (MsgBox::Show(QStringLiteral("Save Changes?"),
+                         MsgBox::vbYesNoCancel | MsgBox::vbQuestion, QString(), frm)) {
+    case MsgBox::vbYes:
+        return save() ? CloseAnswer::Saved : CloseAnswer::Stay;
+    case MsgBox::vbNo:
+        return CloseAnswer::Discard;
+    default:
+        return CloseAnswer::Stay;
+    }
 }
 
 } // namespace modEditor

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <Qt>
+#include <functional>
 
 class GradientPanel;
 class QDialog;
@@ -29,5 +30,12 @@ struct Banner
 // (a resource path) as its icon.
 Banner SetUpWindow(QDialog* frm, const QString& sName, const QString& sBannerImage,
                    int lClientWidth, int lClientHeight, int lBannerHeight);
+
+// What closing an editor with unsaved changes comes to, after asking "Save Changes?".
+enum class CloseAnswer { Stay, Saved, Discard };
+
+// Asks whether to save before closing; Yes runs the save, and a save that fails keeps the
+// window open with the user's input.
+CloseAnswer AskSaveChanges(QDialog* frm, const std::function<bool()>& save);
 
 } // namespace modEditor
