@@ -3,7 +3,6 @@
 
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
-#include "platform/MsgBox.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/modImage.h"
 #include "ui/dialogs/frmFindFile.h"
