@@ -6,9 +6,11 @@
 #include "app/clsApp.h"
 #include "data/clsPWD.h"
 #include "platform/Grid.h"
+#include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/usrHyperlink.h"
+#include "ui/dialogs/frmPassword.h"
 #include "ui/main/frmMain.h"
 #include "ui/tray/frmSystemTray.h"
 
@@ -20,10 +22,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
+#include <QStyleHints>
 #include <QTest>
 #include <QTimer>
 
@@ -285,6 +290,31 @@ private Q_SLOTS:
         QVERIFY(w.main->picLock->isVisibleTo(w.main.get()));
     }
 
+    // A left click opens the tray menu only after the double-click time; a double click
+    // restores the window without ever opening it; a right click opens it at once.
+    void trayClicks()
+    {
+        Window w;
+        frmMain::TrayAvailable = &trayPresent;
+        w.minimize();
+        const QPointer<QMenu> menu = w.main->mfrmSystemTray->mnuPopup();
+        Q_EMIT w.main->mfrmSystemTray->SysTrayMouseDown(2);
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+        Q_EMIT w.main->mfrmSystemTray->SysTrayMouseDown(1);
+        QTest::qWait(20);
+        QVERIFY(!menu->isVisible());
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+
+        Q_EMIT w.main->mfrmSystemTray->SysTrayMouseDown(1);
+        Q_EMIT w.main->mfrmSystemTray->SysTrayMouseDown(1);
+        Q_EMIT w.main->mfrmSystemTray->SysTrayDoubleClick(1);
+        QVERIFY(!w.main->isHidden() && !w.main->mfrmSystemTray);
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100);
+        QVERIFY(!menu || !menu->isVisible());
+    }
+
     // About from the tray, closed, does not end the program while the window is in the tray.
     void aboutFromTrayKeepsRunning()
     {
@@ -305,8 +335,8 @@ private Q_SLOTS:
     }
 
     // The idle lock: after the chosen minutes without input, not before; any input starts the
-    // time again; 0 never locks; an open modal window defers it until it has closed; in the
-    // tray the time keeps running.
+    // time again; 0 never locks; an open modal window is hidden, its input kept, until the unlock;
+    // in the tray the time keeps running.
     void idleLock_data()
     {
         QTest::addColumn<int>("minutes");
@@ -345,24 +375,40 @@ private Q_SLOTS:
         frmMain::IdleClock = nullptr;
     }
 
-    void idleLockWaitsForModal()
+    void idleLockHidesModal()
     {
         static qint64 now = 0;
         frmMain::IdleClock = [] { return now; };
         Window w;
         clsApp::shared().setIdleLockMinutes(1);
         w.main->ApplyIdleSetting();
-        bool lockedWhileOpen = true;
-        QTimer::singleShot(0, [&w, &lockedWhileOpen] {
-            QWidget* modal = QApplication::activeModalWidget();
-            QVERIFY(modal);
+        bool lockedWhileOpen = false;
+        bool hiddenWhileLocked = false;
+        bool backAfterUnlock = false;
+        QString typedAfterUnlock;
+        QTimer::singleShot(0, [&] {
+            auto* editor = qobject_cast<frmPassword*>(QApplication::activeModalWidget());
+            QVERIFY(editor);
+            editor->txt[0]->setText(u"Half-typed title"_s);
             now += 10 * 60000;
             w.main->CheckIdle();
-            lockedWhileOpen = w.main->picLock->isVisibleTo(w.main.get());
-            QMetaObject::invokeMethod(modal, "reject");
+            lockedWhileOpen = w.locked();
+            hiddenWhileLocked = !editor->isVisible() && !QApplication::activeModalWidget();
+            // The lock panel takes input while the editor is hidden; the editor comes back.
+            w.main->txtPassword->setText(u"Master pw"_s);
+            w.main->cmdUnlock->click();
+            backAfterUnlock = editor->isVisible() && QApplication::activeModalWidget() == editor;
+            typedAfterUnlock = editor->txt[0]->text();
+            w.env.answer = [](const MsgBox::Call&) { return static_cast<int>(MsgBox::vbNo); };
+            QMetaObject::invokeMethod(editor, "reject");
         });
         w.main->linkAction_Click(0); // the password editor, modal
-        QVERIFY(!lockedWhileOpen);
+        QVERIFY(lockedWhileOpen);
+        QVERIFY(hiddenWhileLocked);
+        QVERIFY(backAfterUnlock);
+        QCOMPARE(typedAfterUnlock, u"Half-typed title"_s);
+        QVERIFY(w.unlocked());
+        now += 10 * 60000;
         w.main->CheckIdle();
         QVERIFY(w.locked());
 

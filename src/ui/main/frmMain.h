@@ -2,9 +2,11 @@
 // lock panel, the bottom bar, and the window's placement and clean-up.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <vector>
 
 class clsMY_FILE;
 class clsPWD;
@@ -108,8 +110,8 @@ public:
     void RestoreFromTray();
     // Reads the idle-lock setting and starts counting from now.
     void ApplyIdleSetting();
-    // Locks the window when it has had no input for the chosen time; an open modal window (an
-    // editor, Options, About) defers the lock until it has closed.
+    // Locks the window when it has had no input for the chosen time, also while a modal window
+    // (an editor, Options, About, a question) is open: that window is hidden until the unlock.
     void CheckIdle();
     void mfrmSystemTray_MenuClick(int lIndex, const QString& sKey);
 
@@ -154,6 +156,10 @@ private:
     void Form_Activate();
     void MinimizeToTray();
     void unloadTray();
+    // Hides the open modal windows for the lock, innermost first, keeping their input; shows
+    // them again after the unlock, outermost first.
+    void hideModalWindows();
+    void showModalWindows();
 
     // Fits the row heights of the notes to the width the list has now (once per event round).
     void scheduleRowHeightFit();
@@ -171,6 +177,8 @@ private:
     int m_idleMinutes = 0;
     qint64 m_lastInputMs = 0;
     QTimer* m_idleCheck = nullptr;
+    // The modal windows hidden by the lock, innermost first.
+    std::vector<QPointer<QWidget>> m_hiddenModals;
     bool m_frameFitted = false;
     int m_listWidth = -1;
     // The notes layout of the list being built, read once per build.

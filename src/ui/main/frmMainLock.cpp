@@ -13,8 +13,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -68,11 +70,36 @@ void frmMain::CheckIdle()
         idleNow() - m_lastInputMs < qint64(m_idleMinutes) * 60000) {
         return;
     }
-    // Typed input in an open editor is never thrown away: the lock waits for it to close.
-    if (QApplication::activeModalWidget()) {
-        return;
-    }
     LockWindow();
+}
+
+void frmMain::hideModalWindows()
+{
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    }
+    // The plain widget hide: a dialog's own hide would end its modal loop and throw away what
+    // was typed in it. Hidden, it no longer blocks this window's lock panel.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (modal == this) {
+            break;
+        }
+        modal->QWidget::setVisible(false);
+        m_hiddenModals.emplace_back(modal);
+    }
+}
+
+void frmMain::showModalWindows()
+{
+    const auto hidden = std::move(m_hiddenModals);
+    m_hiddenModals.clear();
+    for (auto it = hidden.crbegin(); it != hidden.crend(); ++it) {
+        if (QWidget* modal = it->data()) {
+            modal->QWidget::setVisible(true);
+            modal->raise();
+            modal->activateWindow();
+        }
+    }
 }
 
 bool frmMain::IsLocked() const
@@ -82,6 +109,8 @@ bool frmMain::IsLocked() const
 
 void frmMain::LockWindow()
 {
+    // An open editor or dialog would show what the lock hides; it comes back after the unlock.
+    hideModalWindows();
     txtPassword->setText(QString());
     modGeneral::IgnoreErrors([this] { chkLock->setChecked(clsApp::shared().LockOnMinimize()); });
     picLock->setVisible(true);
@@ -100,6 +129,7 @@ void frmMain::cmdUnlock_Click()
     picBottom->setEnabled(true);
     txtSearch->setVisible(true);
     grid->setVisible(true);
+    showModalWindows();
 }
 
 void frmMain::txtPassword_Change()
@@ -155,13 +185,29 @@ void frmMain::MinimizeToTray()
         mfrmSystemTray->setToolTip(windowTitle());
         connect(mfrmSystemTray.get(), &frmSystemTray::MenuClick, this,
                 &frmMain::mfrmSystemTray_MenuClick);
-        connect(mfrmSystemTray.get(), &frmSystemTray::SysTrayDoubleClick, this,
-                [this](int) { RestoreFromTray(); });
-        connect(mfrmSystemTray.get(), &frmSystemTray::SysTrayMouseDown, this, [this](int) {
+        // A left click opens the menu only once no second click can follow: an open menu takes
+        // the pointer, and the second click of a double click would only close it again.
+        auto* menuDelay = new QTimer(mfrmSystemTray.get());
+        menuDelay->setSingleShot(true);
+        menuDelay->setInterval(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        connect(menuDelay, &QTimer::timeout, this, [this] {
             if (mfrmSystemTray) {
                 mfrmSystemTray->ShowMenu();
             }
         });
+        connect(mfrmSystemTray.get(), &frmSystemTray::SysTrayDoubleClick, this,
+                [this, menuDelay](int) {
+                    menuDelay->stop();
+                    RestoreFromTray();
+                });
+        connect(mfrmSystemTray.get(), &frmSystemTray::SysTrayMouseDown, this,
+                [this, menuDelay](int lButton) {
+                    if (lButton == 1) {
+                        menuDelay->start();
+                    } else if (mfrmSystemTray) {
+                        mfrmSystemTray->ShowMenu();
+                    }
+                });
     }
     modGeneral::IgnoreErrors([this, trayAvailable] {
         if (!clsApp::shared().BalloonShown()) {
