@@ -327,6 +327,60 @@ void BM_PlainTextStreamReport(benchmark::State& state)
 }
 BENCHMARK(BM_PlainTextStreamReport)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// Runs the event loop until the work a change queued is done: deferred layout, row heights
+// fitted to the list's width, painting.
+void settle()
+{
+    for (int round = 0; round < 20; ++round) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+// Sign-in as the user sees it: the main window made, its list filled, shown and painted, and
+// every piece of work it queued done.
+void BM_SignInListSettled(benchmark::State& state)
+{
+    if (!useDataFile(int(state.range(0)))) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    for (auto _ : state) {
+        auto window = std::make_unique<frmMain>();
+        window->show();
+        settle();
+        state.PauseTiming();
+        window.reset();
+        settle();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SignInListSettled)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// A search in a shown window that narrows the whole list to one row (the last key of the
+// search, or a paste), to the final screen with nothing left queued.
+void BM_SearchNarrowsSettled(benchmark::State& state)
+{
+    if (!useDataFile(int(state.range(0)))) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    auto window = std::make_unique<frmMain>();
+    window->show();
+    settle();
+    window->txtSearch->setFocus();
+    for (auto _ : state) {
+        window->txtSearch->setText(QStringLiteral("entry 000012"));
+        settle();
+        state.PauseTiming();
+        window->txtSearch->setText(QString());
+        settle();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SearchNarrowsSettled)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 // Deleting the selected entry of a long list: one confirmed delete, one row removed. The row is
 // put back, outside the measured time, for the next round.
 void BM_DeleteSelectedEntry(benchmark::State& state)

@@ -237,6 +237,7 @@ void Grid::GridSetCell(int lRow, int lColumn, const QString& sText, int lFormat,
     target.text = sText;
     target.format = lFormat;
     target.color = color;
+    m_rows[static_cast<std::size_t>(lRow - 1)].rowTextWidth = -1;
     if (m_redraw) {
         viewport()->update();
     }
@@ -254,6 +255,7 @@ QString Grid::GridCellText(int lRow, int lColumn) const
 void Grid::setGridCellText(int lRow, int lColumn, const QString& sText)
 {
     cell(lRow, lColumn).text = sText;
+    m_rows[static_cast<std::size_t>(lRow - 1)].rowTextWidth = -1;
     if (m_redraw) {
         viewport()->update();
     }
@@ -322,10 +324,36 @@ int Grid::gridRowHeight(int lRow) const
     return m_rows[static_cast<std::size_t>(lRow - 1)].height;
 }
 
+bool Grid::fitsOneLine(QStringView text, int lWidth) const
+{
+    // A quick, safe bound for short plain texts, the common notes: the sum of the characters'
+    // own advances with room to spare. Anything else is laid out in full.
+    if (m_asciiAdvances.empty()) {
+        const QFontMetricsF metrics(font());
+        m_asciiAdvances.assign(128, 0.0);
+        for (char16_t ch = 0x20; ch < 0x7F; ++ch) {
+            m_asciiAdvances[ch] = metrics.horizontalAdvance(QChar(ch));
+        }
+    }
+    const qreal room = lWidth * 0.9 - 4.0;
+    qreal total = 0.0;
+    for (const QChar ch : text) {
+        const char16_t code = ch.unicode();
+        if (code < 0x20 || code >= 0x7F) {
+            return false;
+        }
+        total += m_asciiAdvances[code];
+        if (total > room) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int Grid::textHeight(const QString& sText, int lWidth, bool bWrap) const
 {
     const QFontMetrics metrics(font());
-    if (!bWrap) {
+    if (!bWrap || fitsOneLine(sText, lWidth)) {
         return metrics.height();
     }
     const QRect bounds =
@@ -373,7 +401,13 @@ int Grid::GridCellTextHeight(int lRow, int lColumn) const
     const Column& column = m_columns[static_cast<std::size_t>(lColumn - 1)];
     if (column.rowText) {
         // Row text spans the row from its start column to the right edge of the last column.
-        return textHeight(target->text, rowTextRect().width() - 2 * padding(), true);
+        const Row& row = m_rows[static_cast<std::size_t>(lRow - 1)];
+        const int width = rowTextRect().width() - 2 * padding();
+        if (row.rowTextWidth != width) {
+            row.rowTextHeight = textHeight(target->text, width, true);
+            row.rowTextWidth = width;
+        }
+        return row.rowTextHeight;
     }
     const bool wrap = (target->format & DT_WORDBREAK) && !(target->format & DT_END_ELLIPSIS);
     return textHeight(target->text, column.width - 2 * padding(), wrap);
@@ -604,8 +638,30 @@ void Grid::setAlternateRowBackColor(const QColor& color)
 
 void Grid::layoutChanged()
 {
+    // Many rows change one after another (heights fitted, rows shown or hidden): the layout is
+    // rebuilt once, when it is next needed, and the scroll bars follow once per event round.
     m_layoutDirty = true;
-    repaintIfAllowed();
+    if (m_redraw) {
+        scheduleScrollBars();
+        viewport()->update();
+    }
+}
+
+void Grid::scheduleScrollBars()
+{
+    if (m_scrollBarsPending) {
+        return;
+    }
+    m_scrollBarsPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_scrollBarsPending = false;
+            if (m_redraw) {
+                updateScrollBars();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void Grid::ensureLayout() const
@@ -681,6 +737,10 @@ void Grid::scrollContentsBy(int /*dx*/, int /*dy*/)
 void Grid::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::FontChange) {
+        for (const Row& row : m_rows) {
+            row.rowTextWidth = -1;
+        }
+        m_asciiAdvances.clear();
         m_header->setFont(font());
         syncHeader();
         layoutChanged();

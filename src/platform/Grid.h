@@ -138,6 +138,10 @@ private:
         std::vector<Cell> cells;
         int height = 0;
         bool visible = true;
+        // The wrapped height of the row text and the width it was measured at (-1: not yet):
+        // fitting the rows again at a width they had before measures nothing.
+        mutable int rowTextWidth = -1;
+        mutable int rowTextHeight = 0;
     };
     struct Column
     {
@@ -158,10 +162,14 @@ private:
     int shownColumnsWidth() const;
     QRect rowTextRect() const;
     int textHeight(const QString& sText, int lWidth, bool bWrap) const;
+    // True when the text certainly takes one line of the width (a quick test, no layout).
+    bool fitsOneLine(QStringView text, int lWidth) const;
     int padding() const { return 3; }
     void layoutChanged();
     void ensureLayout() const;
     void updateScrollBars();
+    // Fits the scroll bars to the layout once the current event round is over.
+    void scheduleScrollBars();
     void syncHeader();
     // Puts the header above the list area and fits the scroll bars.
     void placeHeader();
@@ -178,6 +186,7 @@ private:
     int m_rowTextStartColumn = 0;
     bool m_redraw = true;
     bool m_settingUpHeader = false;
+    bool m_scrollBarsPending = false;
     SortSpec m_sortSpec;
     QColor m_highlightColor{89, 135, 214};
     QColor m_alternateColor;
@@ -185,6 +194,8 @@ private:
     QHeaderView* m_header = nullptr;
     QStandardItemModel* m_headerModel = nullptr;
     std::unique_ptr<QCollator> m_collator;
+    // The advance of each printable ASCII character in the list's font; filled when first needed.
+    mutable std::vector<qreal> m_asciiAdvances;
 
     // Visible rows in order, with the top of each and the total height; rebuilt when dirty.
     mutable bool m_layoutDirty = true;

@@ -48,6 +48,8 @@ private Q_SLOTS:
     void sortIsCaseInsensitiveStableAndKeepsSelection_data();
     void sortIsCaseInsensitiveStableAndKeepsSelection();
     void cellFromPointAndMouseDown();
+    void rowTextHeightFollowsWidth_data();
+    void rowTextHeightFollowsWidth();
     void keysMoveSelectionOverShownRows();
     void headerEvents();
 };
@@ -169,6 +171,38 @@ void TestGrid::cellFromPointAndMouseDown()
     QSignalSpy dbl(&grid, &Grid::DblClick);
     QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, QPoint(20, 5));
     QCOMPARE(dbl.size(), 1);
+}
+
+void TestGrid::rowTextHeightFollowsWidth_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString words = QStringLiteral("ab cd efg hij klmno pq rstu vw xyz ").repeated(10);
+    for (const int length : {6, 40, 55, 62, 70, 90, 140, 300}) {
+        QTest::addRow("%d characters", length) << words.left(length);
+    }
+    QTest::newRow("line breaks") << QStringLiteral("one\r\ntwo\r\nthree");
+    QTest::newRow("outside ASCII")
+        << QStringLiteral("Gr\u00fc\u00dfe \u00e0 Z\u00fcrich, ").repeated(4);
+}
+
+// The wrapped height of a note is that of a full layout at the list's width, also after the
+// width changed and back.
+void TestGrid::rowTextHeightFollowsWidth()
+{
+    QFETCH(QString, text);
+    Grid grid;
+    fill(grid, {QStringLiteral("first")});
+    grid.GridSetCell(1, 3, text);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    const QFontMetrics metrics(grid.font());
+    for (const int width : {500, 260, 500}) {
+        grid.resize(width, 300);
+        const int textWidth = grid.viewport()->width() - 6;
+        const QRect layout = metrics.boundingRect(
+            QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
+        QCOMPARE(grid.GridCellTextHeight(1, 3), std::max(layout.height(), metrics.height()));
+    }
 }
 
 void TestGrid::keysMoveSelectionOverShownRows()

@@ -293,9 +293,10 @@ void frmMain::scheduleRowHeightFit()
 void frmMain::fitRowHeights()
 {
     m_rowFitPending = false;
-    // Only row text wraps at the list's width; a notes column keeps its own width.
+    // Only row text wraps at the list's width; a notes column keeps its own width. Rows the
+    // search hides are fitted when it shows them again.
     if (grid->GridRowTextColumn() > 0 && grid->GridRowCount() > 0) {
-        modGrid::AutoSizeRowHeights(grid, grid->GridRowTextColumn());
+        modGrid::AutoSizeRowHeights(grid, grid->GridRowTextColumn(), true);
     }
 }
 

@@ -174,6 +174,8 @@ void frmMain::txtSearch_Change()
     if (!placeholder) {
         long count = 0;
         modGrid::FilterGrid(grid, text, grid->GridColumnCount(), count);
+        // Rows shown again may have been hidden while the list's width changed.
+        scheduleRowHeightFit();
     }
 }
 

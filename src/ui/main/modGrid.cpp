@@ -10,7 +10,7 @@
 
 namespace modGrid {
 
-void AutoSizeRowHeights(Grid* grid, int lColumn)
+void AutoSizeRowHeights(Grid* grid, int lColumn, bool bVisibleOnly)
 {
     int rows = 0;
     modGeneral::IgnoreErrors([&] { rows = grid->GridRowCount(); });
@@ -19,6 +19,9 @@ void AutoSizeRowHeights(Grid* grid, int lColumn)
     const bool isRowText = lColumn > 0 && lColumn == rowTextColumn;
     for (int i = 1; i <= rows; ++i) {
         modGeneral::IgnoreErrors([&] {
+            if (bVisibleOnly && !grid->isGridRowVisible(i)) {
+                return;
+            }
             if (isRowText && !grid->GridCellText(i, lColumn).isEmpty()) {
                 grid->GridRowHeight(i, grid->GridCellTextHeight(i, lColumn) +
                                            grid->GridDefaultRowHeight() + 4);

@@ -9,7 +9,9 @@ class Grid;
 
 namespace modGrid {
 
-void AutoSizeRowHeights(Grid* grid, int lColumn);
+// Fits every row's height to its texts; with bVisibleOnly, only the rows shown now (a hidden row
+// is fitted when a later call finds it shown).
+void AutoSizeRowHeights(Grid* grid, int lColumn, bool bVisibleOnly = false);
 void SelectRowByID(Grid* grid, long lID);
 void ExpandGroupRows(Grid* grid);
 // Shows the rows that contain the text in any text column up to lColumns (all rows for an
