@@ -22,8 +22,7 @@ void ClipboardHelper::Clear()
     if (QClipboard* clipboard = QGuiApplication::clipboard()) {
         clipboard->clear();
     }
-    m_copied.clear();
-    m_hasCopy = false;
+    m_copied.reset();
     m_secret = false;
     stopExpiry();
 }
@@ -48,7 +47,6 @@ void ClipboardHelper::CopyText(const QString& sText, bool bSecret)
     // The clipboard takes ownership of the data.
     clipboard->setMimeData(data);
     m_copied = sText;
-    m_hasCopy = true;
     m_secret = bSecret;
 
     int seconds = 0;
@@ -74,8 +72,10 @@ void ClipboardHelper::CopyText(const QString& sText, bool bSecret)
 
 bool ClipboardHelper::HoldsOwnCopy() const
 {
+    // Text, not merely no text: an empty copy does not claim a picture copied elsewhere since.
     const QClipboard* clipboard = QGuiApplication::clipboard();
-    return m_hasCopy && clipboard && clipboard->text() == m_copied;
+    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+    return m_copied && data && data->hasText() && data->text() == *m_copied;
 }
 
 void ClipboardHelper::ClearOwnCopy()

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <optional>
 
 class ClipboardHelper
 {
@@ -13,7 +14,7 @@ public:
     // The helper shared by every window, created on first use.
     static ClipboardHelper& shared();
 
-    // Empties the clipboard, whatever it holds.
+    // Empties the clipboard, whatever it holds (a press on the list starts a new copy this way).
     void Clear();
     // Puts the text on the clipboard; bSecret marks it for clipboard managers to keep no history.
     // A secret expires: after the chosen delay it is cleared if it is still there (every new
@@ -39,8 +40,8 @@ private:
     ClipboardHelper() = default;
     void stopExpiry();
 
-    QString m_copied;
-    bool m_hasCopy = false;
+    // The text this helper put on the clipboard last, while it has not cleared it.
+    std::optional<QString> m_copied;
     bool m_secret = false;
     // The delay of a copied password; it belongs to the application object and goes with it.
     QPointer<QTimer> m_expiry;

@@ -6,9 +6,16 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
+#include <cerrno>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -25,15 +32,73 @@ FileHelper::LaunchHook& launchHook()
         QStringLiteral("%1 \"%2\": %3").arg(sWhat, QDir::toNativeSeparators(sPath), sReason));
 }
 
+// How many names OpenFile tries before it gives up: the path, then "_2" up to this number.
+constexpr int kMaxNameAttempts = 999;
+
+// The path with "_<n>" before its extension (the path itself for 1).
+QString numberedPath(const QString& sPath, int n)
+{
+    if (n == 1) {
+        return sPath;
+    }
+    const QString suffix = QFileInfo(sPath).suffix();
+    const QString number = QStringLiteral("_") + QString::number(n);
+    return suffix.isEmpty() ? sPath + number
+                            : sPath.chopped(suffix.size() + 1) + number + QLatin1Char('.') + suffix;
+}
+
+// Creates the file new for its owner alone, never through a link at its name. On failure gives
+// null, the reason, and whether the name was taken.
+std::unique_ptr<QFile> createNew(const QString& sPath, QString& rsReason, bool& rbTaken)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(sPath).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int error = errno;
+        rbTaken = error == EEXIST;
+        rsReason = QString::fromStdString(std::generic_category().message(error));
+        return nullptr;
+    }
+    auto file = std::make_unique<QFile>(sPath);
+    if (!file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        rbTaken = false;
+        rsReason = file->errorString();
+        ::close(fd);
+        QFile::remove(sPath);
+        return nullptr;
+    }
+    return file;
+#else
+    auto file = std::make_unique<QFile>(sPath);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        const QFileInfo info(sPath);
+        rbTaken = info.exists() || info.isSymLink();
+        rsReason = file->errorString();
+        return nullptr;
+    }
+    return file;
+#endif
+}
+
 } // namespace
 
 FileHelper::FileHelper() = default;
 
 FileHelper::~FileHelper()
 {
-    if (m_file) {
-        m_file->cancelWriting();
+    discard();
+}
+
+void FileHelper::discard()
+{
+    if (!m_file) {
+        return;
     }
+    m_file->close();
+    m_file.reset();
+    QFile::remove(m_lastPath);
 }
 
 FileHelper& FileHelper::shared()
@@ -49,18 +114,20 @@ void FileHelper::SetLaunchHook(LaunchHook hook)
 
 void FileHelper::OpenFile(const QString& sPath, int /*lMode*/)
 {
-    if (m_file) {
-        m_file->cancelWriting();
-        m_file.reset();
+    discard();
+    // Reports hold passwords in plain text: a new file for its owner alone, and a link planted
+    // at the name is never written through.
+    QString reason;
+    bool taken = true;
+    for (int n = 1; n <= kMaxNameAttempts && taken; ++n) {
+        const QString path = numberedPath(sPath, n);
+        if (auto file = createNew(path, reason, taken)) {
+            m_file = std::move(file);
+            m_lastPath = path;
+            return;
+        }
     }
-    auto file = std::make_unique<QSaveFile>(sPath);
-    if (!file->open(QIODevice::WriteOnly)) {
-        raiseFileError(QStringLiteral("Cannot create the file"), sPath, file->errorString());
-    }
-    // Reports hold passwords in plain text: only their owner may read them.
-    file->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    m_file = std::move(file);
-    m_lastPath = sPath;
+    raiseFileError(QStringLiteral("Cannot create the file"), sPath, reason);
 }
 
 void FileHelper::WriteText(const QString& sText, int lLineEnd, int /*lReserved*/)
@@ -74,8 +141,7 @@ void FileHelper::WriteText(const QString& sText, int lLineEnd, int /*lReserved*/
     }
     if (m_file->write(bytes) != bytes.size()) {
         const QString reason = m_file->errorString();
-        m_file->cancelWriting();
-        m_file.reset();
+        discard();
         raiseFileError(QStringLiteral("Cannot write the file"), m_lastPath, reason);
     }
 }
@@ -85,10 +151,14 @@ void FileHelper::CloseFile()
     if (!m_file) {
         return;
     }
-    auto file = std::move(m_file);
-    if (!file->commit()) {
-        raiseFileError(QStringLiteral("Cannot complete the file"), m_lastPath, file->errorString());
+    // Closing writes what is still buffered; a failure there leaves no partial file behind.
+    m_file->close();
+    if (m_file->error() != QFileDevice::NoError) {
+        const QString reason = m_file->errorString();
+        discard();
+        raiseFileError(QStringLiteral("Cannot complete the file"), m_lastPath, reason);
     }
+    m_file.reset();
 }
 
 QUrl FileHelper::TargetUrl(const QString& sTarget) const

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class QSaveFile;
+class QFile;
 class QUrl;
 
 class FileHelper
@@ -20,12 +20,14 @@ public:
     // The instance shared by the windows and the help procedure, created on first use.
     static FileHelper& shared();
 
-    // Creates the file, replacing any file of that name, and keeps it open for writing. The
-    // mode number is accepted for its callers and has no further meaning.
+    // Creates a new file, readable and writable by its owner only, and keeps it open for
+    // writing. An existing file or link of that name is left alone: the file takes the next free
+    // name, "_2", "_3" and so on before the extension. The mode number is accepted for its
+    // callers and has no further meaning.
     void OpenFile(const QString& sPath, int lMode);
     // Appends the text in Windows-1252; a first number of 1 ends the piece with CR LF.
     void WriteText(const QString& sText, int lLineEnd, int lReserved);
-    // Completes the file on disk. A file left unclosed never replaces an earlier one.
+    // Completes the file on disk. A file that fails or is never completed is removed again.
     void CloseFile();
     // Opens the target with its associated program and returns at once. An empty target opens
     // the file last opened by this instance. Returns whether the system accepted it.
@@ -40,6 +42,9 @@ public:
     static void SetLaunchHook(LaunchHook hook);
 
 private:
-    std::unique_ptr<QSaveFile> m_file;
+    // Closes and removes the file being written, if any.
+    void discard();
+
+    std::unique_ptr<QFile> m_file;
     QString m_lastPath;
 };

@@ -1,4 +1,5 @@
-// The program's persistent user settings, its fixed paths and its version text.
+// The program's persistent user settings, its fixed paths, the report folder and its version
+// text.
 #include "app/clsApp.h"
 
 #include "data/clsPWD.h"
@@ -7,8 +8,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -252,6 +260,58 @@ void clsApp::MakeReportPath() const
 {
     // One level only, and silently: an existing folder or a failure is no concern here.
     // Reports hold passwords in plain text: the folder is its owner's alone.
-    QDir().mkdir(ReportPath(),
-                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString folder = ReportPath();
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    if (!QDir().mkdir(folder, ownerOnly)) {
+#ifdef Q_OS_UNIX
+        const QFileInfo info(folder);
+        if (ReportPathProblem().isEmpty() && info.isDir() && info.ownerId() == ::geteuid()) {
+            QFile::setPermissions(folder, ownerOnly);
+        }
+#endif
+    }
+    // Reports of a run that ended without closing its window (log-out, a crash) go now.
+    DeleteReports();
+}
+
+QString clsApp::ReportPathProblem() const
+{
+    const QString folder = ReportPath();
+    const QFileInfo info(folder);
+    if (info.isSymLink() || info.isJunction()) {
+        return QStringLiteral("The report folder \"%1\" is a symbolic link.").arg(folder);
+    }
+    if (info.exists() && !info.isDir()) {
+        return QStringLiteral("The report folder \"%1\" is not a folder.").arg(folder);
+    }
+    return QString();
+}
+
+bool clsApp::IsReportFileName(const QString& sName)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        R"(\A(PWD|File_Folders)_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{6}(_[0-9]+)?\.(rtf|csv)\z)"));
+    return pattern.match(sName).hasMatch();
+}
+
+QStringList clsApp::DeleteReports() const
+{
+    QStringList failed;
+    if (!ReportPathProblem().isEmpty()) {
+        return failed;
+    }
+    // Without QDir::System only regular files are listed; links are left out as well.
+    const QString folder = ReportPath();
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::NoSymLinks, QDir::Name);
+    for (auto it = names.crbegin(); it != names.crend(); ++it) {
+        if (!IsReportFileName(*it)) {
+            continue;
+        }
+        // Removing a name never touches what a link there would point to.
+        const QString path = folder + QDir::separator() + *it;
+        if (!QFile::remove(path)) {
+            failed << path;
+        }
+    }
+    return failed;
 }

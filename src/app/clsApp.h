@@ -1,7 +1,9 @@
-// The program's persistent user settings, its fixed paths and its version text.
+// The program's persistent user settings, its fixed paths, the report folder and its version
+// text.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class clsApp
 {
@@ -51,8 +53,20 @@ public:
     // True while the data file has no master row. The first read loads that row.
     bool FirstTime();
 
-    // Creates the report folder, one level; every failure is ignored.
+    // Creates the report folder, one level, or makes an existing one its owner's alone; then
+    // removes the reports a run left behind when it ended without closing its window. Every
+    // failure is ignored.
     void MakeReportPath() const;
+    // Why the report folder cannot take reports: it is a symbolic link, or something other than a
+    // folder. Empty when it is a folder of its own, or missing.
+    QString ReportPathProblem() const;
+    // True for the names KeyCask gives its reports: "PWD_" or "File_Folders_", the time stamp
+    // "yyyy-mm-dd_hhmmss", an optional "_<number>" of a next free name, then ".rtf" or ".csv".
+    static bool IsReportFileName(const QString& sName);
+    // Deletes the reports KeyCask wrote in the report folder, last name first: regular files with
+    // a report's name only, none through a symbolic link, and nothing when the folder has a
+    // problem. Gives the full paths that could not be deleted, in the order they were tried.
+    QStringList DeleteReports() const;
 
     // The folder that holds the program file, with no trailing separator.
     static QString ApplicationFolder();

@@ -5,6 +5,7 @@
 #include "app/FileHelper.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
+#include "platform/AppError.h"
 #include "platform/Win1252.h"
 
 #include <QDateTime>
@@ -158,6 +159,10 @@ qint32 clsRTFMaster::TABLE_WIDTH() const
 
 void clsRTFMaster::RTFOpen()
 {
+    const QString problem = clsApp::shared().ReportPathProblem();
+    if (!problem.isEmpty()) {
+        throw AppError(AppError::FileError, problem);
+    }
     fileHelper().OpenFile(FULL_FILE_NAME(), 2);
     if (!USE_RTF) {
         return;

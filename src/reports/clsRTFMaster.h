@@ -56,8 +56,9 @@ public:
     // Page width between the margins in twips; the CELLX of a table's last column.
     qint32 TABLE_WIDTH() const;
 
-    // Creates the file, replacing one of the same name, and in RTF mode writes the document's
-    // prologue, page setup, header and footer. File errors are raised as AppError.
+    // Creates the file (under the next free name when the name is taken) and in RTF mode writes
+    // the document's prologue, page setup, header and footer. File errors, and a report folder
+    // that is a symbolic link or no folder, are raised as AppError.
     void RTFOpen();
     // "\fs" and twice the size in points (RTF mode only).
     void FontSize(float rsFontSize);

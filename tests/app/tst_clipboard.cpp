@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QMimeData>
 #include <QTest>
 
@@ -82,6 +83,18 @@ private Q_SLOTS:
         QCOMPARE(clipboard.ExpiryRemainingMs(), -1);
         clipboard.ClearExpiredPassword();
         QCOMPARE(QApplication::clipboard()->text(), u"a title"_s);
+    }
+
+    // An empty copy (an empty cell) does not claim a picture copied elsewhere since.
+    void emptyCopyLeavesPicture()
+    {
+        TestEnv env(false);
+        ClipboardHelper::shared().CopyText(QString(), false);
+        QImage picture(2, 3, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QApplication::clipboard()->setImage(picture);
+        ClipboardHelper::shared().ClearOwnCopy();
+        QCOMPARE(QApplication::clipboard()->image().size(), QSize(2, 3));
     }
 
     // The delay's own timer clears it (a one-second delay, the only real wait here).

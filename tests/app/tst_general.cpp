@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -251,16 +252,25 @@ private Q_SLOTS:
         QCOMPARE(cbo.currentIndex(), key == 0 ? cbo.findText(edit->text()) : -1);
     }
 
-    // Windows-1252 bytes and CR LF replace an older file; each helper launches its own file.
+    // Windows-1252 bytes and CR LF in a new file for its owner alone; a taken name, also by a
+    // planted link, gives the next free name and leaves what is there untouched; a file never
+    // completed is removed; each helper launches its own file.
     void fileWriteAndLaunch()
     {
         TestEnv env(false);
         const QString path = env.AppFolder() + "/report.rtf";
+        const QString linked = env.AppFolder() + "/report_2.rtf";
+        const QString next = env.AppFolder() + "/report_3.rtf";
         const QString other = env.AppFolder() + "/other.rtf";
+        const QString target = env.AppFolder() + "/target.txt";
+        QFile targetFile(target);
+        QVERIFY(targetFile.open(QIODevice::WriteOnly) && targetFile.write("the link's target") > 0);
+        targetFile.close();
+        QVERIFY(QFile::link(target, linked));
         FileHelper helper;
         FileHelper second;
         helper.OpenFile(path, 2);
-        helper.WriteText("an older and longer report", 1, 0);
+        helper.WriteText("an older report", 1, 0);
         helper.CloseFile();
         helper.OpenFile(path, 2);
         helper.WriteText("{\\rtf1", 1, 0);
@@ -269,12 +279,22 @@ private Q_SLOTS:
         second.OpenFile(other, 2);
         second.CloseFile();
         helper.CloseFile();
-        QCOMPARE(fileBytes(path), QByteArray("{\\rtf1\r\n\x80\xE9?}\r\n"));
+        QCOMPARE(fileBytes(path), QByteArray("an older report\r\n"));
+        QCOMPARE(fileBytes(target), QByteArray("the link's target"));
+        QVERIFY(QFileInfo(linked).isSymLink());
+        QCOMPARE(fileBytes(next), QByteArray("{\\rtf1\r\n\x80\xE9?}\r\n"));
+        QCOMPARE(QFile::permissions(next) & 0x0077, QFileDevice::Permissions());
+        {
+            FileHelper unfinished;
+            unfinished.OpenFile(env.AppFolder() + "/unfinished.rtf", 2);
+            unfinished.WriteText("half a report", 1, 0);
+        }
+        QVERIFY(!QFile::exists(env.AppFolder() + "/unfinished.rtf"));
 
         helper.Launch(QString(), false);
         second.Launch(QString(), false);
         QCOMPARE(env.launches,
-                 (QList<QUrl>{QUrl::fromLocalFile(path), QUrl::fromLocalFile(other)}));
+                 (QList<QUrl>{QUrl::fromLocalFile(next), QUrl::fromLocalFile(other)}));
 
         // A missing folder is an error naming the file, and is not created.
         const QString missing = QDir::toNativeSeparators(env.AppFolder() + "/missing/report.rtf");

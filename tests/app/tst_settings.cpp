@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 namespace {
@@ -145,7 +146,8 @@ private Q_SLOTS:
                  QStringLiteral("<missing>"));
     }
 
-    // Fixed paths and version; the report folder is made one level deep only, and silently.
+    // Fixed paths and version; the report folder is made one level deep only, and silently. An
+    // existing one becomes its owner's alone, and the reports a run left behind go.
     void paths()
     {
         TestEnv env(false);
@@ -155,8 +157,17 @@ private Q_SLOTS:
         QCOMPARE(app.ReportPath(), env.AppFolder() + sep + "Reports");
         QCOMPARE(app.Release(), QStringLiteral("Release 7.0.0"));
         app.MakeReportPath();
+        for (const char* name : {"PWD_2026-12-07_153000.rtf", "File_Folders_2026-12-07_153000.rtf",
+                                 "PWD_2026-12-07_153000.txt", "notes.txt"}) {
+            QFile file(app.ReportPath() + sep + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::setPermissions(app.ReportPath(), QFileDevice::Permissions(0x7755)));
         app.MakeReportPath();
         QVERIFY(QFileInfo(app.ReportPath()).isDir());
+        QCOMPARE(QFile::permissions(app.ReportPath()) & 0x0777, QFileDevice::Permissions(0x0700));
+        QCOMPARE(QDir(app.ReportPath()).entryList(QDir::Files, QDir::Name),
+                 QStringList({"PWD_2026-12-07_153000.txt", "notes.txt"}));
 
         app.SetApplicationFolder(env.AppFolder() + "/gone/deeper");
         app.MakeReportPath();

@@ -370,23 +370,28 @@ private Q_SLOTS:
     void print_data()
     {
         QTest::addColumn<int>("tab");
-        QTest::addColumn<bool>("blocked");
+        QTest::addColumn<QString>("blocked"); // what stands where the report folder goes
         QTest::addColumn<QString>("prefix");
-        QTest::newRow("passwords") << 0 << false << u"PWD_"_s;
-        QTest::newRow("folders") << 1 << false << u"File_Folders_"_s;
-        QTest::newRow("no report folder") << 0 << true << QString();
+        QTest::newRow("passwords") << 0 << QString() << u"PWD_"_s;
+        QTest::newRow("folders") << 1 << QString() << u"File_Folders_"_s;
+        QTest::newRow("a file") << 0 << u"is not a folder."_s << QString();
+        QTest::newRow("a link to a folder") << 0 << u"is a symbolic link."_s << QString();
     }
 
     void print()
     {
         QFETCH(int, tab);
-        QFETCH(bool, blocked);
+        QFETCH(QString, blocked);
         QFETCH(QString, prefix);
         Window w;
         w.main->tabs->setCurrentIndex(tab);
         const QString folder = clsApp::shared().ReportPath();
+        const QString documents = w.env.AppFolder() + u"/Documents"_s;
         QDir(folder).removeRecursively();
-        if (blocked) {
+        if (blocked.startsWith(u"is a symbolic"_s)) {
+            QVERIFY(QDir().mkdir(documents));
+            QVERIFY(QFile::link(documents, folder));
+        } else if (!blocked.isEmpty()) {
             QFile file(folder);
             QVERIFY(file.open(QIODevice::WriteOnly));
         } else {
@@ -394,11 +399,14 @@ private Q_SLOTS:
             QCOMPARE(QFile::permissions(folder) & 0x0077, QFileDevice::Permissions());
         }
         QTest::keyClick(w.main->grid, Qt::Key_5);
-        if (blocked) {
+        if (!blocked.isEmpty()) {
             QCOMPARE(w.env.messages.size(), 1);
             QVERIFY(w.env.messages[0].prompt.startsWith(u"The report could not be written."_s));
+            QVERIFY2(w.env.messages[0].prompt.endsWith(blocked),
+                     qPrintable(w.env.messages[0].prompt));
             QCOMPARE(w.env.messages[0].flags, int(MsgBox::vbExclamation));
             QVERIFY(w.env.launches.isEmpty());
+            QVERIFY(QDir(documents).isEmpty());
             return;
         }
         const QStringList files = QDir(folder).entryList(QDir::Files);

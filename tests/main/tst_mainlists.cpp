@@ -1,6 +1,7 @@
 // The main window's lists on real data files: columns, masking, search, sorting, widths, row
 // heights, the layout pass and the clean-up when the window closes.
 #include "TestEnv.h"
+#include "app/ClipboardHelper.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "data/clsMY_FILE.h"
@@ -82,7 +83,8 @@ private Q_SLOTS:
     void fileListLayouts();
     void layoutOnNarrowWindow();
     void alwaysOnTopStored();
-    void closeDeletesReportsAndClearsClipboard();
+    void closeDeletesOwnReportsOnly_data();
+    void closeDeletesOwnReportsOnly();
     void closeReportsUndeletableReport();
     void placementSurvivesRestart();
 };
@@ -393,6 +395,17 @@ void TestMainLists::searchIgnoresWindowActivation()
     window.txtSearch->setText(QString());
     window.grid->setFocus(Qt::TabFocusReason);
     QCOMPARE(window.txtSearch->text(), QStringLiteral("Search"));
+    // In a window that is not active a press into the box brings no focus event; the press
+    // itself clears the resting text.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QVERIFY(!window.isActiveWindow());
+    QTest::mouseClick(window.txtSearch, Qt::LeftButton);
+    QTest::keyClicks(window.txtSearch, QStringLiteral("bob"));
+    QCOMPARE(window.txtSearch->text(), QStringLiteral("bob"));
+    QCOMPARE(shownTitles(window.grid), QStringList{"Bob's bank"});
 }
 
 void TestMainLists::fileListLayouts()
@@ -451,22 +464,64 @@ void TestMainLists::alwaysOnTopStored()
     }
 }
 
-void TestMainLists::closeDeletesReportsAndClearsClipboard()
+void TestMainLists::closeDeletesOwnReportsOnly_data()
 {
+    QTest::addColumn<bool>("linked");  // the report folder is a link to a folder of documents
+    QTest::addColumn<bool>("ownCopy"); // KeyCask put the clipboard's text there
+    QTest::addColumn<QStringList>("left");
+    const QStringList foreign = {"PWD_2026-12-07_153002.rtf", "PWD_x.rtf", "notes.txt"};
+    QTest::newRow("report folder, own copy") << false << true << foreign;
+    QTest::newRow("linked folder, copied elsewhere")
+        << true << false
+        << QStringList{"File_Folders_2026-12-07_153000_2.rtf",
+                       "PWD_2026-12-07_153000.rtf",
+                       "PWD_2026-12-07_153001.csv",
+                       "PWD_2026-12-07_153002.rtf",
+                       "PWD_x.rtf",
+                       "notes.txt"};
+}
+
+// Only the reports KeyCask writes go, never through a link; only KeyCask's own copy leaves the
+// clipboard.
+void TestMainLists::closeDeletesOwnReportsOnly()
+{
+    QFETCH(bool, linked);
+    QFETCH(bool, ownCopy);
+    QFETCH(QStringList, left);
     TestEnv env;
-    clsApp::shared().MakeReportPath();
-    const QString folder = clsApp::shared().ReportPath();
-    for (const char* name : {"PWD_1.rtf", "File_Folders_2.rtf", "other.txt"}) {
-        QFile file(folder + QDir::separator() + QString::fromLatin1(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+    const QString documents = env.AppFolder() + QStringLiteral("/Documents");
+    const QString outside = env.AppFolder() + QStringLiteral("/outside.rtf");
+    QVERIFY(QDir().mkdir(documents));
+    QString folder = documents;
+    if (linked) {
+        QVERIFY(QFile::link(documents, clsApp::shared().ReportPath()));
+    } else {
+        clsApp::shared().MakeReportPath();
+        folder = clsApp::shared().ReportPath();
     }
-    QGuiApplication::clipboard()->setText(QStringLiteral("copied password"));
+    for (const char* name : {"PWD_2026-12-07_153000.rtf", "File_Folders_2026-12-07_153000_2.rtf",
+                             "PWD_2026-12-07_153001.csv", "PWD_x.rtf", "notes.txt"}) {
+        QFile file(folder + QDir::separator() + QString::fromLatin1(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name) > 0);
+    }
+    QFile target(outside);
+    QVERIFY(target.open(QIODevice::WriteOnly) && target.write("kept") > 0);
+    target.close();
+    QVERIFY(QFile::link(outside, folder + QStringLiteral("/PWD_2026-12-07_153002.rtf")));
+    if (ownCopy) {
+        ClipboardHelper::shared().CopyText(QStringLiteral("copied password"), true);
+    } else {
+        QGuiApplication::clipboard()->setText(QStringLiteral("copied elsewhere"));
+    }
     auto window = std::make_unique<frmMain>();
     window->show();
     window->close();
-    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System, QDir::Name), left);
+    QVERIFY(target.open(QIODevice::ReadOnly));
+    QCOMPARE(target.readAll(), QByteArray("kept"));
     QVERIFY(env.messages.isEmpty());
-    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             ownCopy ? QString() : QStringLiteral("copied elsewhere"));
 }
 
 void TestMainLists::closeReportsUndeletableReport()
@@ -474,12 +529,13 @@ void TestMainLists::closeReportsUndeletableReport()
     TestEnv env;
     clsApp::shared().MakeReportPath();
     const QString folder = clsApp::shared().ReportPath();
-    for (const char* name : {"a.rtf", "b.rtf", "c.rtf"}) {
+    for (const char* name :
+         {"PWD_2026-12-07_153000.rtf", "PWD_2026-12-07_153001.rtf", "PWD_2026-12-07_153002.rtf"}) {
         QFile file(folder + QDir::separator() + QString::fromLatin1(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     // The middle file cannot be deleted: immutable even for root.
-    const QString locked = folder + QDir::separator() + QStringLiteral("b.rtf");
+    const QString locked = folder + QDir::separator() + QStringLiteral("PWD_2026-12-07_153001.rtf");
     if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked}) != 0) {
         QSKIP("this machine cannot make a file undeletable");
     }
@@ -487,7 +543,7 @@ void TestMainLists::closeReportsUndeletableReport()
     window.show();
     window.close();
     QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), locked});
-    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"b.rtf"});
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"PWD_2026-12-07_153001.rtf"});
     QCOMPARE(env.messages.size(), 1);
     QCOMPARE(env.messages[0].prompt, QStringLiteral("Unable to delete password file: ") + locked);
     QCOMPARE(env.messages[0].flags, 48);

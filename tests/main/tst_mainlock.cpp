@@ -433,12 +433,12 @@ private Q_SLOTS:
         Window w;
         frmMain::TrayAvailable = &trayPresent;
         clsApp::shared().MakeReportPath();
-        const QString report = QDir(clsApp::shared().ReportPath()).filePath(u"PWD_x.rtf"_s);
+        const QString report =
+            QDir(clsApp::shared().ReportPath()).filePath(u"PWD_2026-12-07_153000.rtf"_s);
         QFile file(report);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         ClipboardHelper::shared().CopyText(u"b4nk-pw"_s, true);
-        QApplication::clipboard()->setText(u"copied elsewhere"_s);
         w.minimize();
         QVERIFY(w.main->picLock->isVisibleTo(w.main.get()));
 

@@ -245,23 +245,33 @@ private Q_SLOTS:
         compareDocument(rtf.FULL_FILE_NAME(), expected);
     }
 
-    // The name has a resolution of one second: a second report in it replaces the first.
-    void sameSecondReplaces()
+    // The name has a resolution of one second: a second report in it takes the next free name
+    // and leaves the first as it was.
+    void sameSecondTakesNextName()
     {
         TestEnv env;
-        for (int attempt = 0; attempt < 5 && reportFiles().size() != 1; ++attempt) {
+        const auto sameSecond = [] {
+            const QStringList files = reportFiles();
+            return files.size() == 2 && files[1] == files[0].chopped(4) + u"_2.rtf"_qs;
+        };
+        QByteArray added;
+        for (int attempt = 0; attempt < 5 && !sameSecond(); ++attempt) {
             QDir(clsApp::shared().ReportPath()).removeRecursively();
             clsApp::shared().MakeReportPath();
             QThread::msleep(1000 - QTime::currentTime().msec());
             clsRTFFile().Build(true);
-            TestEnv::AddFolder(u"Added"_qs, QString());
+            added = "Added " + QByteArray::number(attempt);
+            TestEnv::AddFolder(QString::fromLatin1(added), QString());
             clsRTFFile().Build(true);
         }
+        QVERIFY2(sameSecond(), qPrintable(reportFiles().join(' ')));
         const QStringList files = reportFiles();
-        QCOMPARE(files.size(), 1);
-        QFile file(reportFile(files[0]));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("Added"));
+        QVERIFY(clsApp::IsReportFileName(files[1]));
+        QFile first(reportFile(files[0]));
+        QFile second(reportFile(files[1]));
+        QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
+        QVERIFY(!first.readAll().contains(added));
+        QVERIFY(second.readAll().contains(added));
     }
 
     // Each report opens the file its own writer wrote.

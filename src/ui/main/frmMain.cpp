@@ -21,8 +21,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -382,6 +380,12 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             scheduleRowHeightFit();
         }
     }
+    if (watched == txtSearch && event->type() == QEvent::MouseButtonPress &&
+        !txtSearch->hasFocus() && txtSearch->text().trimmed() == SEARCH_PLACEHOLDER) {
+        // In a window that is not active yet the press gives the box no focus event: the
+        // resting text goes here, so that typing does not extend it.
+        txtSearch->setText(QString());
+    }
     if (watched == txtSearch &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         // Switching to another program and back, or a popup, is no move of the focus.
@@ -409,23 +413,14 @@ void frmMain::Form_Unload()
         return;
     }
     m_unloaded = true;
-    // Every report written during the session goes: the password report holds plain text.
-    QString failedFile;
-    try {
-        const QString folder = clsApp::shared().ReportPath();
-        const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
-        for (auto it = files.crbegin(); it != files.crend(); ++it) {
-            const QString path = folder + QDir::separator() + *it;
-            if (!QFile::remove(path)) {
-                failedFile = path;
-            }
-        }
-    } catch (const std::exception&) {
-    }
-    if (!failedFile.isEmpty()) {
-        MsgBox::Show(QStringLiteral("Unable to delete password file: ") + failedFile,
+    // The reports KeyCask wrote go (the password report holds plain text); other files stay.
+    QStringList failed;
+    modGeneral::IgnoreErrors([&failed] { failed = clsApp::shared().DeleteReports(); });
+    if (!failed.isEmpty()) {
+        MsgBox::Show(QStringLiteral("Unable to delete password file: ") + failed.last(),
                      MsgBox::vbExclamation | MsgBox::vbOKOnly);
     }
     modGeneral::FormPlacement(false, this);
-    ClipboardHelper::shared().Clear();
+    // What another program put on the clipboard since is not KeyCask's to clear.
+    ClipboardHelper::shared().ClearOwnCopy();
 }
