@@ -2,7 +2,6 @@
 #include "app/clsApp.h"
 
 #include "data/clsPWD.h"
-#include "platform/AppError.h"
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -26,7 +25,7 @@ clsApp& clsApp::shared()
     return app;
 }
 
-bool clsApp::TextToBoolean(const QString& sValueName, const QString& sText)
+std::optional<bool> clsApp::TextToBoolean(const QString& sText)
 {
     const QString text = sText.trimmed();
     if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
@@ -35,15 +34,10 @@ bool clsApp::TextToBoolean(const QString& sValueName, const QString& sText)
     if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
         return false;
     }
-    bool ok = false;
-    const double number = text.toDouble(&ok);
-    if (!ok) {
-        throw AppError(AppError::TypeMismatch,
-                       QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is "
-                                      "neither a number nor True or False.")
-                           .arg(sValueName, sText));
+    if (const auto number = TextToNumber(text)) {
+        return *number != 0.0;
     }
-    return number != 0.0;
+    return std::nullopt;
 }
 
 QString clsApp::BooleanToText(bool bValue)
@@ -51,11 +45,21 @@ QString clsApp::BooleanToText(bool bValue)
     return bValue ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-bool clsApp::readBoolean(const QString& sValueName, const QString& sDefault) const
+std::optional<double> clsApp::TextToNumber(const QString& sText)
 {
-    const QString text = SettingsStore::shared().GetStoredSetting(SettingsStore::ProductKeyPath(),
-                                                                  sValueName, sDefault);
-    return TextToBoolean(sValueName, text);
+    bool ok = false;
+    const double number = sText.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+bool clsApp::readBoolean(const QString& sValueName, bool bDefault) const
+{
+    const QString text = SettingsStore::shared().GetStoredSetting(
+        SettingsStore::ProductKeyPath(), sValueName, BooleanToText(bDefault));
+    return TextToBoolean(text).value_or(bDefault);
 }
 
 void clsApp::writeBoolean(const QString& sValueName, bool bValue) const
@@ -68,15 +72,11 @@ int clsApp::readNumber(const QString& sValueName, int lDefault, int lMin, int lM
 {
     const QString text = SettingsStore::shared().GetStoredSetting(
         SettingsStore::ProductKeyPath(), sValueName, QString::number(lDefault));
-    bool ok = false;
-    const double number = text.trimmed().toDouble(&ok);
-    if (!ok) {
-        throw AppError(AppError::TypeMismatch,
-                       QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is "
-                                      "not a number.")
-                           .arg(sValueName, text));
+    const auto number = TextToNumber(text);
+    if (!number) {
+        return lDefault;
     }
-    return static_cast<int>(std::clamp<double>(std::round(number), lMin, lMax));
+    return static_cast<int>(std::clamp<double>(std::round(*number), lMin, lMax));
 }
 
 void clsApp::writeNumber(const QString& sValueName, int lValue) const
@@ -118,7 +118,7 @@ void clsApp::setGeneratorLength(int lValue)
 
 bool clsApp::GeneratorUpper() const
 {
-    return readBoolean(QStringLiteral("GeneratorUpper"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorUpper"), true);
 }
 
 void clsApp::setGeneratorUpper(bool bValue)
@@ -128,7 +128,7 @@ void clsApp::setGeneratorUpper(bool bValue)
 
 bool clsApp::GeneratorLower() const
 {
-    return readBoolean(QStringLiteral("GeneratorLower"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorLower"), true);
 }
 
 void clsApp::setGeneratorLower(bool bValue)
@@ -138,7 +138,7 @@ void clsApp::setGeneratorLower(bool bValue)
 
 bool clsApp::GeneratorDigits() const
 {
-    return readBoolean(QStringLiteral("GeneratorDigits"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorDigits"), true);
 }
 
 void clsApp::setGeneratorDigits(bool bValue)
@@ -148,7 +148,7 @@ void clsApp::setGeneratorDigits(bool bValue)
 
 bool clsApp::GeneratorPunctuation() const
 {
-    return readBoolean(QStringLiteral("GeneratorPunctuation"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorPunctuation"), true);
 }
 
 void clsApp::setGeneratorPunctuation(bool bValue)
@@ -158,7 +158,7 @@ void clsApp::setGeneratorPunctuation(bool bValue)
 
 bool clsApp::AlwaysOnTop() const
 {
-    return readBoolean(QStringLiteral("AlwaysOnTop"), QStringLiteral("0"));
+    return readBoolean(QStringLiteral("AlwaysOnTop"), false);
 }
 
 void clsApp::setAlwaysOnTop(bool bValue)
@@ -168,7 +168,7 @@ void clsApp::setAlwaysOnTop(bool bValue)
 
 bool clsApp::BalloonShown() const
 {
-    return readBoolean(QStringLiteral("BalloonShown"), QStringLiteral("0"));
+    return readBoolean(QStringLiteral("BalloonShown"), false);
 }
 
 void clsApp::setBalloonShown(bool bValue)
@@ -178,7 +178,7 @@ void clsApp::setBalloonShown(bool bValue)
 
 bool clsApp::LockOnMinimize() const
 {
-    return readBoolean(QStringLiteral("LockOnMinimize"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("LockOnMinimize"), true);
 }
 
 void clsApp::setLockOnMinimize(bool bValue)
@@ -188,7 +188,7 @@ void clsApp::setLockOnMinimize(bool bValue)
 
 bool clsApp::ShowNotesOwnColumn() const
 {
-    return readBoolean(QStringLiteral("ShowNotesOwnColumn"), QStringLiteral("0"));
+    return readBoolean(QStringLiteral("ShowNotesOwnColumn"), false);
 }
 
 void clsApp::setShowNotesOwnColumn(bool bValue)
