@@ -3,7 +3,6 @@
 #include "app/clsApp.h"
 
 #include "data/clsPWD.h"
-#include "platform/AppError.h"
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -34,7 +33,7 @@ clsApp& clsApp::shared()
     return app;
 }
 
-bool clsApp::TextToBoolean(const QString& sValueName, const QString& sText)
+std::optional<bool> clsApp::TextToBoolean(const QString& sText)
 {
     const QString text = sText.trimmed();
     if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
@@ -43,15 +42,10 @@ bool clsApp::TextToBoolean(const QString& sValueName, const QString& sText)
     if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
         return false;
     }
-    bool ok = false;
-    const double number = text.toDouble(&ok);
-    if (!ok) {
-        throw AppError(AppError::TypeMismatch,
-                       QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is "
-                                      "neither a number nor True or False.")
-                           .arg(sValueName, sText));
+    if (const auto number = TextToNumber(text)) {
+        return *number != 0.0;
     }
-    return number != 0.0;
+    return std::nullopt;
 }
 
 QString clsApp::BooleanToText(bool bValue)
@@ -59,11 +53,21 @@ QString clsApp::BooleanToText(bool bValue)
     return bValue ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-bool clsApp::readBoolean(const QString& sValueName, const QString& sDefault) const
+std::optional<double> clsApp::TextToNumber(const QString& sText)
 {
-    const QString text = SettingsStore::shared().GetStoredSetting(SettingsStore::ProductKeyPath(),
-                                                                  sValueName, sDefault);
-    return TextToBoolean(sValueName, text);
+    bool ok = false;
+    const double number = sText.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+bool clsApp::readBoolean(const QString& sValueName, bool bDefault) const
+{
+    const QString text = SettingsStore::shared().GetStoredSetting(
+        SettingsStore::ProductKeyPath(), sValueName, BooleanToText(bDefault));
+    return TextToBoolean(text).value_or(bDefault);
 }
 
 void clsApp::writeBoolean(const QString& sValueName, bool bValue) const
@@ -76,15 +80,11 @@ int clsApp::readNumber(const QString& sValueName, int lDefault, int lMin, int lM
 {
     const QString text = SettingsStore::shared().GetStoredSetting(
         SettingsStore::ProductKeyPath(), sValueName, QString::number(lDefault));
-    bool ok = false;
-    const double number = text.trimmed().toDouble(&ok);
-    if (!ok) {
-        throw AppError(AppError::TypeMismatch,
-                       QStringLiteral("Type mismatch: the setting \"%1\" holds \"%2\", which is "
-                                      "not a number.")
-                           .arg(sValueName, text));
+    const auto number = TextToNumber(text);
+    if (!number) {
+        return lDefault;
     }
-    return static_cast<int>(std::clamp<double>(std::round(number), lMin, lMax));
+    return static_cast<int>(std::clamp<double>(std::round(*number), lMin, lMax));
 }
 
 void clsApp::writeNumber(const QString& sValueName, int lValue) const
@@ -126,7 +126,7 @@ void clsApp::setGeneratorLength(int lValue)
 
 bool clsApp::GeneratorUpper() const
 {
-    return readBoolean(QStringLiteral("GeneratorUpper"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorUpper"), true);
 }
 
 void clsApp::setGeneratorUpper(bool bValue)
@@ -136,7 +136,7 @@ void clsApp::setGeneratorUpper(bool bValue)
 
 bool clsApp::GeneratorLower() const
 {
-    return readBoolean(QStringLiteral("GeneratorLower"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorLower"), true);
 }
 
 void clsApp::setGeneratorLower(bool bValue)
@@ -146,7 +146,7 @@ void clsApp::setGeneratorLower(bool bValue)
 
 bool clsApp::GeneratorDigits() const
 {
-    return readBoolean(QStringLiteral("GeneratorDigits"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorDigits"), true);
 }
 
 void clsApp::setGeneratorDigits(bool bValue)
@@ -156,7 +156,7 @@ void clsApp::setGeneratorDigits(bool bValue)
 
 bool clsApp::GeneratorPunctuation() const
 {
-    return readBoolean(QStringLiteral("GeneratorPunctuation"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("GeneratorPunctuation"), true);
 }
 
 void clsApp::setGeneratorPunctuation(bool bValue)
@@ -166,7 +166,7 @@ void clsApp::setGeneratorPunctuation(bool bValue)
 
 bool clsApp::AlwaysOnTop() const
 {
-    return readBoolean(QStringLiteral("AlwaysOnTop"), QStringLiteral("0"));
+    return readBoolean(QStringLiteral("AlwaysOnTop"), false);
 }
 
 void clsApp::setAlwaysOnTop(bool bValue)
@@ -176,7 +176,7 @@ void clsApp::setAlwaysOnTop(bool bValue)
 
 bool clsApp::BalloonShown() const
 {
-    return readBoolean(QStringLiteral("BalloonShown"), QStringLiteral("0"));
+    return readBoolean(QStringLiteral("BalloonShown"), false);
 }
 
 void clsApp::setBalloonShown(bool bValue)
@@ -186,7 +186,7 @@ void clsApp::setBalloonShown(bool bValue)
 
 bool clsApp::LockOnMinimize() const
 {
-    return readBoolean(QStringLiteral("LockOnMinimize"), QStringLiteral("1"));
+    return readBoolean(QStringLiteral("LockOnMinimize"), true);
 }
 
 void clsApp::setLockOnMinimize(bool bValue)
@@ -196,7 +196,7 @@ void clsApp::setLockOnMinimize(bool bValue)
 
 bool clsApp::ShowNotesOwnColumn() const
 {
-    return readBoolean(QStringLiteral("ShowNotesOwnColumn"), QStringLiteral("0"));
+    return readBoolean(QStringLiteral("ShowNotesOwnColumn"), false);
 }
 
 void clsApp::setShowNotesOwnColumn(bool bValue)

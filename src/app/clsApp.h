@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class clsApp
 {
@@ -75,16 +76,20 @@ public:
     void SetApplicationFolder(const QString& sFolder);
 
     // The stored-text-to-Boolean rule: "0" is false, any other number true, True and False in
-    // any case; anything else raises a type-mismatch error naming the value.
-    static bool TextToBoolean(const QString& sValueName, const QString& sText);
+    // any case; anything else is no Boolean.
+    static std::optional<bool> TextToBoolean(const QString& sText);
     static QString BooleanToText(bool bValue);
+    // A stored text as a finite number; text that is no number, NaN, an infinity or a number
+    // too large for a double is none.
+    static std::optional<double> TextToNumber(const QString& sText);
 
 private:
     clsApp() = default;
-    bool readBoolean(const QString& sValueName, const QString& sDefault) const;
+    // A stored value that cannot be used, like one that is missing, gives the default: an
+    // unreadable setting never turns a protection off. Errors of the store pass to the caller.
+    bool readBoolean(const QString& sValueName, bool bDefault) const;
     void writeBoolean(const QString& sValueName, bool bValue) const;
-    // A whole number setting; a text that is no number raises the type-mismatch error, a
-    // number outside the limits is brought inside them.
+    // A whole number setting; a number outside the limits is brought inside them.
     int readNumber(const QString& sValueName, int lDefault, int lMin, int lMax) const;
     void writeNumber(const QString& sValueName, int lValue) const;
 

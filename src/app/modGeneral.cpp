@@ -62,29 +62,32 @@ QString GetFormKeyPath(const QWidget* frm)
 
 namespace {
 
-// A text that is a number, or nothing.
-std::optional<double> number(const QString& sText)
-{
-    bool ok = false;
-    const double value = sText.trimmed().toDouble(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
-
 QString twipsText(int lPixels, int lTwipsPerPixel)
 {
     return QString::number(static_cast<double>(lPixels) * lTwipsPerPixel);
 }
 
-// True when enough of the frame lies on some screen's available area for the user to reach it.
-bool onSomeScreen(const QRect& frame)
+// The work area of the screen that shows the largest part of the frame; an empty rectangle
+// when no screen shows enough of it for the user to reach it.
+QRect workAreaOf(const QRect& frame)
 {
     constexpr int kMinVisible = 32;
-    const auto screens = QGuiApplication::screens();
-    return std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
-        const QRect visible = screen->availableGeometry().intersected(frame);
-        return visible.width() >= std::min(kMinVisible, frame.width()) &&
-               visible.height() >= std::min(kMinVisible, frame.height());
-    });
+    QRect best;
+    qint64 bestArea = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        const QRect visible = area.intersected(frame);
+        if (visible.width() < std::min(kMinVisible, frame.width()) ||
+            visible.height() < std::min(kMinVisible, frame.height())) {
+            continue;
+        }
+        const qint64 shown = qint64(visible.width()) * visible.height();
+        if (shown > bestArea) {
+            best = area;
+            bestArea = shown;
+        }
+    }
+    return best;
 }
 
 // The frame a restored window must get, kept on the window until the frame is known.
@@ -133,50 +136,59 @@ void dockRight(QWidget* frm)
     frm->setProperty(kPendingDock, true);
 }
 
+// The least stored placement a window is restored to, in twips: its frame may begin a little
+// left of or above the screen, and it is about 200 pixels across and down at least.
+constexpr double kLeastLeftTop = -100;
+constexpr double kLeastSize = 3000;
+
 void restorePlacement(QWidget* frm)
 {
     const QString keyPath = GetFormKeyPath(frm);
     auto& store = SettingsStore::shared();
-    std::optional<double> left, top, width, height;
-    QString state;
-    try {
-        left = number(store.GetStoredSetting(keyPath, QStringLiteral("Left"), QString()));
-    } catch (...) {
-    }
-    try {
-        top = number(store.GetStoredSetting(keyPath, QStringLiteral("Top"), QString()));
-    } catch (...) {
-    }
-    try {
-        width = number(store.GetStoredSetting(keyPath, QStringLiteral("Width"), QString()));
-    } catch (...) {
-    }
-    try {
-        height = number(store.GetStoredSetting(keyPath, QStringLiteral("Height"), QString()));
-    } catch (...) {
-    }
-    try {
-        state = store.GetStoredSetting(keyPath, QStringLiteral("WindowState"), QString());
-    } catch (...) {
-    }
+    // A value the store cannot give counts as missing.
+    const auto stored = [&](const QString& sName) {
+        try {
+            return store.GetStoredSetting(keyPath, sName, QString());
+        } catch (...) {
+            return QString();
+        }
+    };
+    const auto left = clsApp::TextToNumber(stored(QStringLiteral("Left")));
+    const auto top = clsApp::TextToNumber(stored(QStringLiteral("Top")));
+    const auto width = clsApp::TextToNumber(stored(QStringLiteral("Width")));
+    const auto height = clsApp::TextToNumber(stored(QStringLiteral("Height")));
+    const auto lState = clsApp::TextToNumber(stored(QStringLiteral("WindowState")));
 
     const int tx = std::max(1, modSubMain::ScreenTwipsPerPixelX);
     const int ty = std::max(1, modSubMain::ScreenTwipsPerPixelY);
-    bool usable = left && top && width && height && *left >= -100 && *top >= -100 &&
-                  *width >= 3000 && *height >= 3000;
+    const bool usable = left && top && width && height && *left >= kLeastLeftTop &&
+                        *top >= kLeastLeftTop && *width >= kLeastSize && *height >= kLeastSize;
+    // Pixels, kept far inside the range of a rectangle's whole numbers before any rounding.
+    const auto pixels = [](double lTwips, int lTwipsPerPixel) {
+        constexpr double kFar = 1 << 24;
+        return qRound(std::clamp(lTwips / lTwipsPerPixel, -kFar, kFar));
+    };
     QRect frame;
+    QRect area;
     if (usable) {
-        frame =
-            QRect(qRound(*left / tx), qRound(*top / ty), qRound(*width / tx), qRound(*height / ty));
-        usable = onSomeScreen(frame);
+        frame = QRect(pixels(*left, tx), pixels(*top, ty), pixels(*width, tx), pixels(*height, ty));
+        area = workAreaOf(frame);
     }
-    if (!usable) {
+    if (area.isEmpty()) {
         dockRight(frm);
         return;
     }
+    // The frame stays inside the work area; it may stand out at the left and top as far as a
+    // usable placement may begin there. A size larger than the work area becomes the work area.
+    frame.setSize(frame.size().boundedTo(area.size()));
+    frame.moveLeft(std::clamp(frame.left(), area.left() + pixels(kLeastLeftTop, tx),
+                              area.right() + 1 - frame.width()));
+    frame.moveTop(std::clamp(frame.top(), area.top() + pixels(kLeastLeftTop, ty),
+                             area.bottom() + 1 - frame.height()));
     placeFrame(frm, frame);
     frm->setProperty(kPendingFrame, frame);
-    if (const auto lState = number(state)) {
+    // 0 normal, 1 minimised (restored as normal), 2 maximised; anything else changes nothing.
+    if (lState && *lState >= 0 && *lState <= 2) {
         frm->setWindowState(qRound(*lState) == 2 ? Qt::WindowMaximized : Qt::WindowNoState);
     }
 }
@@ -306,12 +318,15 @@ void SetAlwaysOnTop(QWidget* frm, bool bOnTop)
     if (!frm || frm->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == bOnTop) {
         return;
     }
-    // Changing the flag hides the window; show it again where it was.
-    const bool visible = frm->isVisible();
-    frm->setWindowFlag(Qt::WindowStaysOnTopHint, bOnTop);
-    if (visible) {
-        frm->show();
+    QWindow* window = frm->windowHandle();
+    if (!window) {
+        frm->setWindowFlag(Qt::WindowStaysOnTopHint, bOnTop);
+        return;
     }
+    // Applying the widget's flags again would hide the window and show it anew, a visible blink:
+    // the native window changes its stay-on-top state in place, and the widget only records it.
+    window->setFlag(Qt::WindowStaysOnTopHint, bOnTop);
+    frm->overrideWindowFlags(frm->windowFlags().setFlag(Qt::WindowStaysOnTopHint, bOnTop));
 }
 
 void ComboAutoComplete(QComboBox* cbo, int& rlKeyAscii)

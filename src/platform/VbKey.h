@@ -18,7 +18,8 @@ inline constexpr int vbShiftMask = 1;
 inline constexpr int vbCtrlMask = 2;
 inline constexpr int vbAltMask = 4;
 
-// The key code of a key event; 0 for keys without one.
+// The key code of a key event; 0 for keys without one. A key of the top row gives its digit's
+// code by its place, whatever it types under Shift or the keyboard layout.
 int KeyCode(const QKeyEvent* event);
 // The shift state of modifiers.
 int ShiftState(Qt::KeyboardModifiers modifiers);

@@ -1,12 +1,18 @@
-// Tests of clsApp: stored Boolean settings, paths, version text and the report folder.
+// Tests of clsApp: stored Boolean settings, bounds of every stored number, paths, version text
+// and the report folder.
 #include "TestEnv.h"
 #include "app/clsApp.h"
-#include "platform/AppError.h"
+#include "app/modGeneral.h"
+#include "app/modSubMain.h"
+#include "platform/Grid.h"
 #include "platform/SettingsStore.h"
+#include "ui/main/frmMain.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -70,16 +76,19 @@ private Q_SLOTS:
     void storedText_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected"); // true, false or error
-        const char* const rows[][2] = {{"-1", "true"},     {"5", "true"},       {" True ", "true"},
-                                       {"FALSE", "false"}, {"0", "false"},      {"0.0", "false"},
-                                       {"yes", "error"},   {"1 true", "error"}, {"", "error"}};
+        QTest::addColumn<QString>("expected"); // true, false or default
+        const char* const rows[][2] = {
+            {"-1", "true"},    {"5", "true"},      {" True ", "true"}, {"FALSE", "false"},
+            {"0", "false"},    {"0.0", "false"},   {"yes", "default"}, {"1 true", "default"},
+            {"", "default"},   {"nan", "default"}, {"inf", "default"}, {"1e400", "default"},
+            {"1e308", "true"}, {"-0", "false"}};
         for (const auto& row : rows) {
             QTest::addRow("\"%s\"", row[0]) << row[0] << row[1];
         }
     }
 
-    // A value stored by hand is read by the Boolean text rule; other text is a type mismatch.
+    // A value stored by hand is read by the Boolean text rule; other text counts as missing, so
+    // that an unreadable value never turns a setting away from its default.
     void storedText()
     {
         QFETCH(QString, text);
@@ -87,15 +96,8 @@ private Q_SLOTS:
         TestEnv env(false);
         for (const Setting& s : Settings) {
             store(s.name, text);
-            try {
-                QCOMPARE(QString((clsApp::shared().*s.get)() ? "true" : "false"), expected);
-            } catch (const AppError& e) {
-                QCOMPARE(QStringLiteral("error"), expected);
-                QCOMPARE(e.Number(), AppError::TypeMismatch);
-                QVERIFY2(e.Description().contains(s.name) &&
-                             e.Description().contains('"' + text + '"'),
-                         qPrintable(e.Description()));
-            }
+            const QString shown = (clsApp::shared().*s.get)() ? "true" : "false";
+            QCOMPARE(shown, expected == "default" ? (s.defaultValue ? "true" : "false") : expected);
         }
     }
 
@@ -144,6 +146,108 @@ private Q_SLOTS:
                  QStringLiteral("neighbour"));
         QCOMPARE(settings.GetStoredSetting(otherPath + "\\Deeper", otherName, "<missing>"),
                  QStringLiteral("<missing>"));
+    }
+
+    // Every stored number is bounded before use: a number beyond a limit takes that limit, and
+    // text that is no finite number counts as missing (the window is docked to the right edge).
+    void storedNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("taken"); // least, most or default
+        QTest::newRow("-1") << "-1"
+                            << "least";
+        QTest::newRow("-2147483649") << "-2147483649"
+                                     << "least";
+        QTest::newRow("1,000,000 pixels") << "15000000"
+                                          << "most";
+        QTest::newRow("1e20") << "1e20"
+                              << "most";
+        QTest::newRow("1e308") << "1e308"
+                               << "most";
+        QTest::newRow("nan") << "nan"
+                             << "default";
+        QTest::newRow("inf") << "inf"
+                             << "default";
+        QTest::newRow("-inf") << "-inf"
+                              << "default";
+        QTest::newRow("abc") << "abc"
+                             << "default";
+        QTest::newRow("empty") << ""
+                               << "default";
+        QTest::newRow("20,000 digits") << QString(20000, '9') << "default";
+    }
+
+    void storedNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, taken);
+        TestEnv env;
+        const auto pick = [&taken](int lLeast, int lMost, int lDefault) {
+            return taken == "least" ? lLeast : taken == "most" ? lMost : lDefault;
+        };
+        clsApp& app = clsApp::shared();
+        const struct
+        {
+            const char* name;
+            int (clsApp::*get)() const;
+            int least, most, byDefault;
+        } numbers[] = {
+            {"ClearClipboardSeconds", &clsApp::ClearClipboardSeconds, 0, 3600, 30},
+            {"IdleLockMinutes", &clsApp::IdleLockMinutes, 0, 1440, 0},
+            {"GeneratorLength", &clsApp::GeneratorLength, 8, 50, 20},
+        };
+        for (const auto& n : numbers) {
+            store(n.name, text);
+            QCOMPARE((app.*n.get)(), pick(n.least, n.most, n.byDefault));
+        }
+
+        // Placement, one value at a time among usable ones (100, 200, 300, 400 pixels, normal).
+        modSubMain::ScreenTwipsPerPixelX = modSubMain::ScreenTwipsPerPixelY = 15;
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QString key = SettingsStore::ProductKeyPath() + "\\frmBounds";
+        const QStringList names{"Left", "Top", "Width", "Height", "WindowState"};
+        for (const QString& name : names) {
+            const QStringList usable{"1500", "3000", "4500", "6000", "0"};
+            for (int i = 0; i < names.size(); ++i) {
+                SettingsStore::shared().SaveStoredSetting(key, names[i],
+                                                          names[i] == name ? text : usable[i]);
+            }
+            QWidget frm;
+            frm.setObjectName("frmBounds");
+            frm.resize(250, 300);
+            modGeneral::FormPlacement(true, &frm);
+            const QRect frame = frm.frameGeometry();
+            QVERIFY2(area.adjusted(-7, -7, 0, 0).contains(frame) && !frm.isMaximized(),
+                     qPrintable(name));
+            const bool docked = frame.right() == area.right() && frame.top() == area.top() &&
+                                frame.size() == QSize(250, area.height());
+            if (name == "WindowState") {
+                QCOMPARE(frame, QRect(100, 200, 300, 400));
+            } else if (taken == "default") {
+                QVERIFY2(docked, qPrintable(name));
+            } else if (taken == "most" && name == "Width") {
+                QCOMPARE(frame, QRect(area.left(), 200, area.width(), 400));
+            } else if (taken == "most" && name == "Height") {
+                QCOMPARE(frame, QRect(100, area.top(), 300, area.height()));
+            }
+        }
+
+        // The main window's column widths, in pixels.
+        const QString mainKey = SettingsStore::ProductKeyPath() + "\\frmMain";
+        const QStringList columns{"TITLE_TX", "USER_NM", "PASSWORD_TX", "MY_FILE_NM",
+                                  "MY_FILE_PATH_TX"};
+        for (const QString& column : columns) {
+            SettingsStore::shared().SaveStoredSetting(mainKey, column, text);
+        }
+        frmMain window;
+        const int most = 4 * QGuiApplication::primaryScreen()->geometry().width();
+        QCOMPARE(window.grid->GridColumnWidth(1), pick(5, most, 85));
+        QCOMPARE(window.grid->GridColumnWidth(2), pick(5, most, 85));
+        QCOMPARE(window.grid->GridColumnWidth(3), pick(5, most, 65));
+        window.FillFileGrid();
+        QCOMPARE(window.grid->GridColumnWidth(1), pick(5, most, 85));
+        QCOMPARE(window.grid->GridColumnWidth(2), pick(5, most, 85));
+        QVERIFY(env.messages.isEmpty());
     }
 
     // Fixed paths and version; the report folder is made one level deep only, and silently. An

@@ -40,6 +40,9 @@ const QString kAsk = u"Save Changes?"_s;
 constexpr int paste = -1;
 constexpr int selectAllThenX = -2;
 constexpr int typeEmoji = -3;
+// Delete and Backspace as they come on X11, carrying the text DEL and BS.
+constexpr int x11Delete = -4;
+constexpr int x11Backspace = -5;
 
 // A test's world; its windows go before the data file and settings they may use.
 struct World
@@ -341,6 +344,8 @@ private Q_SLOTS:
         QTest::newRow("password 50, emoji") << 2 << 50 << typeEmoji << -1;
         QTest::newRow("password 50, Backspace") << 2 << 50 << int(Qt::Key_Backspace) << 49;
         QTest::newRow("password 50, Delete") << 2 << 50 << int(Qt::Key_Delete) << 49;
+        QTest::newRow("password 50, Delete with its text") << 2 << 50 << x11Delete << 49;
+        QTest::newRow("user name 50, Backspace with its text") << 1 << 50 << x11Backspace << 49;
         QTest::newRow("user name 49, x") << 1 << 49 << int(Qt::Key_X) << 50;
         QTest::newRow("user name 49, paste") << 1 << 49 << paste << 69;
     }
@@ -359,12 +364,17 @@ private Q_SLOTS:
         QComboBox* box = e.pwd->cbo[combo];
         const QString start(length, combo == 1 ? u'u' : u'p');
         e.set(combo, start);
-        box->lineEdit()->setCursorPosition(key == int(Qt::Key_Delete) ? 0 : length);
+        box->lineEdit()->setCursorPosition(key == int(Qt::Key_Delete) || key == x11Delete ? 0
+                                                                                          : length);
         QGuiApplication::clipboard()->setText(QString(20, u'c'));
         if (key == paste) {
             QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         } else if (key == typeEmoji) {
             QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, u"😀"_s, Qt::NoModifier);
+        } else if (key == x11Delete || key == x11Backspace) {
+            QTest::sendKeyEvent(QTest::Click, box,
+                                key == x11Delete ? Qt::Key_Delete : Qt::Key_Backspace,
+                                QString(QChar(key == x11Delete ? 0x7f : 0x08)), Qt::NoModifier);
         } else if (key == selectAllThenX) {
             box->lineEdit()->selectAll();
             QTest::keyClick(box, Qt::Key_X);

@@ -193,8 +193,8 @@ private Q_SLOTS:
         QVERIFY(env.messages.isEmpty());
     }
 
-    // The boxes show the stored options (a value that is no Boolean leaves its box unticked,
-    // the other still loads). OK and Enter write both as "1" or "0", changed or not; Cancel,
+    // The boxes show the stored options (a value that is no Boolean shows the default, the lock
+    // ticked). OK and Enter write both as "1" or "0", changed or not; Cancel,
     // Esc and the close box store nothing.
     void loadAndClose_data()
     {
@@ -210,8 +210,8 @@ private Q_SLOTS:
             << QStringList{u"-1"_s, u"True"_s} << u"11"_s << QString() << int(OkClick)
             << QStringList{u"1"_s, u"1"_s};
         QTest::newRow("first unreadable, OK")
-            << QStringList{u"yes"_s, u"1"_s} << u"01"_s << QString() << int(OkClick)
-            << QStringList{u"0"_s, u"1"_s};
+            << QStringList{u"yes"_s, u"1"_s} << u"11"_s << QString() << int(OkClick)
+            << QStringList{u"1"_s, u"1"_s};
         QTest::newRow("second unreadable, Cancel")
             << QStringList{u"1"_s, u"maybe"_s} << u"10"_s << QString() << int(CancelClick)
             << QStringList{u"1"_s, u"maybe"_s};

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -30,6 +31,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -104,6 +106,18 @@ bool secretMarked()
     return data && data->data(ClipboardHelper::SECRET_HINT_FORMAT) == "secret";
 }
 
+// Counts the Hide events of the objects it watches.
+class HideCounter : public QObject
+{
+public:
+    int count = 0;
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        count += event->type() == QEvent::Hide ? 1 : 0;
+        return false;
+    }
+};
+
 struct Window
 {
     TestEnv env;
@@ -153,29 +167,49 @@ private Q_SLOTS:
     }
 
     // Digit keys act from whatever control has the focus and still reach it; keypad digits and
-    // the 3 do nothing; Reveal on the folder list changes nothing.
+    // the 3 do nothing; Reveal on the folder list changes nothing. A key of the top row is its
+    // digit by its place (X11 key codes 10-19), whatever Shift or the layout make it type.
     void digitKeys_data()
     {
         QTest::addColumn<int>("tab");
         QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("keypad");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("scanCode");
         QTest::addColumn<QString>("opened");
         QTest::addColumn<QString>("typed");
+        const int none = Qt::NoModifier;
+        const int shift = Qt::ShiftModifier;
         QTest::newRow("1 on passwords")
-            << 0 << int(Qt::Key_1) << false << u"frmPassword"_s << u"1"_s;
-        QTest::newRow("1 on folders") << 1 << int(Qt::Key_1) << false << u"frmFile"_s << u"1"_s;
+            << 0 << int(Qt::Key_1) << u"1"_s << none << 0 << u"frmPassword"_s << u"1"_s;
+        QTest::newRow("1 on folders")
+            << 1 << int(Qt::Key_1) << u"1"_s << none << 0 << u"frmFile"_s << u"1"_s;
         QTest::newRow("6 opens Options")
-            << 0 << int(Qt::Key_6) << false << u"frmOptions"_s << QString();
-        QTest::newRow("3 only types") << 0 << int(Qt::Key_3) << false << QString() << u"3"_s;
-        QTest::newRow("keypad 1 only types") << 0 << int(Qt::Key_1) << true << QString() << u"1"_s;
-        QTest::newRow("4 on folders") << 1 << int(Qt::Key_4) << false << QString() << u"4"_s;
+            << 0 << int(Qt::Key_6) << u"6"_s << none << 0 << u"frmOptions"_s << QString();
+        QTest::newRow("3 only types")
+            << 0 << int(Qt::Key_3) << u"3"_s << none << 0 << QString() << u"3"_s;
+        QTest::newRow("keypad 1 only types")
+            << 0 << int(Qt::Key_1) << u"1"_s << int(Qt::KeypadModifier) << 87 << QString()
+            << u"1"_s;
+        QTest::newRow("4 on folders")
+            << 1 << int(Qt::Key_4) << u"4"_s << none << 0 << QString() << u"4"_s;
+        QTest::newRow("Shift+1 gives !")
+            << 0 << int(Qt::Key_Exclam) << u"!"_s << shift << 10 << u"frmPassword"_s << u"!"_s;
+        QTest::newRow("AZERTY &, the 1 key")
+            << 1 << int(Qt::Key_Ampersand) << u"&"_s << none << 10 << u"frmFile"_s << u"&"_s;
+        QTest::newRow("AZERTY -, the 6 key")
+            << 0 << int(Qt::Key_Minus) << u"-"_s << none << 15 << u"frmOptions"_s << QString();
+        QTest::newRow("AZERTY \", the 3 key")
+            << 0 << int(Qt::Key_QuoteDbl) << u"\""_s << none << 12 << QString() << u"\""_s;
     }
 
     void digitKeys()
     {
         QFETCH(int, tab);
         QFETCH(int, key);
-        QFETCH(bool, keypad);
+        QFETCH(QString, text);
+        QFETCH(int, modifiers);
+        QFETCH(int, scanCode);
         QFETCH(QString, opened);
         QFETCH(QString, typed);
         Window w;
@@ -185,14 +219,38 @@ private Q_SLOTS:
         if (!opened.isEmpty()) {
             onNextModal(seen, &closeModal);
         }
-        const QString text = QString(QChar(u'0' + (key - Qt::Key_0)));
-        QTest::sendKeyEvent(QTest::Press, w.main->txtSearch, Qt::Key(key), text,
-                            keypad ? Qt::KeypadModifier : Qt::NoModifier);
+        // The native virtual key as Windows gives it for a key of the top row.
+        const quint32 virtualKey =
+            scanCode >= 10 && scanCode <= 19 ? 0x30 + (scanCode - 9) % 10 : 0;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), quint32(scanCode),
+                        virtualKey, 0, text);
+        QApplication::sendEvent(w.main->txtSearch, &press);
         QCOMPARE(seen, opened.isEmpty() ? QStringList() : QStringList{opened});
         // Options empties the search box after it closed; the key arrives after that.
         QCOMPARE(w.main->txtSearch->text(), typed.isEmpty() ? text : typed);
         QVERIFY(!w.main->mbRevealPasswords);
         QCOMPARE(w.main->linkAction[3]->Caption(), u"Reveal"_s);
+    }
+
+    // Always on top changes in place: the window is never hidden for it, neither when the box is
+    // ticked nor around a command (hiding and showing it again makes it blink).
+    void alwaysOnTopWithoutBlink()
+    {
+        Window w;
+        HideCounter hides;
+        w.main->installEventFilter(&hides);
+        const WId id = w.main->winId();
+        QTest::mouseClick(w.main->chkAlwaysOnTop, Qt::LeftButton);
+        w.main->linkAction_Click(3);
+        QVERIFY(w.main->mbRevealPasswords);
+        QCOMPARE(hides.count, 0);
+        QVERIFY(w.main->isVisible() && w.main->winId() == id);
+        QVERIFY(w.main->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(w.main->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        QTest::mouseClick(w.main->chkAlwaysOnTop, Qt::LeftButton);
+        QCOMPARE(hides.count, 0);
+        QVERIFY(!w.main->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!w.main->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
     // Reveal/Hide from the key, with the search box focused; Ctrl+F moves to the search box.

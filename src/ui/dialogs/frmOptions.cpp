@@ -185,11 +185,12 @@ frmOptions::frmOptions(QWidget* parent)
 
 void frmOptions::Form_Load()
 {
-    // A stored value that is no Boolean leaves its box unticked; the other box still loads.
+    // A value the store cannot give shows the default; the other boxes still load.
     clsApp& app = clsApp::shared();
     try {
         chkLockOnMinimize->setChecked(app.LockOnMinimize());
     } catch (const AppError&) {
+        chkLockOnMinimize->setChecked(true);
     }
     try {
         chkShowNotes->setChecked(app.ShowNotesOwnColumn());

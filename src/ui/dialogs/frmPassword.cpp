@@ -99,8 +99,9 @@ QString leftChars(const QString& sText, int lLength)
 
 // The character a key press types, as the classic key-press event numbers it: Backspace 8, the
 // control characters of Ctrl+letter (the paste key 22), other text by its code. 0 for keys that
-// type nothing here: moving keys, Alt+key (access keys), and Tab, Enter and Esc, which the
-// window handles. Ctrl+Alt with text is AltGr and types its character.
+// type nothing here: moving keys, Delete (whose event may carry the text DEL), Alt+key (access
+// keys), and Tab, Enter and Esc, which the window handles. Ctrl+Alt with text is AltGr and types
+// its character.
 int keyAscii(const QKeyEvent* event)
 {
     switch (event->key()) {
@@ -109,6 +110,7 @@ int keyAscii(const QKeyEvent* event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
+    case Qt::Key_Delete:
         return 0;
     case Qt::Key_Backspace:
         return modGeneral::vbKeyBack;

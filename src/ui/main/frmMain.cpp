@@ -188,9 +188,11 @@ void frmMain::Form_Load()
         chkAlwaysOnTop->setChecked(clsApp::shared().AlwaysOnTop());
     } catch (const std::exception&) {
     }
+    // A store that cannot be read leaves the lock on, its default.
     try {
         chkLock->setChecked(clsApp::shared().LockOnMinimize());
     } catch (const std::exception&) {
+        chkLock->setChecked(true);
     }
     modGeneral::FormPlacement(true, this);
     FillPasswordGrid();

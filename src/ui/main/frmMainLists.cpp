@@ -11,7 +11,9 @@
 #include "ui/main/modGrid.h"
 
 #include <QLineEdit>
+#include <QScreen>
 #include <QTabBar>
+#include <algorithm>
 
 namespace {
 
@@ -30,13 +32,19 @@ bool notesOwnColumn()
 
 int frmMain::storedColumnWidth(const QString& sKey, int lDefault) const
 {
+    // A width edited by hand into something that is no width falls back to the default; a column
+    // is never narrower than 5 pixels nor wider than a few screens.
+    constexpr int kMinWidth = 5;
+    constexpr int kScreens = 4;
     try {
-        const QString text = SettingsStore::shared().GetStoredSetting(
-            modGeneral::GetFormKeyPath(this), sKey, QString::number(lDefault));
-        bool ok = false;
-        const double width = text.trimmed().toDouble(&ok);
-        // A value edited by hand into something that is no width falls back to the default.
-        return ok ? std::max(5, qRound(width)) : lDefault;
+        const auto width = clsApp::TextToNumber(SettingsStore::shared().GetStoredSetting(
+            modGeneral::GetFormKeyPath(this), sKey, QString::number(lDefault)));
+        if (!width) {
+            return lDefault;
+        }
+        const QScreen* screen = this->screen();
+        const int widest = kScreens * std::max(lDefault, screen ? screen->geometry().width() : 0);
+        return qRound(std::clamp<double>(*width, kMinWidth, widest));
     } catch (const std::exception&) {
         return lDefault;
     }

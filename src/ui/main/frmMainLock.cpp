@@ -218,7 +218,8 @@ void frmMain::MinimizeToTray()
             clsApp::shared().setBalloonShown(true);
         }
     });
-    bool lock = false;
+    // A store that cannot be read locks, as the setting does by default.
+    bool lock = true;
     modGeneral::IgnoreErrors([&lock] { lock = clsApp::shared().LockOnMinimize(); });
     if (lock) {
         LockWindow();
