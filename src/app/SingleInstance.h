@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class QDeadlineTimer;
 class QLocalServer;
 class QLockFile;
 
@@ -14,18 +15,33 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
+    enum class Outcome {
+        // This process holds the data file (also when it already did, and when the folder
+        // cannot hold a lock file at all).
+        Held,
+        // Another running copy holds it and has shown itself.
+        HandedOver,
+        // A lock file is in the way that no running copy answers for and that cannot be
+        // removed, or a copy holds it that has not answered within WaitForCopyMs.
+        Blocked,
+    };
+
+    // How long a start waits for a copy that holds the data file but does not answer (one still
+    // starting or closing).
+    static constexpr int WaitForCopyMs = 5000;
+
     // The one guard of this process.
     static SingleInstance& shared();
 
-    // Takes the data file for this process. True when this process holds it (also when it already
-    // did); false when another running copy holds it, which has then been asked to show itself.
-    // A lock left behind by a copy that crashed is taken over.
-    bool Acquire(const QString& sDatabasePath);
+    // Takes the data file for this process. A lock that no running copy answers for is stale,
+    // whatever it holds, and is replaced.
+    Outcome Acquire(const QString& sDatabasePath);
 
     // Gives the data file up (the lock file is removed).
     void Release();
 
-    // The socket name the copies of one data file meet on.
+    // The lock file of a data file, and the socket name the copies of one data file meet on.
+    static QString LockPath(const QString& sDatabasePath);
     static QString ServerName(const QString& sDatabasePath);
 
 Q_SIGNALS:
@@ -33,11 +49,18 @@ Q_SIGNALS:
     void ActivateRequested();
 
 private:
+    enum class Answer { Shown, None };
+
     SingleInstance();
     ~SingleInstance() override;
-    bool askRunningCopy(const QString& sServerName) const;
+    static Answer askRunningCopy(const QString& sServerName, const QDeadlineTimer& deadline);
+    void listen(const QString& sServerName);
+    void onLastWindowClosed();
 
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QLocalServer> m_server;
+    // Set once the program has begun to end: a later start then waits for it instead of being
+    // told that it has shown itself.
+    bool m_closing = false;
 };

@@ -12,10 +12,17 @@
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
-
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -39,9 +46,50 @@ void bringToFront()
     }
 }
 
+// A data file that is a symbolic link is the file it leads to, everywhere: a re-encryption
+// replaces that file and keeps the link, and copies started through different links share one
+// lock. A link that leads nowhere stays as it is, and the open says so.
+QString dataFileTarget(const QString& sPath)
+{
+    const QFileInfo info(sPath);
+    if (!info.isSymLink()) {
+        return sPath;
+    }
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? sPath : QDir::toNativeSeparators(target);
+}
+
+// Takes back the rights of others on a file or folder of the user's: the data file opens with
+// the built-in key unless protected. A link is left alone.
+void keepToOwner(const QString& sPath)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(sPath).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) {
+        ::fchmod(fd, st.st_mode & 0700);
+    }
+    ::close(fd);
+#else
+    Q_UNUSED(sPath);
+#endif
+}
+
 } // namespace
 
 namespace modSubMain {
+
+QString LockFailureMessage(const QString& sLockPath)
+{
+    return QStringLiteral("The data file is locked by a copy of KeyCask that does not answer, or "
+                          "its lock file cannot be replaced: ") +
+           QDir::toNativeSeparators(sLockPath) +
+           QStringLiteral("\r\n\r\nIf KeyCask is not running, remove that file and start again.");
+}
 
 QString ConnectFailureMessage(const QString& sDatabasePath)
 {
@@ -60,20 +108,31 @@ bool Main()
     }
     // One running copy per data file: a second start wakes the first and ends, touching nothing.
     clsApp& app = clsApp::shared();
+    const QString dataFile = dataFileTarget(app.DatabasePath());
     SingleInstance& guard = SingleInstance::shared();
-    HandedOverToRunningCopy = !guard.Acquire(app.DatabasePath());
-    if (HandedOverToRunningCopy) {
+    const SingleInstance::Outcome outcome = guard.Acquire(dataFile);
+    HandedOverToRunningCopy = outcome == SingleInstance::Outcome::HandedOver;
+    if (outcome == SingleInstance::Outcome::Blocked) {
+        MsgBox::Show(LockFailureMessage(SingleInstance::LockPath(dataFile)),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly);
+    }
+    if (outcome != SingleInstance::Outcome::Held) {
         return false;
     }
     static const bool connected = static_cast<bool>(
         QObject::connect(&guard, &SingleInstance::ActivateRequested, &guard, &bringToFront));
     Q_UNUSED(connected);
+    // What a cut-off re-encryption left goes, and so do the rights of others on the data file
+    // and its folder; neither is worth a word.
+    modProtection::RemoveLeftOverCopy(dataFile);
+    keepToOwner(dataFile);
+    keepToOwner(QFileInfo(app.DatabasePath()).absolutePath());
     // 2. Common controls need no registration with Qt.
     // 3. The report folder; failures are of no concern here.
     app.MakeReportPath();
     // 4, 5. The data file.
     clsDB& db = clsDB::shared();
-    db.Database = app.DatabasePath();
+    db.Database = dataFile;
     bool open = false;
     try {
         open = db.OpenConnection(true);

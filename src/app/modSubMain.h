@@ -16,6 +16,9 @@ inline constexpr char16_t SUPPORT_ADDRESS[] = u"support@quillonsoftware.example"
 // The message shown when the data file cannot be opened.
 QString ConnectFailureMessage(const QString& sDatabasePath);
 
+// The message shown when the lock file of the data file is in the way and cannot be taken.
+QString LockFailureMessage(const QString& sLockPath);
+
 // Runs start-up. Returns false when the program must end at once (the data file could not be
 // opened and the user has been told); true when a window is up and the event loop should run.
 bool Main();

@@ -55,13 +55,23 @@ QString clsDB::DatabasePassword()
 
 bool clsDB::OpenConnection(bool /*bUseAccess*/)
 {
+    return open(Key, KdfIter);
+}
+
+bool clsDB::OpenConnectionWithRawKey(const QString& sRawKey)
+{
+    return open(sRawKey, 0);
+}
+
+bool clsDB::open(const QString& sKey, int lKdfIter)
+{
     if (!m_connection) {
         m_connection = std::make_unique<SqlConnection>();
     }
     if (!m_connection->IsOpen()) {
         m_connection->Open(
-            Database, Key,
-            ReadOnly ? SqlConnection::Mode::ReadOnly : SqlConnection::Mode::ReadWrite, KdfIter);
+            Database, sKey,
+            ReadOnly ? SqlConnection::Mode::ReadOnly : SqlConnection::Mode::ReadWrite, lKdfIter);
         try {
             requireTables(*m_connection);
         } catch (...) {

@@ -34,6 +34,10 @@ public:
     // the database (missing file, wrong key, not a database, locked) are raised; so is a file
     // that lacks one of the RequiredTables, which is then left closed.
     bool OpenConnection(bool bUseAccess);
+    // The same with sRawKey, the raw form of the key that Key and KdfIter derive (see
+    // SqlConnection::RawKey), in place of Key: the slow key derivation is spared. Later opens
+    // derive the key from Key again.
+    bool OpenConnectionWithRawKey(const QString& sRawKey);
     // Runs one statement, opening the connection first if needed. Returns nothing when the
     // connection cannot be opened.
     std::unique_ptr<Recordset> Execute(const QString& sSql);
@@ -49,5 +53,7 @@ public:
     static QStringList RequiredTables();
 
 private:
+    bool open(const QString& sKey, int lKdfIter);
+
     std::unique_ptr<SqlConnection> m_connection;
 };

@@ -4,13 +4,15 @@
 
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modSchema.h"
 #include "platform/AppError.h"
 #include "platform/SqlConnection.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QRandomGenerator>
+#include <array>
 #include <filesystem>
 #include <sqlite3.h>
 #ifdef Q_OS_UNIX
@@ -42,10 +44,37 @@ template <typename Connection> QMap<QString, qint64> tableRows(Connection& conne
     return rows;
 }
 
-void removeCopy(const QString& sPath)
+std::function<void(modProtection::Step)>& stepHook()
 {
-    QFile::remove(sPath);
-    QFile::remove(sPath + QStringLiteral("-journal"));
+    static std::function<void(modProtection::Step)> hook;
+    return hook;
+}
+
+void step(modProtection::Step eStep)
+{
+    if (stepHook()) {
+        stepHook()(eStep);
+    }
+}
+
+QString copyPath(const QString& sPath)
+{
+    return sPath + QStringLiteral(".new");
+}
+
+// A salt for a new key, from the system's source of random numbers.
+QByteArray newSalt()
+{
+    std::array<quint32, SqlConnection::SaltBytes / sizeof(quint32)> words{};
+    QRandomGenerator::system()->fillRange(words.data(), static_cast<qsizetype>(words.size()));
+    return QByteArray(reinterpret_cast<const char*>(words.data()), SqlConnection::SaltBytes);
+}
+
+// The salt at the start of a file of the version 3 format.
+QByteArray fileSalt(const QString& sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.read(SqlConnection::SaltBytes) : QByteArray();
 }
 
 // Makes a rename in the folder last through a power cut.
@@ -127,6 +156,18 @@ bool OpenWithPassword(const QString& sPassword)
     return false;
 }
 
+void RemoveLeftOverCopy(const QString& sPath)
+{
+    const QString copy = copyPath(sPath);
+    QFile::remove(copy);
+    QFile::remove(copy + QStringLiteral("-journal"));
+}
+
+void SetStepHook(std::function<void(Step)> hook)
+{
+    stepHook() = std::move(hook);
+}
+
 void Reencrypt(const QString& sNewKey, int lNewKdfIter,
                const std::function<void(const QString&)>& bBeforeReplace)
 {
@@ -134,57 +175,61 @@ void Reencrypt(const QString& sNewKey, int lNewKdfIter,
     const QString path = db.Database;
     const QString oldKey = db.Key;
     const int oldKdfIter = db.KdfIter;
-    const QString copy = path + QStringLiteral(".new");
+    const QString copy = copyPath(path);
     // What a failure leaves: the old file, untouched, and the session on it with its key.
     auto restore = [&] {
         db.CloseConnection();
         db.Database = path;
         db.Key = oldKey;
         db.KdfIter = oldKdfIter;
-        removeCopy(copy);
+        RemoveLeftOverCopy(path);
     };
+    // The new key is derived here once, over a salt of our own; the copy is written, checked and
+    // then used by the session with that key as it is, sparing the library two more
+    // derivations. The copy's first bytes must be that salt, or the key typed later would not
+    // derive it.
+    const QByteArray salt = newSalt();
+    QString rawKey;
     try {
         // A copy left by an attempt that was cut off is of no use.
-        removeCopy(copy);
+        RemoveLeftOverCopy(path);
         db.OpenConnection(true);
         const QMap<QString, qint64> before = tableRows(db);
-        // The copy starts as an empty file with the file's own permissions: the session's
-        // connection may write files but not create them.
-        {
-            QFile empty(copy);
-            if (!empty.open(QIODevice::WriteOnly)) {
-                throw AppError(AppError::FileError,
-                               QStringLiteral("Cannot create \"%1\": %2")
-                                   .arg(QDir::toNativeSeparators(copy), empty.errorString()));
-            }
-            empty.setPermissions(QFile::permissions(path));
+        // Only the owner may read the copy, whatever the rights of the file it replaces. The
+        // session's connection may write files but not create them.
+        modSchema::CreatePrivateFile(copy);
+        rawKey = SqlConnection::RawKey(sNewKey, lNewKdfIter, salt);
+        db.ExportTo(copy, rawKey, 0);
+        // The session checks the copy: it must open under the new key and hold every row.
+        db.CloseConnection();
+        db.Database = copy;
+        db.Key = sNewKey;
+        db.KdfIter = lNewKdfIter;
+        db.OpenConnectionWithRawKey(rawKey);
+        step(Step::CopyOpened);
+        if (fileSalt(copy) != salt) {
+            throw AppError(
+                AppError::FileError,
+                QStringLiteral("The re-encrypted copy would not open with the new key."));
         }
-        db.ExportTo(copy, sNewKey, lNewKdfIter);
-        {
-            SqlConnection check;
-            check.Open(copy, sNewKey, SqlConnection::Mode::ReadOnly, lNewKdfIter);
-            if (tableRows(check) != before) {
-                throw AppError(AppError::FileError,
-                               QStringLiteral("The re-encrypted copy does not hold every row."));
-            }
+        if (tableRows(db) != before) {
+            throw AppError(AppError::FileError,
+                           QStringLiteral("The re-encrypted copy does not hold every row."));
         }
         if (bBeforeReplace) {
-            db.CloseConnection();
-            db.Database = copy;
-            db.Key = sNewKey;
-            db.KdfIter = lNewKdfIter;
             bBeforeReplace(copy);
         }
+        // Its own name is the copy's for as long as the connection lives: writes after the
+        // rename would keep their journal under the copy's name, where a crash would lose it.
         db.CloseConnection();
-        db.Database = path;
+        step(Step::Replacing);
         replaceFile(copy, path);
     } catch (...) {
         restore();
         throw;
     }
-    db.Key = sNewKey;
-    db.KdfIter = lNewKdfIter;
-    db.OpenConnection(true);
+    db.Database = path;
+    db.OpenConnectionWithRawKey(rawKey);
 }
 
 void Protect(const QString& sMasterPassword)

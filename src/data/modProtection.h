@@ -22,11 +22,16 @@ bool SessionProtected();
 // failure the session is left closed with the built-in key.
 bool OpenWithPassword(const QString& sPassword);
 
-// Re-encrypts the session's data file under a new key: a copy is written beside it, checked to
-// open and to hold every row, then put in the file's place in one rename; the session goes on
-// with the new key. bBeforeReplace, when given, may write into the copy (its path is passed) with
-// the session pointed at it. Any failure raises an error with the cause and leaves the file, its
-// key and the session as they were.
+// Removes what an interrupted re-encryption of the data file at sPath may have left beside it:
+// its copy and the copy's journal, by those names only.
+void RemoveLeftOverCopy(const QString& sPath);
+
+// Re-encrypts the session's data file under a new key: a copy readable by its owner alone is
+// written beside it, checked to open and to hold every row, then put in the file's place in one
+// rename; the session goes on with the new key. The key is derived once. bBeforeReplace, when
+// given, may write into the copy (its path is passed) with the session pointed at it. Any
+// failure raises an error with the cause, removes the copy and leaves the file, its key and the
+// session as they were.
 void Reencrypt(const QString& sNewKey, int lNewKdfIter,
                const std::function<void(const QString&)>& bBeforeReplace = {});
 // Protects the session's file with the master password, or returns it to the built-in password.
@@ -36,5 +41,11 @@ void Unprotect();
 // keyed with the new password before it replaces the file. The shared master record must
 // already hold the new password. Raises on failure, with everything as it was.
 void ChangeMasterPassword(const QString& sNewPassword);
+
+// The steps of a re-encryption once its copy is written: the copy opened as the session, and
+// the copy about to replace the file. Tests install a hook that may fail a step or change the
+// copy; none is installed otherwise.
+enum class Step { CopyOpened, Replacing };
+void SetStepHook(std::function<void(Step)> hook);
 
 } // namespace modProtection

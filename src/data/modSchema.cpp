@@ -9,6 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <system_error>
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace modSchema {
 
@@ -33,19 +39,60 @@ QStringList CreateStatements()
     };
 }
 
+namespace {
+
+QString existsMessage(const QString& sPath)
+{
+    return QStringLiteral("A file already exists at \"%1\"; it is left as it is.")
+        .arg(QDir::toNativeSeparators(sPath));
+}
+
+} // namespace
+
+void CreatePrivateFile(const QString& sPath)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(sPath).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int error = errno;
+        throw AppError(AppError::FileError,
+                       error == EEXIST ? existsMessage(sPath)
+                                       : QStringLiteral("Cannot create \"%1\": %2")
+                                             .arg(QDir::toNativeSeparators(sPath),
+                                                  QString::fromStdString(
+                                                      std::generic_category().message(error))));
+    }
+    ::close(fd);
+#else
+    QFile file(sPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        throw AppError(AppError::FileError,
+                       file.exists()
+                           ? existsMessage(sPath)
+                           : QStringLiteral("Cannot create \"%1\": %2")
+                                 .arg(QDir::toNativeSeparators(sPath), file.errorString()));
+    }
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+#endif
+}
+
 void CreateDataFile(const QString& sPath)
 {
     const QFileInfo info(sPath);
     if (info.exists() || info.isSymLink()) {
-        throw AppError(AppError::FileError,
-                       QStringLiteral("A file already exists at \"%1\"; it is left as it is.")
-                           .arg(QDir::toNativeSeparators(sPath)));
+        throw AppError(AppError::FileError, existsMessage(sPath));
     }
-    if (!QDir().mkpath(info.absolutePath())) {
-        throw AppError(AppError::FileError,
-                       QStringLiteral("Cannot create the folder \"%1\".")
-                           .arg(QDir::toNativeSeparators(info.absolutePath())));
+    // The data file's own folder is its owner's alone; the folders above it are made as usual.
+    const QString folder = info.absolutePath();
+    if (!QFileInfo(folder).isDir() &&
+        (!QDir().mkpath(QFileInfo(folder).absolutePath()) ||
+         !QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))) {
+        throw AppError(AppError::FileError, QStringLiteral("Cannot create the folder \"%1\".")
+                                                .arg(QDir::toNativeSeparators(folder)));
     }
+    // The file exists with its final rights before the database writes into it.
+    CreatePrivateFile(sPath);
     try {
         SqlConnection connection;
         connection.Open(sPath, clsDB::DatabasePassword(), SqlConnection::Mode::Create);

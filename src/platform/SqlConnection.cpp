@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QThread>
 #include <algorithm>
+#include <openssl/evp.h>
 #include <sqlite3.h>
 
 SqlConnection::~SqlConnection()
@@ -30,6 +31,25 @@ int SqlConnection::CipherMajorVersion(const QString& sVersion)
     static const QRegularExpression major(QStringLiteral(R"(^\s*(\d+))"));
     const QRegularExpressionMatch match = major.match(sVersion);
     return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+QString SqlConnection::RawKey(const QString& sKey, int lKdfIter, const QByteArray& abSalt)
+{
+    // The library's own derivation: a 256-bit AES key, the key text in UTF-8 as Open gives it.
+    constexpr int keyBytes = 32;
+    const QByteArray password = sKey.toUtf8();
+    QByteArray key(keyBytes, '\0');
+    if (abSalt.size() != SaltBytes ||
+        PKCS5_PBKDF2_HMAC_SHA1(password.constData(), static_cast<int>(password.size()),
+                               reinterpret_cast<const unsigned char*>(abSalt.constData()),
+                               SaltBytes, lKdfIter > 0 ? lKdfIter : DefaultKdfIter, keyBytes,
+                               reinterpret_cast<unsigned char*>(key.data())) != 1) {
+        throw AppError(SQLITE_ERROR, QStringLiteral("The key could not be derived."));
+    }
+    const QString raw = QStringLiteral("x'%1%2'").arg(QString::fromLatin1(key.toHex()),
+                                                      QString::fromLatin1(abSalt.toHex()));
+    key.fill('\0');
+    return raw;
 }
 
 bool SqlConnection::IsBusyError(const AppError& error)

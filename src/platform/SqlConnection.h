@@ -45,6 +45,15 @@ public:
     // Whether an error raised here means that another program holds the file locked.
     static bool IsBusyError(const AppError& error);
 
+    // The file format's key: PBKDF2-HMAC-SHA1 over the text key and a salt of SaltBytes, which
+    // are the file's first bytes, with DefaultKdfIter iterations unless told otherwise.
+    static constexpr int SaltBytes = 16;
+    static constexpr int DefaultKdfIter = 64000;
+    // The key that sKey derives with lKdfIter iterations (0: the default) over abSalt, in the
+    // library's raw form "x'<key><salt>'". Opening a file, or exporting to a new one, with it
+    // keys the file exactly as sKey would, without the slow derivation. Raises on failure.
+    static QString RawKey(const QString& sKey, int lKdfIter, const QByteArray& abSalt);
+
     // The major version of a cipher_version text such as "4.6.1 community"; 0 when the text
     // does not start with a number.
     static int CipherMajorVersion(const QString& sVersion);

@@ -9,9 +9,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
 #include <iostream>
 
 using namespace Qt::StringLiterals;
@@ -25,13 +30,35 @@ constexpr char kPathVariable[] = "KEYCASK_TEST_COPY_PATH";
 constexpr int kHandedOver = 4;
 constexpr int kTookIt = 3;
 
+// A window that takes its time to close, as the main window does when it cleans up.
+class SlowClosingWindow : public QWidget
+{
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        std::cout << "closing" << std::endl;
+        QThread::msleep(1500);
+        QWidget::closeEvent(event);
+    }
+};
+
 int runCopy(const QString& sMode, const QString& sPath)
 {
     SingleInstance& guard = SingleInstance::shared();
-    if (sMode == "probe"_L1) {
-        return guard.Acquire(sPath) ? kTookIt : kHandedOver;
+    if (sMode == "closing"_L1) {
+        // Takes the file, shows a window and closes it at once: the program ends.
+        if (guard.Acquire(sPath) != SingleInstance::Outcome::Held) {
+            return kHandedOver;
+        }
+        SlowClosingWindow window;
+        window.show();
+        QTimer::singleShot(0, &window, &QWidget::close);
+        return QApplication::exec();
     }
-    if (!guard.Acquire(sPath)) {
+    if (sMode == "probe"_L1) {
+        return guard.Acquire(sPath) == SingleInstance::Outcome::Held ? kTookIt : kHandedOver;
+    }
+    if (guard.Acquire(sPath) != SingleInstance::Outcome::Held) {
         return kHandedOver;
     }
     QObject::connect(&guard, &SingleInstance::ActivateRequested,
@@ -85,7 +112,13 @@ class tst_SingleInstance : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { SingleInstance::shared().Release(); }
+    void cleanup()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            w->close();
+        }
+        SingleInstance::shared().Release();
+    }
 
     // This copy holds the file: another start is turned away and wakes this one.
     void laterCopyWakesFirst()
@@ -93,8 +126,8 @@ private Q_SLOTS:
         TestEnv env;
         const QString path = env.DataFilePath();
         SingleInstance& guard = SingleInstance::shared();
-        QVERIFY(guard.Acquire(path));
-        QVERIFY(guard.Acquire(path)); // holding it already is no conflict
+        QCOMPARE(guard.Acquire(path), SingleInstance::Outcome::Held);
+        QCOMPARE(guard.Acquire(path), SingleInstance::Outcome::Held); // held already: no conflict
         QSignalSpy woken(&guard, &SingleInstance::ActivateRequested);
 
         Copy copy;
@@ -138,7 +171,96 @@ private Q_SLOTS:
         holder.process.kill();
         QVERIFY(holder.ended());
         QVERIFY(QFileInfo::exists(path + u".lock"_s));
-        QVERIFY(SingleInstance::shared().Acquire(path));
+        QCOMPARE(SingleInstance::shared().Acquire(path), SingleInstance::Outcome::Held);
+    }
+
+    // A start while the running copy is still closing waits for it and goes on, instead of
+    // asking it to show itself and ending.
+    void startWhileCopyCloses()
+    {
+        TestEnv env;
+        const QString path = env.DataFilePath();
+        Copy closing;
+        closing.start(u"closing"_s, path);
+        QVERIFY(closing.said("closing"));
+
+        Copy probe;
+        probe.start(u"probe"_s, path);
+        QVERIFY(probe.ended());
+        QCOMPARE(probe.process.exitCode(), kTookIt);
+        QVERIFY(closing.ended());
+        QCOMPARE(closing.process.exitCode(), 0);
+    }
+
+    // A lock file that no running copy answers for is stale whatever lies there: start-up
+    // removes it, takes the file and goes on without a word. One that cannot be removed is
+    // named in a message, and the start ends as a failure.
+    void badLockFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("goesOn");
+        QTest::newRow("empty") << u"empty"_s << true;
+        QTest::newRow("garbage") << u"garbage"_s << true;
+        QTest::newRow("another machine's") << u"host"_s << true;
+        QTest::newRow("a live process's") << u"live"_s << true;
+        QTest::newRow("empty folder") << u"folder"_s << true;
+        QTest::newRow("dangling link") << u"link"_s << true;
+        QTest::newRow("folder with a file") << u"full folder"_s << false;
+    }
+
+    void badLockFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, goesOn);
+        TestEnv env;
+        clsDB::shared().CloseConnection();
+        const QString path = env.DataFilePath();
+        const QString lockPath = path + u".lock"_s;
+        const QString linkTarget = QDir(env.AppFolder()).filePath(u"nowhere"_s);
+        const auto write = [&](const QByteArray& bytes) {
+            QFile file(lockPath);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        };
+        if (kind == "empty"_L1) {
+            write({});
+        } else if (kind == "garbage"_L1) {
+            write(QByteArray("\x01\xfe not a lock\n\n\n", 19));
+        } else if (kind == "host"_L1) {
+            write("4242\nkeycask\nother-host.example.org\n");
+        } else if (kind == "live"_L1) {
+            // This very process, by its own name on this machine: a number in use, but no copy
+            // that holds the lock.
+            write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                  QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
+                  QSysInfo::machineHostName().toUtf8() + '\n');
+        } else if (kind == "folder"_L1) {
+            QVERIFY(QDir().mkpath(lockPath));
+        } else if (kind == "link"_L1) {
+            QVERIFY(QFile::link(linkTarget, lockPath));
+        } else {
+            QVERIFY(QDir().mkpath(lockPath + u"/inside"_s));
+        }
+
+        QCOMPARE(modSubMain::Main(), goesOn);
+        QVERIFY(!modSubMain::HandedOverToRunningCopy);
+        QVERIFY(!QFileInfo::exists(linkTarget));
+        if (goesOn) {
+            QVERIFY(env.messages.isEmpty());
+            QVERIFY(clsDB::shared().IsOpen());
+            qint64 pid = 0;
+            QString host;
+            QString app;
+            QVERIFY(QFileInfo(lockPath).isFile() && !QFileInfo(lockPath).isSymLink());
+            QVERIFY(QLockFile(lockPath).getLockInfo(&pid, &host, &app));
+            QCOMPARE(pid, QCoreApplication::applicationPid());
+        } else {
+            QCOMPARE(env.messages.size(), 1);
+            QCOMPARE(env.messages[0].prompt, modSubMain::LockFailureMessage(lockPath));
+            QVERIFY(env.messages[0].prompt.contains(QDir::toNativeSeparators(lockPath)));
+            QCOMPARE(env.messages[0].flags, 48);
+            QVERIFY(QFileInfo(lockPath + u"/inside"_s).isDir());
+            QVERIFY(!clsDB::shared().IsOpen());
+        }
     }
 };
 

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,6 +23,18 @@ QByteArray fileBytes(const QString& sPath)
 {
     QFile file(sPath);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The permission bits of a file or folder, and setting them.
+int mode(const QString& sPath)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(sPath).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+bool setMode(const QString& sPath, int lMode)
+{
+    return ::chmod(QFile::encodeName(sPath).constData(), mode_t(lMode)) == 0;
 }
 
 void writeBytes(const QString& sPath, const QByteArray& bytes)
@@ -39,6 +52,13 @@ class tst_Startup : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            w->close();
+        }
+    }
+
     void connectFailure_data()
     {
         QTest::addColumn<QString>("file");        // what lies at the data file's path
@@ -104,6 +124,63 @@ private Q_SLOTS:
         const QScreen* screen = QGuiApplication::primaryScreen();
         QCOMPARE(modSubMain::ScreenTwipsPerPixelX, qRound(1440.0 / screen->logicalDotsPerInchX()));
         QCOMPARE(modSubMain::ScreenTwipsPerPixelY, qRound(1440.0 / screen->logicalDotsPerInchY()));
+    }
+
+    // Start-up takes back the rights of others on the data file and its folder, and never adds
+    // one; it says nothing about it.
+    void keepsDataFileToOwner_data()
+    {
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("fileAfter");
+        QTest::addColumn<int>("folderAfter");
+        QTest::newRow("open to all") << 0644 << 0755 << 0600 << 0700;
+        QTest::newRow("group writes") << 0660 << 0770 << 0600 << 0700;
+        QTest::newRow("others only") << 0604 << 0701 << 0600 << 0700;
+        QTest::newRow("owner reads only") << 0444 << 0700 << 0400 << 0700;
+    }
+
+    void keepsDataFileToOwner()
+    {
+        QFETCH(int, fileMode);
+        QFETCH(int, folderMode);
+        QFETCH(int, fileAfter);
+        QFETCH(int, folderAfter);
+        TestEnv env;
+        clsDB::shared().CloseConnection();
+        const QString path = env.DataFilePath();
+        const QString folder = QFileInfo(path).absolutePath();
+        QVERIFY(setMode(path, fileMode) && setMode(folder, folderMode));
+        QCOMPARE(mode(path), fileMode);
+
+        QVERIFY(modSubMain::Main());
+        QVERIFY(env.messages.isEmpty());
+        QCOMPARE(mode(path), fileAfter);
+        QCOMPARE(mode(folder), folderAfter);
+    }
+
+    // What an interrupted re-encryption left (a whole copy under the built-in key, its journal)
+    // goes at start-up; files of other names stay.
+    void removesLeftOverCopy()
+    {
+        TestEnv env;
+        clsDB::shared().CloseConnection();
+        const QString path = env.DataFilePath();
+        const QStringList leftOvers{path + ".new", path + ".new-journal"};
+        const QStringList others{path + ".new.bak", path + ".newer", path + "-journal.new"};
+        QVERIFY(QFile::copy(path, leftOvers[0]));
+        writeBytes(leftOvers[1], "journal");
+        for (const QString& other : others) {
+            writeBytes(other, "keep me");
+        }
+        QVERIFY(modSubMain::Main());
+        QVERIFY(env.messages.isEmpty());
+        for (const QString& leftOver : leftOvers) {
+            QVERIFY2(!QFileInfo::exists(leftOver), qPrintable(leftOver));
+        }
+        for (const QString& other : others) {
+            QCOMPARE(fileBytes(other), QByteArray("keep me"));
+        }
     }
 
     // A file that does not open with the built-in password may be protected by the master

@@ -19,11 +19,13 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -130,26 +132,55 @@ private Q_SLOTS:
 
     // Protect, then unprotect: the keys that open the file swap, every byte of every row stays,
     // and the session goes on with the new key.
+    // A data file that is a symbolic link stays one: start-up points the session at the file it
+    // leads to, which is the one re-encrypted. The copy is its owner's alone, whatever the rights
+    // of the file.
     void protectAndUnprotect_data()
     {
         QTest::addColumn<QString>("master");
-        QTest::newRow("plain") << u"Plain pw 1"_s;
-        QTest::newRow("non-Latin") << u"Пароль 密码 ü"_s;
-        QTest::newRow("quotes and backslash") << u"it's \"x\" \\ ; DROP TABLE PWD;--"_s;
+        QTest::addColumn<bool>("link");
+        QTest::newRow("plain") << u"Plain pw 1"_s << false;
+        QTest::newRow("non-Latin") << u"Пароль 密码 ü"_s << false;
+        QTest::newRow("quotes and backslash") << u"it's \"x\" \\ ; DROP TABLE PWD;--"_s << false;
+        QTest::newRow("data file is a link") << u"Linked pw 2"_s << true;
     }
 
     void protectAndUnprotect()
     {
         QFETCH(QString, master);
+        QFETCH(bool, link);
         TestEnv env;
         addSample(master);
-        clsPWD::Master().OpenRecord(u"1"_s);
-        const QString path = env.DataFilePath();
         const QString builtIn = clsDB::DatabasePassword();
+        QString path = env.DataFilePath();
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadGroup | QFile::ReadOther));
         const QString rows = snapshot(path, builtIn, 0);
+        if (link) {
+            clsDB::shared().CloseConnection();
+            const QString target = QDir(env.AppFolder()).filePath(u"elsewhere/target.data"_s);
+            QVERIFY(QDir().mkpath(QFileInfo(target).absolutePath()));
+            QVERIFY(QFile::rename(path, target));
+            QVERIFY(QFile::link(target, path));
+            QVERIFY(modSubMain::Main());
+            QCOMPARE(QFileInfo(clsDB::shared().Database).canonicalFilePath(),
+                     QFileInfo(target).canonicalFilePath());
+            path = target;
+        }
+        clsPWD::Master().OpenRecord(u"1"_s);
         QVERIFY(!modProtection::SessionProtected());
+        QFile::Permissions copyRights;
+        modProtection::SetStepHook([&](modProtection::Step step) {
+            if (step == modProtection::Step::CopyOpened) {
+                copyRights = QFile::permissions(path + u".new"_s);
+            }
+        });
 
         modProtection::Protect(master);
+        modProtection::SetStepHook({});
+        QCOMPARE(copyRights,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(QFileInfo(env.DataFilePath()).isSymLink(), link);
         QVERIFY(!opens(path, builtIn, 0));
         QVERIFY(!opens(path, master, 0));
         QCOMPARE(snapshot(path, master, kProtectedIter), rows);
@@ -165,15 +196,22 @@ private Q_SLOTS:
         QVERIFY(!modProtection::LooksProtected(path));
         QVERIFY(!modProtection::SessionProtected());
         QCOMPARE(clsMY_FILE().OpenRecords()->size(), 1);
+        QCOMPARE(QFileInfo(env.DataFilePath()).isSymLink(), link);
+        QCOMPARE(snapshot(env.DataFilePath(), builtIn, 0), rows);
         QVERIFY(env.messages.isEmpty());
     }
 
-    // A re-encryption that fails leaves the file, its key and the session as they were.
+    // A re-encryption that fails leaves the file, its key and the session as they were, and
+    // nothing beside it: also when the copy was already written, under the new key, and the
+    // step after it fails.
     void failureLeavesFile_data()
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("read-only session") << u"readonly"_s;
         QTest::newRow("copy cannot be made") << u"blocked"_s;
+        QTest::newRow("copy lacks a row") << u"rows"_s;
+        QTest::newRow("writing into the copy fails") << u"write"_s;
+        QTest::newRow("copy cannot replace the file") << u"replace"_s;
     }
 
     void failureLeavesFile()
@@ -183,22 +221,50 @@ private Q_SLOTS:
         addSample(u"master pw"_s);
         const QString path = env.DataFilePath();
         const QByteArray before = fileBytes(path);
+        const QString builtIn = clsDB::DatabasePassword();
+        const QString rows = snapshot(path, builtIn, 0);
+        std::function<void(const QString&)> writeCopy;
         if (how == "readonly"_L1) {
             env.ReopenReadOnly();
-        } else {
+        } else if (how == "blocked"_L1) {
             QVERIFY(QDir().mkpath(path + u".new/in the way"_s));
+        } else if (how == "rows"_L1) {
+            modProtection::SetStepHook([](modProtection::Step step) {
+                if (step == modProtection::Step::CopyOpened) {
+                    clsDB::shared().Execute(u"DELETE FROM MY_FILE"_s);
+                }
+            });
+        } else if (how == "write"_L1) {
+            // The copy is changed, in a transaction still open when the step fails.
+            writeCopy = [](const QString&) {
+                clsDB::shared().Execute(u"BEGIN"_s);
+                clsDB::shared().Execute(u"UPDATE PWD SET NOTES_TX = 'new' WHERE PASSWORD_ID = 1"_s);
+                throw AppError(AppError::FileError, u"The master row was not stored."_s);
+            };
+        } else {
+            modProtection::SetStepHook([](modProtection::Step step) {
+                if (step == modProtection::Step::Replacing) {
+                    throw AppError(AppError::FileError, u"rename failed"_s);
+                }
+            });
         }
         bool raised = false;
         try {
-            modProtection::Protect(u"master pw"_s);
+            modProtection::Reencrypt(u"master pw"_s, kProtectedIter, writeCopy);
         } catch (const AppError& error) {
             raised = !error.Description().isEmpty();
         }
+        modProtection::SetStepHook({});
         QVERIFY(raised);
         QCOMPARE(fileBytes(path), before);
-        QCOMPARE(clsDB::shared().Key, clsDB::DatabasePassword());
+        QCOMPARE(clsDB::shared().Key, builtIn);
+        QCOMPARE(clsDB::shared().KdfIter, 0);
         QCOMPARE(clsDB::shared().Database, path);
         QCOMPARE(clsPWD().OpenRecords()->size(), 2);
+        QCOMPARE(clsMY_FILE().OpenRecords()->size(), 1);
+        QCOMPARE(snapshot(path, builtIn, 0), rows);
+        QCOMPARE(QFileInfo::exists(path + u".new"_s), how == "blocked"_L1); // not ours to remove
+        QVERIFY(!QFileInfo::exists(path + u".new-journal"_s));
     }
 
     // Start-up on a protected file: the typed password opens it on Enter; a wrong one or one in

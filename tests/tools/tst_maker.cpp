@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -26,6 +27,13 @@ QByteArray fileBytes(const QString& sPath)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The permission bits of a file or folder.
+int mode(const QString& sPath)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(sPath).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
 QStringList column(SqlConnection& db, const QString& sSql, const QString& sField)
 {
     QStringList values;
@@ -42,13 +50,18 @@ class tst_Maker : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Creates missing folders and two empty tables; "*" marks a column that ignores case.
+    // Creates missing folders and two empty tables; "*" marks a column that ignores case. The
+    // file and its own folder are their owner's alone, whatever the maker's umask.
     void creates()
     {
         TestEnv env(false);
         const QString path = QDir(env.AppFolder()).filePath("new/folder/pwd.quillondata");
+        const mode_t previousMask = ::umask(0);
         const auto [code, err] = runMaker({path});
+        ::umask(previousMask);
         QVERIFY2(code == 0, qPrintable(err));
+        QCOMPARE(mode(path), 0600);
+        QCOMPARE(mode(QFileInfo(path).absolutePath()), 0700);
 
         SqlConnection db;
         db.Open(path, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
