@@ -224,7 +224,7 @@ private Q_SLOTS:
         if (kind == "empty"_L1) {
             write({});
         } else if (kind == "garbage"_L1) {
-            write(QByteArray("\x01\xfe not a lock\n\n\n", 19));
+            write(QByteArrayLiteral("\x01\xfe not a lock\n\n\n"));
         } else if (kind == "host"_L1) {
             write("4242\nkeycask\nother-host.example.org\n");
         } else if (kind == "live"_L1) {
