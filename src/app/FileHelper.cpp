@@ -25,6 +25,26 @@ FileHelper::LaunchHook& launchHook()
         QStringLiteral("%1 \"%2\": %3").arg(sWhat, QDir::toNativeSeparators(sPath), sReason));
 }
 
+// Whether every character is ASCII, which Windows-1252 keeps as it is (the bulk of every
+// report). Blocks of a fixed size let the compiler vectorise the loop.
+bool isAscii(QStringView text)
+{
+    constexpr qsizetype Block = 16;
+    const char16_t* chars = text.utf16();
+    const qsizetype size = text.size();
+    char16_t seen = 0;
+    qsizetype i = 0;
+    for (; i + Block <= size; i += Block) {
+        for (qsizetype j = i; j < i + Block; ++j) {
+            seen |= chars[j];
+        }
+    }
+    for (; i < size; ++i) {
+        seen |= chars[i];
+    }
+    return seen < 0x80;
+}
+
 } // namespace
 
 FileHelper::FileHelper() = default;
@@ -68,7 +88,7 @@ void FileHelper::WriteText(const QString& sText, int lLineEnd, int /*lReserved*/
     if (!m_file) {
         throw AppError(AppError::FileError, QStringLiteral("No file is open for writing."));
     }
-    QByteArray bytes = Win1252::fromUnicode(sText);
+    QByteArray bytes = isAscii(sText) ? sText.toLatin1() : Win1252::fromUnicode(sText);
     if (lLineEnd == 1) {
         bytes.append("\r\n");
     }
