@@ -3,21 +3,26 @@
 # window is mapped, against its floor: an empty Qt window mapped (bench_emptywindow) plus a bare
 # open of the data file with its key (bench_records' BM_OpenDataFilePlain).
 #
-# Usage: bench/startup.sh [runs] [build folder] [program]
+# Usage: bench/startup.sh [runs] [build folder] [program...]
 #   runs: starts of each program (default 15); the minimum and the median are shown.
 #   build folder: default build-cc; its bench programs and Database/pwd.quillondata are used.
-#   program: the KeyCask program to time (default <build folder>/keycask), e.g. an older build.
-# The program runs from a copy in a temporary application folder, with a copy of the build's data
-# file and settings of its own, on its own Xvfb display: nothing of the build or the user changes.
+#   program: KeyCask programs to time (default <build folder>/keycask), e.g. an older build
+#   beside the current one. The starts of all programs and of the empty window take turns, so
+#   that a busy machine weighs on each alike.
+# Each program runs from a copy in a temporary application folder, with a copy of the build's
+# data file and settings of its own, on its own Xvfb display: nothing of the build or the user
+# changes.
 set -euo pipefail
 
 runs=${1:-15}
 build=$(cd "${2:-build-cc}" && pwd)
-program=${3:-$build/keycask}
+shift $(($# < 2 ? $# : 2))
+programs=("$@")
+[ ${#programs[@]} -gt 0 ] || programs=("$build/keycask")
 for tool in Xvfb xev xdotool stdbuf; do
     command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb x11-utils xdotool)"; exit 1; }
 done
-for file in "$program" "$build/bench/bench_emptywindow" "$build/bench/bench_records" \
+for file in "${programs[@]}" "$build/bench/bench_emptywindow" "$build/bench/bench_records" \
     "$build/Database/pwd.quillondata"; do
     [ -e "$file" ] || { echo "missing: $file (build first)"; exit 1; }
 done
@@ -33,10 +38,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work/app/Database" "$work/config" "$work/data" "$work/tmp"
-cp "$program" "$work/app/keycask"
-cp "$build/Database/pwd.quillondata" "$work/app/Database/"
-cp "$build/bench/bench_emptywindow" "$work/app/"
+mkdir -p "$work/config" "$work/data" "$work/tmp"
+# One application folder per program, each with its own copy of the data file.
+for i in "${!programs[@]}"; do
+    mkdir -p "$work/app$i/Database"
+    cp "${programs[$i]}" "$work/app$i/keycask"
+    cp "$build/Database/pwd.quillondata" "$work/app$i/Database/"
+done
+cp "$build/bench/bench_emptywindow" "$work/"
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data TMPDIR=$work/tmp
 unset QT_QPA_PLATFORM
 
@@ -88,7 +97,7 @@ time_first_window() {
     wait "$app_pid" 2>/dev/null || true
     app_pid=''
     # A copy killed leaves its lock file, which a user's next start would not find.
-    rm -f "$work/app/Database/pwd.quillondata.lock"
+    rm -f "$(dirname "$exe")/Database/pwd.quillondata.lock"
     echo $(((end - start) / 1000))
 }
 
@@ -97,16 +106,18 @@ min_median() {
     sort -n | awk '{ v[NR] = $1 } END { printf "%d %d\n", v[1], v[int((NR + 1) / 2)] }'
 }
 
-measure() {
-    local exe=$1 name=$2
-    time_first_window "$exe" "$name" >/dev/null # warm the file cache
-    for _ in $(seq "$runs"); do
-        time_first_window "$exe" "$name"
-    done | min_median
-}
-
-read -r empty_min empty_median < <(measure "$work/app/bench_emptywindow" EmptyWindow)
-read -r app_min app_median < <(measure "$work/app/keycask" KeyCask)
+# Warm the file cache, then start the empty window and every program in turn.
+time_first_window "$work/bench_emptywindow" EmptyWindow >/dev/null
+for i in "${!programs[@]}"; do
+    time_first_window "$work/app$i/keycask" KeyCask >/dev/null
+done
+for _ in $(seq "$runs"); do
+    time_first_window "$work/bench_emptywindow" EmptyWindow >>"$work/times.empty"
+    for i in "${!programs[@]}"; do
+        time_first_window "$work/app$i/keycask" KeyCask >>"$work/times.$i"
+    done
+done
+read -r empty_min empty_median < <(min_median <"$work/times.empty")
 
 # The bare open of the data file with its key, and the program's own open, in milliseconds.
 open_times=$("$build/bench/bench_records" --benchmark_filter='BM_OpenDataFile' \
@@ -117,13 +128,18 @@ open_times=$("$build/bench/bench_records" --benchmark_filter='BM_OpenDataFile' \
     } END { printf "%.1f %.1f\n", best["BM_OpenDataFilePlain"], best["BM_OpenDataFile"] }')
 read -r open_plain open_program <<<"$open_times"
 
-awk -v e="$empty_min" -v em="$empty_median" -v a="$app_min" -v am="$app_median" \
-    -v p="$open_plain" -v o="$open_program" -v runs="$runs" 'BEGIN {
+awk -v e="$empty_min" -v em="$empty_median" -v p="$open_plain" -v o="$open_program" \
+    -v runs="$runs" 'BEGIN {
     printf "start to the first window mapped, %d starts each (ms, minimum / median)\n", runs
-    printf "  KeyCask sign-in window        %6d / %d\n", a, am
-    printf "  empty Qt window               %6d / %d\n", e, em
-    printf "  data file: bare open with key %6.1f\n", p
-    printf "  data file: KeyCask open       %6.1f\n", o
-    printf "  floor (empty window + open)   %6.1f\n", e + p
-    printf "  ratio (minimum / floor)       %6.2f\n", a / (e + p)
+    printf "  empty Qt window                   %6d / %d\n", e, em
+    printf "  data file: bare open with key     %6.1f\n", p
+    printf "  data file: KeyCask open           %6.1f\n", o
+    printf "  floor (empty window + bare open)  %6.1f\n", e + p
 }'
+for i in "${!programs[@]}"; do
+    read -r app_min app_median < <(min_median <"$work/times.$i")
+    awk -v a="$app_min" -v am="$app_median" -v f="$(awk -v e="$empty_min" -v p="$open_plain" \
+        'BEGIN { print e + p }')" -v name="${programs[$i]}" 'BEGIN {
+        printf "  %s: sign-in window %d / %d, ratio to the floor %.2f\n", name, a, am, a / f
+    }'
+done
