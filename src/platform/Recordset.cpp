@@ -5,24 +5,20 @@
 #include "platform/BusyCursor.h"
 
 #include <QStringDecoder>
-#include <QStringList>
 #include <sqlite3.h>
 
 Recordset::Recordset(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt)
 {
     const int count = sqlite3_column_count(m_stmt);
-    QStringList names;
     for (int i = 0; i < count; ++i) {
-        names << QString::fromUtf8(sqlite3_column_name(m_stmt, i));
-        const QString name = names.last().toLower();
-        if (!m_columns.contains(name)) {
-            m_columns.insert(name, i);
+        const QString name = QString::fromUtf8(sqlite3_column_name(m_stmt, i));
+        const QString lower = name.toLower();
+        if (!m_columns.contains(lower)) {
+            m_columns.insert(lower, i);
         }
-    }
-    // A name as the statement spells it finds the same column as its lower case does.
-    for (const QString& name : std::as_const(names)) {
+        // A name as the statement spells it finds the column its lower case finds.
         if (!m_exactColumns.contains(name)) {
-            m_exactColumns.insert(name, m_columns.value(name.toLower()));
+            m_exactColumns.insert(name, m_columns.value(lower));
         }
     }
     try {

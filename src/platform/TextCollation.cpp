@@ -28,7 +28,7 @@ int compareNoCase(QByteArrayView a, QByteArrayView b)
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-// Room for the UTF-16 form of a text, which has at most as many units as its UTF-8 has bytes.
+// Room on the stack for a text of ASCII widened to UTF-16.
 using Utf16Buffer = QVarLengthArray<char16_t, 256>;
 
 // The text as QString::fromUtf8 decodes it. Text that is all ASCII, as most titles are, is
