@@ -393,13 +393,14 @@ QString clsRTFMaster::msfRTF(clsRTFCell& roRTFCell) const
 
 void clsRTFMaster::appendCellText(QString& rsOut, clsRTFCell& roRTFCell)
 {
-    if (roRTFCell.BOLD) {
+    const bool bold = roRTFCell.BOLD;
+    if (bold) {
         rsOut += QLatin1StringView("\\b ");
-        appendEscaped(rsOut, roRTFCell.COLUMN_TX);
+    }
+    appendEscaped(rsOut, roRTFCell.COLUMN_TX);
+    if (bold) {
         rsOut += QLatin1StringView("\\b0");
         roRTFCell.BOLD = false;
-    } else {
-        appendEscaped(rsOut, roRTFCell.COLUMN_TX);
     }
 }
 
