@@ -1,8 +1,9 @@
 // Speed of the password list over data files of 10,000 and 100,000 entries: reading with
 // decryption against a plain read of the same rows, building the main window's list against
 // reading alone, one keystroke of filtering against a plain scan of the same texts, sorting,
-// the printed report against writing the same texts with a plain text stream, and deleting one
-// entry from a long list.
+// the printed report against writing the same texts with a plain text stream, deleting one
+// entry from a long list, and opening a data file against a bare open with its key (the part of
+// start-up bench/startup.sh cannot take from a window).
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "crypto/modFieldEncryption.h"
@@ -25,6 +26,7 @@
 #include <QTextStream>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <sqlite3.h>
 #include <map>
 #include <memory>
 #include <vector>
@@ -155,6 +157,52 @@ void BM_PlainSelect(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * entries);
 }
 BENCHMARK(BM_PlainSelect)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Opening the data file as start-up does: key, checks, the text order.
+void BM_OpenDataFile(benchmark::State& state)
+{
+    if (!useDataFile(0)) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    for (auto _ : state) {
+        clsDB::shared().CloseConnection();
+        if (!clsDB::shared().OpenConnection(true)) {
+            state.SkipWithError("not opened");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_OpenDataFile)->Unit(benchmark::kMillisecond);
+
+// The floor of opening: the library's open, the key and the first read of the schema, which
+// derives the key.
+void BM_OpenDataFilePlain(benchmark::State& state)
+{
+    if (!useDataFile(0)) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    const QByteArray path = dataFiles()[0]->path.toUtf8();
+    const QByteArray key = clsDB::DatabasePassword().toUtf8();
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_key(db, key.constData(), int(key.size()));
+        }
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                              nullptr);
+        }
+        sqlite3_close_v2(db);
+        if (rc != SQLITE_OK) {
+            state.SkipWithError("not opened");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_OpenDataFilePlain)->Unit(benchmark::kMillisecond);
 
 // The main window the list benchmarks fill; closed before the application object goes.
 std::unique_ptr<frmMain>& mainWindowSlot()

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #ifdef Q_OS_UNIX
@@ -82,6 +83,25 @@ std::unique_ptr<QFile> createNew(const QString& sPath, QString& rsReason, bool& 
 #endif
 }
 
+// Whether every character is ASCII, which Windows-1252 keeps as it is (the bulk of every
+// report). Four characters are looked at in one 64-bit word.
+bool isAscii(QStringView text)
+{
+    const char16_t* chars = text.utf16();
+    const qsizetype size = text.size();
+    quint64 seen = 0;
+    qsizetype i = 0;
+    for (; i + 4 <= size; i += 4) {
+        quint64 four;
+        std::memcpy(&four, chars + i, sizeof four);
+        seen |= four;
+    }
+    for (; i < size; ++i) {
+        seen |= chars[i];
+    }
+    return (seen & 0xFF80'FF80'FF80'FF80) == 0;
+}
+
 } // namespace
 
 FileHelper::FileHelper() = default;
@@ -135,7 +155,7 @@ void FileHelper::WriteText(const QString& sText, int lLineEnd, int /*lReserved*/
     if (!m_file) {
         throw AppError(AppError::FileError, QStringLiteral("No file is open for writing."));
     }
-    QByteArray bytes = Win1252::fromUnicode(sText);
+    QByteArray bytes = isAscii(sText) ? sText.toLatin1() : Win1252::fromUnicode(sText);
     if (lLineEnd == 1) {
         bytes.append("\r\n");
     }

@@ -27,3 +27,6 @@ private:
     void AssignNewID();
     void readRow(const Recordset& rs);
 };
+
+// Texts only: a list that grows moves its entries as they are, without copying each text.
+Q_DECLARE_TYPEINFO(clsMY_FILE, Q_RELOCATABLE_TYPE);

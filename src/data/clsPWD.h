@@ -42,3 +42,6 @@ private:
     bool write(bool bAddRecord);
     void readRow(const Recordset& rs);
 };
+
+// Texts only: a list that grows moves its entries as they are, without copying each text.
+Q_DECLARE_TYPEINFO(clsPWD, Q_RELOCATABLE_TYPE);

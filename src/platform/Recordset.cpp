@@ -11,9 +11,14 @@ Recordset::Recordset(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt)
 {
     const int count = sqlite3_column_count(m_stmt);
     for (int i = 0; i < count; ++i) {
-        const QString name = QString::fromUtf8(sqlite3_column_name(m_stmt, i)).toLower();
-        if (!m_columns.contains(name)) {
-            m_columns.insert(name, i);
+        const QString name = QString::fromUtf8(sqlite3_column_name(m_stmt, i));
+        const QString lower = name.toLower();
+        if (!m_columns.contains(lower)) {
+            m_columns.insert(lower, i);
+        }
+        // A name as the statement spells it finds the column its lower case finds.
+        if (!m_exactColumns.contains(name)) {
+            m_exactColumns.insert(name, m_columns.value(lower));
         }
     }
     try {
@@ -59,6 +64,10 @@ int Recordset::columnIndex(const QString& sName) const
         throw AppError(3021, QStringLiteral("Either BOF or EOF is True, or the current record "
                                             "has been deleted."));
     }
+    // Callers spell names as the statement does: that look-up needs no lower-case copy.
+    if (const auto exact = m_exactColumns.constFind(sName); exact != m_exactColumns.constEnd()) {
+        return exact.value();
+    }
     const auto it = m_columns.constFind(sName.toLower());
     if (it == m_columns.constEnd()) {
         throw AppError(3265, QStringLiteral("Item cannot be found in the collection "
@@ -89,10 +98,14 @@ QString Recordset::textAt(int i) const
     // The byte count, not a terminating NUL, gives the length: texts may hold NUL. A leading
     // U+FEFF belongs to the stored text and is kept, not skipped as a byte-order mark.
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
-    const int bytes = sqlite3_column_bytes(m_stmt, i);
+    const QByteArrayView bytes(text, sqlite3_column_bytes(m_stmt, i));
+    // QString::fromUtf8 decodes the same way, except that it drops a leading byte-order mark.
+    if (!bytes.startsWith(QByteArrayView("\xEF\xBB\xBF"))) {
+        return QString::fromUtf8(bytes);
+    }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                      QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(QByteArrayView(text, bytes));
+    return decoder(bytes);
 }
 
 bool Recordset::IsNull(const QString& sName) const

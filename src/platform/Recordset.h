@@ -34,6 +34,7 @@ private:
 
     sqlite3* m_db;
     sqlite3_stmt* m_stmt;
-    QHash<QString, int> m_columns; // lower-case column name -> index
+    QHash<QString, int> m_columns;      // lower-case column name -> index
+    QHash<QString, int> m_exactColumns; // column name as the statement gives it -> index
     bool m_atEnd = false;
 };

@@ -3,6 +3,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <memory>
 #include <sqlite3.h>
@@ -25,6 +26,28 @@ int compareNoCase(QByteArrayView a, QByteArrayView b)
         }
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// Room on the stack for a text of ASCII widened to UTF-16.
+using Utf16Buffer = QVarLengthArray<char16_t, 256>;
+
+// The text as QString::fromUtf8 decodes it. Text that is all ASCII, as most titles are, is
+// widened into the buffer on the stack; other text is decoded by Qt into rsDecoded.
+QStringView decode(QByteArrayView utf8, Utf16Buffer& rBuffer, QString& rsDecoded)
+{
+    rBuffer.resize(utf8.size());
+    char16_t* out = rBuffer.data();
+    unsigned char seen = 0;
+    for (const char ch : utf8) {
+        const auto byte = static_cast<unsigned char>(ch);
+        seen |= byte;
+        *out++ = byte;
+    }
+    if (seen < 0x80) {
+        return QStringView(rBuffer.data(), utf8.size());
+    }
+    rsDecoded = QString::fromUtf8(utf8);
+    return rsDecoded;
 }
 
 int compareCallback(void* data, int lengthA, const void* a, int lengthB, const void* b)
@@ -61,7 +84,12 @@ int TextCollation::Compare(QByteArrayView aUtf8, QByteArrayView bUtf8) const
     if (noCase == 0) {
         return 0;
     }
-    const int order = m_collator.compare(QString::fromUtf8(aUtf8), QString::fromUtf8(bUtf8));
+    // Sorting a list calls this many times per row: ASCII texts are decoded on the stack.
+    Utf16Buffer a;
+    Utf16Buffer b;
+    QString decodedA;
+    QString decodedB;
+    const int order = m_collator.compare(decode(aUtf8, a, decodedA), decode(bUtf8, b, decodedB));
     return order != 0 ? order : noCase;
 }
 

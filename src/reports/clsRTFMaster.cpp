@@ -12,8 +12,11 @@
 #include <QDir>
 #include <QLocale>
 #include <QStringList>
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -45,7 +48,10 @@ bool needsUnicodeEscape(char16_t ch)
 // A character beyond U+FFFF arrives here as its two surrogates, one escape each.
 void appendUnicodeEscape(QString& rsOut, char16_t ch)
 {
-    rsOut += QStringLiteral("\\u%1?").arg(static_cast<qint16>(ch));
+    char buffer[16] = "\\u";
+    auto* end = std::to_chars(buffer + 2, buffer + sizeof buffer - 1, static_cast<qint16>(ch)).ptr;
+    *end++ = '?';
+    rsOut.append(QLatin1StringView(buffer, end - buffer));
 }
 
 // The text with every character outside Windows-1252 written as a Unicode escape; the rest is
@@ -64,50 +70,69 @@ QString ansiText(QStringView text)
     return out;
 }
 
-// Plain text as RTF text: backslashes and braces escaped, line breaks as paragraph marks,
-// control characters as escapes, characters outside Windows-1252 as Unicode escapes.
-QString escapeText(QStringView text)
+// How a character below 0x80 is written inside a cell: empty when as it is, else its RTF
+// text (backslashes and braces escaped, line breaks as paragraph marks, tabs as tab words, the
+// other control characters as hexadecimal escapes).
+class AsciiEscapes
 {
-    static const QString par = QStringLiteral(" \\par ");
-    QString out;
-    out.reserve(text.size() + 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t ch = text[i].unicode();
-        switch (ch) {
-        case u'\\':
-            out += QLatin1String("\\\\");
-            break;
-        case u'{':
-            out += QLatin1String("\\{");
-            break;
-        case u'}':
-            out += QLatin1String("\\}");
-            break;
+public:
+    AsciiEscapes()
+    {
+        for (int ch = 0; ch < 0x20; ++ch) {
+            std::snprintf(m_hex[ch], sizeof m_hex[ch], "\\'%02x", ch);
+            m_text[ch] = QLatin1StringView(m_hex[ch]);
+        }
         // A line break of any kind: readers drop bare CR and LF, which would glue the lines'
         // words together.
-        case u'\r':
-            if (i + 1 < text.size() && text[i + 1] == u'\n') {
+        m_text[u'\r'] = m_text[u'\n'] = QLatin1StringView(" \\par ");
+        m_text[u'\t'] = QLatin1StringView("\\tab ");
+        m_text[u'\\'] = QLatin1StringView("\\\\");
+        m_text[u'{'] = QLatin1StringView("\\{");
+        m_text[u'}'] = QLatin1StringView("\\}");
+    }
+
+    QLatin1StringView operator[](char16_t ch) const { return m_text[ch]; }
+
+private:
+    char m_hex[0x20][5];
+    std::array<QLatin1StringView, 0x80> m_text{};
+};
+
+// Appends plain text as RTF text: the characters of AsciiEscapes replaced, characters outside
+// Windows-1252 as Unicode escapes. Runs of characters written as they are go in one piece.
+void appendEscaped(QString& rsOut, QStringView text)
+{
+    static const AsciiEscapes escapes;
+    const char16_t* chars = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t ch = chars[i];
+        const bool special = ch < 0x80 ? !escapes[ch].isEmpty() : needsUnicodeEscape(ch);
+        if (!special) {
+            continue;
+        }
+        rsOut.append(QStringView(chars + runStart, i - runStart));
+        if (ch >= 0x80) {
+            appendUnicodeEscape(rsOut, ch);
+        } else {
+            // CR LF is one line break.
+            if (ch == u'\r' && i + 1 < size && chars[i + 1] == u'\n') {
                 ++i;
             }
-            out += par;
-            break;
-        case u'\n':
-            out += par;
-            break;
-        case u'\t':
-            out += QLatin1String("\\tab ");
-            break;
-        default:
-            if (ch < 0x20) {
-                out += QStringLiteral("\\'%1").arg(int(ch), 2, 16, QLatin1Char('0'));
-            } else if (needsUnicodeEscape(ch)) {
-                appendUnicodeEscape(out, ch);
-            } else {
-                out += QChar(ch);
-            }
+            rsOut.append(escapes[ch]);
         }
+        runStart = i + 1;
     }
-    return out;
+    rsOut.append(QStringView(chars + runStart, size - runStart));
+}
+
+// Appends a whole number in decimal.
+void appendNumber(QString& rsOut, qint32 lValue)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, lValue);
+    rsOut.append(QLatin1StringView(buffer, result.ptr - buffer));
 }
 
 // The print date as "Jul 2, 2007  3:45 PM", in English whatever the system's locale.
@@ -245,6 +270,67 @@ void clsRTFMaster::AddCell(qint32 lCELLX, const QString& sCOLUMN_TX, qint32 lCEL
     RTFCells.append(cell);
 }
 
+void clsRTFMaster::useLayout(bool bRowHeader, qint32 lRTF_COLOR, qint32 lRTF_HEIGHT)
+{
+    Layout& layout = m_layout;
+    const std::array<qint32, 4> margins = {CELL_MARGIN_LEFT, CELL_MARGIN_TOP, CELL_MARGIN_BOTTOM,
+                                           CELL_MARGIN_RIGHT};
+    const auto sameCell = [](const clsRTFCell& cell, const Layout::Cell& made) {
+        return cell.CELLX == made.CELLX && cell.CELL_BORDER == made.CELL_BORDER &&
+               cell.CELL_ALIGNMENT == made.CELL_ALIGNMENT &&
+               cell.CELL_VERTICAL_TEXT_ALIGNMENT == made.CELL_VERTICAL_TEXT_ALIGNMENT;
+    };
+    if (layout.built && layout.bRowHeader == bRowHeader && layout.lRTF_COLOR == lRTF_COLOR &&
+        layout.lRTF_HEIGHT == lRTF_HEIGHT && layout.cellMargins == margins &&
+        std::equal(RTFCells.cbegin(), RTFCells.cend(), layout.cells.cbegin(), layout.cells.cend(),
+                   sameCell)) {
+        return;
+    }
+
+    layout.bRowHeader = bRowHeader;
+    layout.lRTF_COLOR = lRTF_COLOR;
+    layout.lRTF_HEIGHT = lRTF_HEIGHT;
+    layout.cellMargins = margins;
+    layout.cells.clear();
+    layout.cellStarts.clear();
+    QString& row = layout.definitions;
+    row = QStringLiteral("\\trowd\\trkeep");
+    if (lRTF_HEIGHT != 0) {
+        row += QLatin1StringView("\\trrh-");
+        appendNumber(row, lRTF_HEIGHT);
+    }
+    if (bRowHeader) {
+        row += QLatin1StringView("\\trhdr");
+    }
+    row += QLatin1StringView("\\trgaph90\\trleft0\\trql");
+    for (const clsRTFCell& cell : std::as_const(RTFCells)) {
+        layout.cells.append(
+            {cell.CELLX, cell.CELL_BORDER, cell.CELL_ALIGNMENT, cell.CELL_VERTICAL_TEXT_ALIGNMENT});
+        // Colour 99 means neither shading nor borders.
+        if (lRTF_COLOR != 99) {
+            row += QLatin1StringView("\\clcbpat");
+            appendNumber(row, lRTF_COLOR);
+            row += cell.CELL_BORDER;
+        }
+        row += QLatin1StringView("\\cltxlrtb\\clpadl");
+        appendNumber(row, CELL_MARGIN_LEFT);
+        row += QLatin1StringView("\\clpadt");
+        appendNumber(row, CELL_MARGIN_TOP);
+        row += QLatin1StringView("\\clpadb");
+        appendNumber(row, CELL_MARGIN_BOTTOM);
+        row += QLatin1StringView("\\clpadr");
+        appendNumber(row, CELL_MARGIN_RIGHT);
+        row += QLatin1StringView("\\clpadfl3\\clpadfb3");
+        row += cell.CLVERTAL();
+        row += QLatin1StringView("\\cellx");
+        appendNumber(row, cell.CELLX);
+        layout.cellStarts.append(QStringLiteral("\\intbl") + cell.Q() +
+                                 QStringLiteral("\\sb30\\sa30 "));
+    }
+    row += QLatin1StringView("\\pard\r\n");
+    layout.built = true;
+}
+
 void clsRTFMaster::PrintCells(bool bRowHeader, qint32 lRTF_COLOR, qint32 lRTF_HEIGHT)
 {
     if (!USE_RTF) {
@@ -252,39 +338,19 @@ void clsRTFMaster::PrintCells(bool bRowHeader, qint32 lRTF_COLOR, qint32 lRTF_HE
         return;
     }
 
-    QString rowDefinition = QStringLiteral("\\trowd\\trkeep");
-    if (lRTF_HEIGHT != 0) {
-        rowDefinition += QStringLiteral("\\trrh-") + QString::number(lRTF_HEIGHT);
+    // The row is built in one buffer, kept from row to row, and written in one piece: the
+    // same text as its parts written one after the other.
+    useLayout(bRowHeader, lRTF_COLOR, lRTF_HEIGHT);
+    QString& row = m_row;
+    row.resize(0);
+    row += m_layout.definitions;
+    for (qsizetype i = 0; i < RTFCells.size(); ++i) {
+        row += m_layout.cellStarts[i];
+        appendCellText(row, RTFCells[i]);
+        row += QLatin1StringView("\\cell\\pard");
     }
-    if (bRowHeader) {
-        rowDefinition += QStringLiteral("\\trhdr");
-    }
-    rowDefinition += QStringLiteral("\\trgaph90\\trleft0\\trql");
-    write(rowDefinition);
-
-    const QString padding = QStringLiteral("\\cltxlrtb\\clpadl%1\\clpadt%2\\clpadb%3\\clpadr%4"
-                                           "\\clpadfl3\\clpadfb3")
-                                .arg(CELL_MARGIN_LEFT)
-                                .arg(CELL_MARGIN_TOP)
-                                .arg(CELL_MARGIN_BOTTOM)
-                                .arg(CELL_MARGIN_RIGHT);
-    for (const clsRTFCell& cell : std::as_const(RTFCells)) {
-        // Colour 99 means neither shading nor borders.
-        if (lRTF_COLOR != 99) {
-            write(QStringLiteral("\\clcbpat") + QString::number(lRTF_COLOR) + cell.CELL_BORDER);
-        }
-        write(padding);
-        write(cell.CLVERTAL());
-        write(QStringLiteral("\\cellx") + QString::number(cell.CELLX));
-    }
-    write(QStringLiteral("\\pard"), true);
-
-    for (clsRTFCell& cell : RTFCells) {
-        write(QStringLiteral("\\intbl") + cell.Q() + QStringLiteral("\\sb30\\sa30 ") +
-              msfRTF(cell) + QStringLiteral("\\cell\\pard"));
-    }
-    write(QStringLiteral("\\intbl\\row"), true);
-    write(QStringLiteral("\\pard"), true);
+    row += QLatin1StringView("\\intbl\\row\r\n\\pard\r\n");
+    write(row);
 }
 
 void clsRTFMaster::printCsvRow()
@@ -325,12 +391,22 @@ QString clsRTFMaster::Italic(const QString& rsString) const
 
 QString clsRTFMaster::msfRTF(clsRTFCell& roRTFCell) const
 {
-    QString text = escapeText(roRTFCell.COLUMN_TX);
-    if (roRTFCell.BOLD) {
-        text = QStringLiteral("\\b ") + text + QStringLiteral("\\b0");
+    QString text;
+    appendCellText(text, roRTFCell);
+    return text;
+}
+
+void clsRTFMaster::appendCellText(QString& rsOut, clsRTFCell& roRTFCell)
+{
+    const bool bold = roRTFCell.BOLD;
+    if (bold) {
+        rsOut += QLatin1StringView("\\b ");
+    }
+    appendEscaped(rsOut, roRTFCell.COLUMN_TX);
+    if (bold) {
+        rsOut += QLatin1StringView("\\b0");
         roRTFCell.BOLD = false;
     }
-    return text;
 }
 
 void clsRTFMaster::RTFClose()

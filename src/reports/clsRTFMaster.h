@@ -6,6 +6,8 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <memory>
 
 class FileHelper;
@@ -87,6 +89,36 @@ private:
     void write(const QString& sText, bool bLineEnd = false);
     void writeHeader();
     void printCsvRow();
+    // Appends the cell's text as msfRTF gives it, clearing its BOLD.
+    static void appendCellText(QString& rsOut, clsRTFCell& roRTFCell);
+    // Makes m_layout the layout of a row of RTFCells with these options.
+    void useLayout(bool bRowHeader, qint32 lRTF_COLOR, qint32 lRTF_HEIGHT);
+
+    // The parts of a row that do not depend on the cells' texts, and what they were made from:
+    // the rows of a table share them, so they are made again only when the layout changes.
+    struct Layout
+    {
+        struct Cell
+        {
+            qint32 CELLX = 0;
+            QString CELL_BORDER;
+            qint32 CELL_ALIGNMENT = 0;
+            qint32 CELL_VERTICAL_TEXT_ALIGNMENT = 0;
+        };
+        bool bRowHeader = false;
+        qint32 lRTF_COLOR = 0;
+        qint32 lRTF_HEIGHT = 0;
+        std::array<qint32, 4> cellMargins{};
+        QList<Cell> cells;
+        bool built = false;
+        // The row and cell definitions, up to the line end after them.
+        QString definitions;
+        // Per cell, what comes before its text.
+        QStringList cellStarts;
+    };
+    Layout m_layout;
+    // The row PrintCells builds, kept so that its memory serves every row.
+    QString m_row;
 
     std::unique_ptr<FileHelper> m_fileHelper;
 };

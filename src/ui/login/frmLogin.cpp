@@ -19,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 
 namespace {
 
@@ -33,7 +34,8 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(kProductName);
-    setWindowIcon(QIcon(QStringLiteral(":/images/keycask.svg")));
+    // The window icon follows the first paint (paintEvent): drawn in the sizes the window
+    // system asks for, it would hold up the window the user waits for.
     QFont font(QStringLiteral("Verdana"));
     font.setPointSize(9);
     setFont(font);
@@ -79,7 +81,7 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
     for (QLabel* img : {imgEnter, imgEnterGrey}) {
         img->setGeometry(216, 150, 80, 28);
     }
-    imgEnter->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/enter.svg"), QSize(80, 28)));
+    // The active button is drawn when it is first shown (UpdateEnterButton).
     imgEnterGrey->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/enter_grey.svg"), QSize(80, 28)));
     imgEnter->setToolTip(QStringLiteral("Enter"));
@@ -93,6 +95,16 @@ void frmLogin::showEvent(QShowEvent* event)
         Form_Load();
     }
     QDialog::showEvent(event);
+}
+
+void frmLogin::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (!m_iconSet) {
+        m_iconSet = true;
+        QTimer::singleShot(
+            0, this, [this] { setWindowIcon(QIcon(QStringLiteral(":/images/keycask.svg"))); });
+    }
 }
 
 bool frmLogin::twoBoxMode() const
@@ -139,6 +151,10 @@ bool frmLogin::MatchesMasterPassword(const QString& sTyped)
 void frmLogin::UpdateEnterButton()
 {
     const bool acceptable = inputAcceptable();
+    if (acceptable && imgEnter->pixmap().isNull()) {
+        imgEnter->setPixmap(
+            modImage::SvgPixmap(QStringLiteral(":/images/enter.svg"), QSize(80, 28)));
+    }
     imgEnter->setVisible(acceptable);
     imgEnterGrey->setVisible(!acceptable);
 }

@@ -41,6 +41,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -55,4 +56,5 @@ private:
 
     bool m_stepTwo = false;
     bool m_loaded = false;
+    bool m_iconSet = false;
 };
