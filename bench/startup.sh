@@ -5,7 +5,7 @@
 #
 # Usage: bench/startup.sh [runs] [build folder] [program...]
 #   runs: starts of each program (default 15); the minimum and the median are shown.
-#   build folder: default build-cc; its bench programs and Database/pwd.quillondata are used.
+#   build folder: default build; its bench programs and Database/pwd.quillondata are used.
 #   program: KeyCask programs to time (default <build folder>/keycask), e.g. an older build
 #   beside the current one. The starts of all programs and of the empty window take turns, so
 #   that a busy machine weighs on each alike.
@@ -15,7 +15,7 @@
 set -euo pipefail
 
 runs=${1:-15}
-build=$(cd "${2:-build-cc}" && pwd)
+build=$(cd "${2:-build}" && pwd)
 shift $(($# < 2 ? $# : 2))
 programs=("$@")
 [ ${#programs[@]} -gt 0 ] || programs=("$build/keycask")
