@@ -9,6 +9,8 @@
 #include "data/modSchema.h"
 #include "platform/SqlConnection.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QSettings>
 #include <QTest>
@@ -113,4 +115,23 @@ QString TestEnv::AddFolder(const QString& sName, const QString& sPath, const QSt
     entry.NOTES_TX = sNotes;
     entry.Save(true);
     return entry.MY_FILE_ID;
+}
+
+QStringList TestEnv::TabNames(QWidget* first)
+{
+    QStringList names;
+    first->setFocus(Qt::TabFocusReason);
+    QWidget* start = QApplication::focusWidget();
+    QWidget* current = start;
+    // A bound in case the focus never comes back.
+    for (int i = 0; current && i < 40; ++i) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(current);
+        names << (iface ? iface->text(QAccessible::Name) : QString());
+        QTest::keyClick(current, Qt::Key_Tab);
+        current = QApplication::focusWidget();
+        if (current == start) {
+            break;
+        }
+    }
+    return names;
 }

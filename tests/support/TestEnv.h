@@ -6,9 +6,12 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <functional>
+
+class QWidget;
 
 class TestEnv
 {
@@ -42,6 +45,10 @@ public:
                                const QString& sNotes = QString());
     static QString AddFolder(const QString& sName, const QString& sPath,
                              const QString& sNotes = QString());
+
+    // The accessible names of the controls that Tab visits, from the first one (which takes the
+    // focus) until the focus comes back to it; the window must be active.
+    static QStringList TabNames(QWidget* first);
 
 private:
     QTemporaryDir m_dir;
