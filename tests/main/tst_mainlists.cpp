@@ -1,5 +1,5 @@
 // The main window's lists on real data files: columns, masking, search, sorting, widths, row
-// heights, the layout pass and the clean-up when the window closes.
+// heights, the layout pass, the clean-up when the window closes, and what a screen reader hears.
 #include "TestEnv.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
@@ -8,9 +8,11 @@
 #include "platform/Grid.h"
 #include "platform/SettingsStore.h"
 #include "ui/controls/GradientPanel.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/modGrid.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -58,6 +60,22 @@ void typeSearch(frmMain& window, const QString& text)
     window.txtSearch->setText(text);
 }
 
+// Every text a screen reader can reach from an object: names, descriptions and values.
+QStringList reachableTexts(QAccessibleInterface* iface)
+{
+    QStringList texts;
+    for (const QAccessible::Text kind :
+         {QAccessible::Name, QAccessible::Description, QAccessible::Value}) {
+        texts << iface->text(kind);
+    }
+    for (int i = 0; i < iface->childCount(); ++i) {
+        if (QAccessibleInterface* child = iface->child(i)) {
+            texts << reachableTexts(child);
+        }
+    }
+    return texts;
+}
+
 } // namespace
 
 class TestMainLists : public QObject
@@ -65,6 +83,9 @@ class TestMainLists : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
+    void screenReader_data();
+    void screenReader();
     void emptyTableColumns_data();
     void emptyTableColumns();
     void passwordsAreMasked();
@@ -86,6 +107,87 @@ private Q_SLOTS:
     void closeReportsUndeletableReport();
     void placementSurvivesRestart();
 };
+
+void TestMainLists::initTestCase()
+{
+    // Before any window is shown: Qt keeps the first interface it made for a widget.
+    modAccessibility::Install();
+}
+
+void TestMainLists::screenReader_data()
+{
+    QTest::addColumn<bool>("reveal");
+    QTest::addColumn<bool>("ownColumn");
+    QTest::addColumn<QStringList>("headers");
+    // Each row of the list: its cells' names, then its description after " | ".
+    QTest::addColumn<QStringList>("rows");
+    const QStringList three = {"Title", "User Name", "Password"};
+    QTest::newRow("masked, notes beneath")
+        << false << false << three
+        << QStringList{"alpha mail, ann, hidden password | ", "Bob's bank, bob, hidden password | ",
+                       "Chess club, carl, hidden password | Tuesdays"};
+    QTest::newRow("revealed") << true << false << three
+                              << QStringList{"alpha mail, ann, p | ",
+                                             "Bob's bank, bob, x9-vault | ",
+                                             "Chess club, carl, knight | Tuesdays"};
+    QTest::newRow("masked, notes in a column")
+        << false << true << QStringList{"Title", "User Name", "Password", "Notes"}
+        << QStringList{"alpha mail, ann, hidden password,  | ",
+                       "Bob's bank, bob, hidden password,  | ",
+                       "Chess club, carl, hidden password, Tuesdays | "};
+}
+
+// The list reads as a table named after its tab, a masked password as "hidden password", and
+// nothing reaches the hidden columns; Tab runs from the search box to the list; the images are
+// named for what they do or silent.
+void TestMainLists::screenReader()
+{
+    QFETCH(bool, reveal);
+    QFETCH(bool, ownColumn);
+    QFETCH(QStringList, headers);
+    QFETCH(QStringList, rows);
+    TestEnv env;
+    addSample();
+    clsApp::shared().setShowNotesOwnColumn(ownColumn);
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    if (reveal) {
+        window.mbRevealPasswords = true;
+        window.ApplyRevealState();
+    }
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.grid);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Passwords"));
+    QAccessibleTableInterface* table = list->tableInterface();
+    QStringList seenHeaders;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        seenHeaders << table->columnDescription(c);
+    }
+    QCOMPARE(seenHeaders, headers);
+    QStringList seenRows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            cells << table->cellAt(r, c)->text(QAccessible::Name);
+        }
+        seenRows << cells.join(QStringLiteral(", ")) + QStringLiteral(" | ") +
+                        table->rowDescription(r);
+    }
+    QCOMPARE(seenRows, rows);
+    const QStringList texts = reachableTexts(QAccessible::queryAccessibleInterface(&window));
+    QCOMPARE(texts.filter(QStringLiteral("x9-vault")).isEmpty(), !reveal);
+    QVERIFY(texts.filter(QStringLiteral("bobsbank")).isEmpty());
+    QVERIFY(texts.filter(frmMain::PASSWORD_MASK).isEmpty());
+
+    // The list, then the tab bar (named after its tab too).
+    QCOMPARE(TestEnv::TabNames(window.txtSearch),
+             QStringList({"Search", "Passwords", "Passwords", "Always on top"}));
+    window.txtSearch->setFocus();
+    QTest::keyClick(window.txtSearch, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), window.grid);
+    QCOMPARE(TestEnv::ImageNames(&window),
+             QStringList({"Lock KeyCask", "(silent)", "Quillon Software"}));
+}
 
 void TestMainLists::emptyTableColumns_data()
 {

@@ -6,7 +6,9 @@
 #include "ui/main/modGrid.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -395,12 +397,16 @@ void TestGrid::accessibleTable()
 void TestGrid::accessibleSelectionEvents()
 {
     modAccessibility::Install();
-    Grid grid;
-    grid.resize(400, 300);
+    // The list and a box to take the focus away.
+    QWidget window;
+    auto* other = new QLineEdit(&window);
+    auto* list = new Grid(&window);
+    Grid& grid = *list;
+    grid.setGeometry(0, 30, 400, 300);
     fill(grid, {QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("cherry")});
     grid.GridRowVisible(2, false);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowActive(&grid));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     grid.setFocus();
     QAccessibleTableInterface* table =
         QAccessible::queryAccessibleInterface(&grid)->tableInterface();
@@ -411,9 +417,10 @@ void TestGrid::accessibleSelectionEvents()
     QTest::keyClick(&grid, Qt::Key_Down);
     QTest::keyClick(&grid, Qt::Key_Down);
     QTest::keyClick(&grid, Qt::Key_Down); // no further row: nothing to announce
-    grid.clearFocus();
+    other->setFocus();
     table->selectRow(0);
-    grid.setFocus();
+    QTest::keyClick(other, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), list);
     QCoreApplication::processEvents();
     GridAccessible::Notify = &QAccessible::updateAccessibility;
     QCOMPARE(g_announced,
