@@ -64,9 +64,15 @@ void* GridAccessible::interface_cast(QAccessible::InterfaceType type)
     return QAccessibleWidget::interface_cast(type);
 }
 
+bool GridAccessible::hiddenInWindow() const
+{
+    return !grid()->isWindow() && !grid()->isVisibleTo(grid()->window());
+}
+
 void GridAccessible::refresh() const
 {
-    if (!m_dirty) {
+    const bool hidden = isValid() && hiddenInWindow();
+    if (!m_dirty && hidden == m_hidden) {
         return;
     }
     m_rows.clear();
@@ -77,6 +83,11 @@ void GridAccessible::refresh() const
         return;
     }
     m_dirty = false;
+    m_hidden = hidden;
+    if (hidden) {
+        // A list its window hides (the locked window) shows nothing to anyone.
+        return;
+    }
     const Grid* list = grid();
     m_rowIndex.assign(static_cast<std::size_t>(list->GridRowCount()), -1);
     int top = 0;

@@ -71,8 +71,10 @@ public:
     QRect cellRect(int lGridRow, int lGridColumn) const;
 
 private:
-    // Rebuilds the shown rows and columns after a change of the grid.
+    // Rebuilds the shown rows and columns after a change of the grid or of its being hidden.
     void refresh() const;
+    // The list is hidden inside its window (the window is locked).
+    bool hiddenInWindow() const;
     // Forgets the cell interfaces: the rows they stood for have changed.
     void dropCells() const;
     void gridRowsChanged();
@@ -82,6 +84,7 @@ private:
     QAccessibleInterface* selectedCell() const;
 
     mutable bool m_dirty = true;
+    mutable bool m_hidden = false;
     mutable std::vector<int> m_rows;     // grid rows shown, in order
     mutable std::vector<int> m_rowTops;  // top of each in the list's content
     mutable std::vector<int> m_rowIndex; // grid row - 1 -> shown position, or -1

@@ -21,8 +21,9 @@ void* GridCellAccessible::interface_cast(QAccessible::InterfaceType type)
 
 bool GridCellAccessible::isValid() const
 {
-    return m_table->isValid() && m_row >= 0 && m_row <= m_table->grid()->GridRowCount() &&
-           m_column >= 1 && m_column <= m_table->grid()->GridColumnCount();
+    // Only while the table shows the cell's row and column: none while the list is hidden.
+    return m_table->isValid() && m_table->shownColumn(m_column) >= 0 &&
+           (isHeader() || m_table->shownRow(m_row) >= 0);
 }
 
 QWindow* GridCellAccessible::window() const

@@ -178,6 +178,17 @@ void TestMainLists::screenReader()
     QCOMPARE(texts.filter(QStringLiteral("x9-vault")).isEmpty(), !reveal);
     QVERIFY(texts.filter(QStringLiteral("bobsbank")).isEmpty());
     QVERIFY(texts.filter(frmMain::PASSWORD_MASK).isEmpty());
+    // The locked window's list tells nothing, not even through a cell found before.
+    const QAccessible::Id firstCell = QAccessible::uniqueId(table->cellAt(0, 0));
+    window.LockWindow();
+    QCOMPARE(table->rowCount(), 0);
+    QAccessibleInterface* cell = QAccessible::accessibleInterface(firstCell);
+    QVERIFY(!cell || cell->text(QAccessible::Name).isEmpty());
+    QVERIFY(reachableTexts(QAccessible::queryAccessibleInterface(&window))
+                .filter(QStringLiteral("Bob's bank"))
+                .isEmpty());
+    window.cmdUnlock_Click();
+    QCOMPARE(table->rowCount(), rows.size());
 
     // The list, then the tab bar (named after its tab too).
     QCOMPARE(TestEnv::TabNames(window.txtSearch),
