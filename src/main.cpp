@@ -1,5 +1,6 @@
 // KeyCask's entry point: the application object, then start-up.
 #include "app/modSubMain.h"
+#include "ui/controls/modAccessibility.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KeyCask"));
     QApplication::setOrganizationName(QStringLiteral("QuillonSoftware"));
+    modAccessibility::Install();
     if (!modSubMain::Main()) {
         return modSubMain::HandedOverToRunningCopy ? 0 : 1;
     }

@@ -14,6 +14,7 @@
 #include <QStandardItemModel>
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -464,6 +465,7 @@ void Grid::GridGroupRowState(int lRow, int /*lState*/)
 void Grid::GridSelectCell(int lRow, int lColumn, bool bSelected)
 {
     requireCell(lRow, lColumn);
+    const int before = m_selected;
     if (bSelected) {
         m_selected = lRow;
     } else if (m_selected == lRow) {
@@ -471,6 +473,9 @@ void Grid::GridSelectCell(int lRow, int lColumn, bool bSelected)
     }
     if (m_redraw) {
         viewport()->update();
+    }
+    if (m_selected != before) {
+        Q_EMIT selectionChanged();
     }
 }
 
@@ -495,9 +500,12 @@ void Grid::GridEnsureVisible(int lRow, int lColumn)
 
 void Grid::GridClearSelection()
 {
-    m_selected = 0;
+    const int before = std::exchange(m_selected, 0);
     if (m_redraw) {
         viewport()->update();
+    }
+    if (before != 0) {
+        Q_EMIT selectionChanged();
     }
 }
 
@@ -641,6 +649,7 @@ void Grid::layoutChanged()
     // Many rows change one after another (heights fitted, rows shown or hidden): the layout is
     // rebuilt once, when it is next needed, and the scroll bars follow once per event round.
     m_layoutDirty = true;
+    Q_EMIT rowsChanged();
     if (m_redraw) {
         scheduleScrollBars();
         viewport()->update();
@@ -837,9 +846,10 @@ void Grid::mousePressEvent(QMouseEvent* event)
     const QPoint point = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         const int row = rowAt(point.y() + verticalScrollBar()->value());
-        if (row > 0) {
+        if (row > 0 && row != m_selected) {
             m_selected = row;
             viewport()->update();
+            Q_EMIT selectionChanged();
         }
     }
     int button = 0;
@@ -883,9 +893,13 @@ void Grid::moveSelection(int lVisibleDelta, bool bToEnd, bool bToStart)
     } else {
         position = std::clamp(position + lVisibleDelta, 0, last);
     }
-    m_selected = m_visibleRows[static_cast<std::size_t>(position)] + 1;
+    const int before =
+        std::exchange(m_selected, m_visibleRows[static_cast<std::size_t>(position)] + 1);
     GridEnsureVisible(m_selected, 1);
     viewport()->update();
+    if (m_selected != before) {
+        Q_EMIT selectionChanged();
+    }
 }
 
 void Grid::keySearch(const QString& sText)
@@ -904,9 +918,12 @@ void Grid::keySearch(const QString& sText)
         const std::size_t position = (static_cast<std::size_t>(current + 1) + step - 1) % count;
         const int row = m_visibleRows[position] + 1;
         if (GridCellText(row, m_keySearchColumn).startsWith(sText, Qt::CaseInsensitive)) {
-            m_selected = row;
+            const int before = std::exchange(m_selected, row);
             GridEnsureVisible(row, 1);
             viewport()->update();
+            if (row != before) {
+                Q_EMIT selectionChanged();
+            }
             return;
         }
     }

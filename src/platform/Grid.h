@@ -115,6 +115,11 @@ Q_SIGNALS:
     void KeyDown(int lKeyCode, int lShift);
     // Button 1 left, 2 right, 4 middle; shift state bits; position in the list area (pixels).
     void MouseDown(int lButton, int lShift, int x, int y);
+    // Another row is selected, or the selection cleared, by the user or by a call; rows removed
+    // or sorted raise rowsChanged instead.
+    void selectionChanged();
+    // Rows or columns were added, removed, shown, hidden, sorted or resized.
+    void rowsChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,7 +1,10 @@
 // Tests of the link control: defaults, hover underline, colours while enabled and disabled,
-// sizing by the caption, word wrap, tool tips and which press-release pairs raise Click.
+// sizing by the caption, word wrap, tool tips, which press-release pairs raise Click, and the
+// link a screen reader finds.
+#include "ui/controls/modAccessibility.h"
 #include "ui/controls/usrHyperlink.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -50,8 +53,8 @@ struct Scene : QWidget
     }
 };
 
-// Where a click test presses and releases.
-constexpr int Caption = 0, Icon = 1, Gap = 2, Outside = 3;
+// Where a click test presses and releases; Accessible: the press action a screen reader offers.
+constexpr int Caption = 0, Icon = 1, Gap = 2, Outside = 3, Accessible = 4;
 
 } // namespace
 
@@ -60,6 +63,9 @@ class tst_Hyperlink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Before any link is shown: Qt keeps the first interface it made for a widget.
+    void initTestCase() { modAccessibility::Install(); }
+
     void defaults()
     {
         const usrHyperlink link;
@@ -173,6 +179,8 @@ private Q_SLOTS:
         QTest::newRow("between the parts") << Gap << Gap << Qt::LeftButton << 0;
         QTest::newRow("right button") << Caption << Caption << Qt::RightButton << 0;
         QTest::newRow("disabled") << Caption << Caption << Qt::NoButton << 0;
+        QTest::newRow("press action") << Accessible << Accessible << Qt::LeftButton << 1;
+        QTest::newRow("press action, disabled") << Accessible << Accessible << Qt::NoButton << 0;
     }
 
     void click()
@@ -188,6 +196,20 @@ private Q_SLOTS:
             button = Qt::LeftButton;
         }
         QSignalSpy spy(&link, &usrHyperlink::Click);
+        if (pressOn == Accessible) {
+            link.setCaption(QStringLiteral("Options"));
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&link);
+            QCOMPARE(iface->role(), QAccessible::Link);
+            QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Options"));
+            QCOMPARE(iface->childCount(), 0);
+            QCOMPARE(iface->state().disabled, !link.isEnabled());
+            QAccessibleActionInterface* actions = iface->actionInterface();
+            QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+            actions->doAction(QAccessibleActionInterface::pressAction());
+            QCoreApplication::processEvents();
+            QCOMPARE(spy.count(), clicks);
+            return;
+        }
         const QPoint at[] = {scene.centreOf(link.lbl), scene.centreOf(link.imgIcon),
                              link.mapTo(&scene, QPoint(23, 4)), Scene::away()};
         // Through the window: the press goes to the part under the pointer, the release to it too.

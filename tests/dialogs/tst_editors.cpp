@@ -1,12 +1,13 @@
 // Tests of the password and file-folder editors and the folder picker, driven offscreen on real
 // data files: loading, the Save buttons, type-ahead, the length rule, saving and closing, the
-// password generator's button and menu.
+// password generator's button and menu, and what a screen reader hears on the way through.
 #include "TestEnv.h"
 #include "app/FileHelper.h"
 #include "app/clsApp.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
 #include "platform/SettingsStore.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/dialogs/frmFile.h"
 #include "ui/dialogs/frmFindFile.h"
 #include "ui/dialogs/frmPassword.h"
@@ -195,6 +196,9 @@ class tst_Editors : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Before any window is shown: Qt keeps the first interface it made for a widget.
+    void initTestCase() { modAccessibility::Install(); }
+
     void loadPassword_data()
     {
         QTest::addColumn<bool>("adding");
@@ -656,15 +660,15 @@ private Q_SLOTS:
         QVERIFY(w.env.messages.isEmpty());
     }
 
-    // The button takes no focus: a click leaves the focus where it was, and Tab goes through
-    // the fields and buttons as before, never to the button.
+    // A click on the button leaves the focus where it was; Tab reaches the button after the
+    // password box, so it works without a mouse too.
     void generateKeepsFocusAndTabOrder()
     {
         World w;
         addSample();
         Editor e(false, true);
         QVERIFY(QTest::qWaitForWindowActive(e.form));
-        QCOMPARE(e.pwd->cmdGenerate->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(e.pwd->cmdGenerate->focusPolicy(), Qt::TabFocus);
         e.set(0, u"Shop"_s);
         e.set(1, u"carol"_s);
         e.pwd->txt[4]->setFocus();
@@ -672,8 +676,9 @@ private Q_SLOTS:
         QVERIFY(e.canSave());
         QCOMPARE(focusOwner(e), e.pwd->txt[4]);
         e.pwd->txt[0]->setFocus();
-        const QList<QWidget*> order = {e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->txt[3], e.pwd->txt[4],
-                                       e.cmd[0],      e.cmd[1],      e.cmd[2],      e.pwd->txt[0]};
+        const QList<QWidget*> order = {e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->cmdGenerate,
+                                       e.pwd->txt[3], e.pwd->txt[4], e.cmd[0],
+                                       e.cmd[1],      e.cmd[2],      e.pwd->txt[0]};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(focusOwner(e), next);
@@ -863,6 +868,56 @@ private Q_SLOTS:
         const bool picked = action == 0 && other;
         QCOMPARE(e.text(1), picked ? inner : first);
         QCOMPARE(e.canSave(), picked);
+    }
+
+    void screenReader_data()
+    {
+        QTest::addColumn<int>("window"); // 0 password editor, 1 file-folder editor, 2 picker
+        // The names Tab reads from the first field around to it again.
+        QTest::addColumn<QStringList>("tabNames");
+        QTest::addColumn<QStringList>("images");
+        QTest::newRow("password editor")
+            << 0 << QStringList{"Title",   "User Name", "Password",     "Generate password",
+                                "Web URL", "Notes",     "Save And New", "Save",
+                                "Cancel"}
+            << QStringList{"(silent)", "(silent)", "Open the web address"};
+        QTest::newRow("file-folder editor")
+            << 1 << QStringList{"Name",         "File Folder", "Pick the folder", "Notes",
+                                "Save And New", "Save",        "Cancel"}
+            << QStringList{"(silent)", "(silent)"};
+        QTest::newRow("folder picker")
+            << 2 << QStringList{"Folders", "OK", "Cancel"} << QStringList{};
+    }
+
+    // Every control Tab reaches has a name, in the order of the window from top to bottom and
+    // left to right; an image is named for what it does or not announced at all.
+    void screenReader()
+    {
+        QFETCH(int, window);
+        QFETCH(QStringList, tabNames);
+        QFETCH(QStringList, images);
+        World w;
+        std::unique_ptr<Editor> editor;
+        std::unique_ptr<frmFindFile> picker;
+        QWidget* form = nullptr;
+        QWidget* first = nullptr;
+        if (window < 2) {
+            editor = std::make_unique<Editor>(window == 1, true);
+            // Filled, so that the Save buttons take the focus too.
+            for (int i = 0; i < 3; ++i) {
+                editor->set(i, u"x"_s);
+            }
+            form = editor->form;
+            first = editor->first();
+        } else {
+            picker = std::make_unique<frmFindFile>();
+            picker->show();
+            form = picker.get();
+            first = picker->ft;
+        }
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QCOMPARE(TestEnv::TabNames(first), tabNames);
+        QCOMPARE(TestEnv::ImageNames(form), images);
     }
 
     // The picker starts at the home folder, finds folders by typed name and reports the path.

@@ -1,9 +1,11 @@
 // Tests of the options dialog driven offscreen: loading and storing the two options, closing
-// without storing, and changing the master password through the sign-in window.
+// without storing, changing the master password through the sign-in window, and what a screen
+// reader hears.
 #include "TestEnv.h"
 #include "crypto/modFieldEncryption.h"
 #include "data/clsPWD.h"
 #include "platform/SettingsStore.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/dialogs/frmOptions.h"
 #include "ui/login/frmLogin.h"
 
@@ -120,6 +122,25 @@ class tst_Options : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Before any window is shown: Qt keeps the first interface it made for a widget.
+    void initTestCase() { modAccessibility::Install(); }
+
+    // Tab goes through every row from top to bottom, each with its name; the picture is silent.
+    void screenReader()
+    {
+        TestEnv env;
+        frmOptions dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        QCOMPARE(
+            TestEnv::TabNames(dlg.cmdReset),
+            QStringList({"Change Login Password...", "Lock KeyCask when minimized",
+                         "Show Notes in separate column", "Clear copied password after (seconds)",
+                         "Lock KeyCask after (minutes without use)",
+                         "Protect the data file with the master password", "OK", "Cancel"}));
+        QCOMPARE(TestEnv::ImageNames(&dlg), QStringList{"(silent)"});
+    }
+
     // Every control lies inside the window without covering another and fits its text.
     void layout()
     {

@@ -1,5 +1,5 @@
 // The main window's lists on real data files: columns, masking, search, sorting, widths, row
-// heights, the layout pass and the clean-up when the window closes.
+// heights, the layout pass, the clean-up when the window closes, and what a screen reader hears.
 #include "TestEnv.h"
 #include "app/ClipboardHelper.h"
 #include "app/clsApp.h"
@@ -9,9 +9,11 @@
 #include "platform/Grid.h"
 #include "platform/SettingsStore.h"
 #include "ui/controls/GradientPanel.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/modGrid.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -59,6 +61,22 @@ void typeSearch(frmMain& window, const QString& text)
     window.txtSearch->setText(text);
 }
 
+// Every text a screen reader can reach from an object: names, descriptions and values.
+QStringList reachableTexts(QAccessibleInterface* iface)
+{
+    QStringList texts;
+    for (const QAccessible::Text kind :
+         {QAccessible::Name, QAccessible::Description, QAccessible::Value}) {
+        texts << iface->text(kind);
+    }
+    for (int i = 0; i < iface->childCount(); ++i) {
+        if (QAccessibleInterface* child = iface->child(i)) {
+            texts << reachableTexts(child);
+        }
+    }
+    return texts;
+}
+
 } // namespace
 
 class TestMainLists : public QObject
@@ -66,6 +84,9 @@ class TestMainLists : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
+    void screenReader_data();
+    void screenReader();
     void emptyTableColumns_data();
     void emptyTableColumns();
     void passwordsAreMasked();
@@ -88,6 +109,70 @@ private Q_SLOTS:
     void closeReportsUndeletableReport();
     void placementSurvivesRestart();
 };
+
+void TestMainLists::initTestCase()
+{
+    // Before any window is shown: Qt keeps the first interface it made for a widget.
+    modAccessibility::Install();
+}
+
+void TestMainLists::screenReader_data()
+{
+    QTest::addColumn<bool>("reveal");
+    QTest::addColumn<QString>("bobsRow"); // the cells of the second row
+    QTest::newRow("masked") << false << QStringLiteral("Bob's bank, bob, hidden password");
+    QTest::newRow("revealed") << true << QStringLiteral("Bob's bank, bob, x9-vault");
+}
+
+// The list reads as a table named after its tab, a masked password as "hidden password", and
+// nothing reaches the hidden columns, nor the list of a locked window; Tab runs from the search
+// box to the list; the images are named for what they do or silent.
+void TestMainLists::screenReader()
+{
+    QFETCH(bool, reveal);
+    QFETCH(QString, bobsRow);
+    TestEnv env;
+    addSample();
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    if (reveal) {
+        window.mbRevealPasswords = true;
+        window.ApplyRevealState();
+    }
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.grid);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Passwords"));
+    QAccessibleTableInterface* table = list->tableInterface();
+    QStringList cells;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        cells << table->cellAt(1, c)->text(QAccessible::Name);
+    }
+    QCOMPARE(cells.join(QStringLiteral(", ")), bobsRow);
+    const QStringList texts = reachableTexts(QAccessible::queryAccessibleInterface(&window));
+    QCOMPARE(texts.filter(QStringLiteral("x9-vault")).isEmpty(), !reveal);
+    QVERIFY(texts.filter(QStringLiteral("bobsbank")).isEmpty());
+    QVERIFY(texts.filter(frmMain::PASSWORD_MASK).isEmpty());
+    // The locked window's list tells nothing, not even through a cell found before.
+    const QAccessible::Id firstCell = QAccessible::uniqueId(table->cellAt(0, 0));
+    window.LockWindow();
+    QCOMPARE(table->rowCount(), 0);
+    QAccessibleInterface* cell = QAccessible::accessibleInterface(firstCell);
+    QVERIFY(!cell || cell->text(QAccessible::Name).isEmpty());
+    QVERIFY(reachableTexts(QAccessible::queryAccessibleInterface(&window))
+                .filter(QStringLiteral("Bob's bank"))
+                .isEmpty());
+    window.cmdUnlock_Click();
+    QCOMPARE(table->rowCount(), 3);
+
+    // The list, then the tab bar (named after its tab too).
+    QCOMPARE(TestEnv::TabNames(window.txtSearch),
+             QStringList({"Search", "Passwords", "Passwords", "Always on top"}));
+    window.txtSearch->setFocus();
+    QTest::keyClick(window.txtSearch, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), window.grid);
+    QCOMPARE(TestEnv::ImageNames(&window),
+             QStringList({"Lock KeyCask", "(silent)", "Quillon Software"}));
+}
 
 void TestMainLists::emptyTableColumns_data()
 {

@@ -1,9 +1,14 @@
 // The list control on its own: hidden rows, row removal and selection, sorting by collation,
-// points to cells, and the events a user's mouse and keys raise.
+// points to cells, the events a user's mouse and keys raise, and the table a screen reader reads.
 #include "platform/Grid.h"
+#include "platform/GridAccessible.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/main/modGrid.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -35,6 +40,50 @@ QStringList column(const Grid& grid, int c)
     return texts;
 }
 
+// A password list as the main window builds it: title, user, the shown password (masked or
+// not), the real one in a hidden column, and the notes beneath the row or in their own column.
+void fillPasswords(Grid& grid, bool bNotesOwnColumn)
+{
+    const QString mask = QStringLiteral("\u2022\u2022\u2022");
+    grid.setProperty(GridAccessible::MASK_PROPERTY, mask);
+    grid.GridClear(true);
+    grid.GridAddColumn(QStringLiteral("TITLE_TX"), QStringLiteral("Title"), 100);
+    grid.GridAddColumn(QStringLiteral("USER_NM"), QStringLiteral("User Name"), 80);
+    grid.GridAddColumn(QStringLiteral("PASSWORD_TX"), QStringLiteral("Password"), 70);
+    grid.GridAddColumn(QStringLiteral("PASSWORD_TX_HIDDEN"), QString(), -1, false);
+    grid.GridAddColumn(QStringLiteral("NOTES_TX"), QStringLiteral("Notes"), 200, true,
+                       !bNotesOwnColumn);
+    grid.setRowTextStartColumn(bNotesOwnColumn ? 0 : 1);
+    grid.SetHeaders();
+    const QStringList rows[] = {{"Bob's bank", "bob", mask, "s3cret", "Branch on Main St"},
+                                {"Chess club", "carl", "knight", "knight", ""},
+                                {"alpha mail", "ann", mask, "p4ss", "old"}};
+    for (const QStringList& row : rows) {
+        grid.GridAddRow(QString::number(grid.GridRowCount() + 1));
+        for (int c = 0; c < row.size(); ++c) {
+            grid.GridSetCell(grid.GridRowCount(), c + 1, row[c]);
+        }
+    }
+}
+
+// The Focus and Selection events sent, as "event: cell name @ shown row".
+QStringList g_announced;
+
+void recordAnnouncement(QAccessibleEvent* event)
+{
+    if (event->type() != QAccessible::Focus && event->type() != QAccessible::Selection) {
+        return;
+    }
+    QAccessibleInterface* target = event->accessibleInterface();
+    if (!target || !target->tableCellInterface()) {
+        return;
+    }
+    g_announced << QStringLiteral("%1: %2 @ %3")
+                       .arg(event->type() == QAccessible::Focus ? "focus" : "selection",
+                            target->text(QAccessible::Name))
+                       .arg(target->tableCellInterface()->rowIndex());
+}
+
 } // namespace
 
 class TestGrid : public QObject
@@ -52,6 +101,9 @@ private Q_SLOTS:
     void rowTextHeightFollowsWidth();
     void keysMoveSelectionOverShownRows();
     void headerEvents();
+    void accessibleTable_data();
+    void accessibleTable();
+    void accessibleSelectionEvents();
 };
 
 void TestGrid::outOfRangeRaises()
@@ -250,6 +302,130 @@ void TestGrid::headerEvents()
     // Building the columns is not a user's change.
     fill(grid, {QStringLiteral("a")});
     QCOMPARE(widths.size(), 1);
+}
+
+void TestGrid::accessibleTable_data()
+{
+    QTest::addColumn<bool>("notesOwnColumn");
+    QTest::addColumn<int>("hiddenRow"); // 0: every row shown
+    QTest::addColumn<int>("selectedRow");
+    QTest::addColumn<QStringList>("headers");
+    // Each shown row: its cells' names, then its description after " | ".
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<int>>("selectedRows");
+    QTest::newRow("notes beneath the rows")
+        << false << 0 << 3 << QStringList{"Title", "User Name", "Password"}
+        << QStringList{"Bob's bank, bob, hidden password | Branch on Main St",
+                       "Chess club, carl, knight | ", "alpha mail, ann, hidden password | old"}
+        << QList<int>{2};
+    QTest::newRow("notes in their column, a row hidden")
+        << true << 2 << 3 << QStringList{"Title", "User Name", "Password", "Notes"}
+        << QStringList{"Bob's bank, bob, hidden password, Branch on Main St | ",
+                       "alpha mail, ann, hidden password, old | "}
+        << QList<int>{1};
+    QTest::newRow("the selected row hidden")
+        << false << 1 << 1 << QStringList{"Title", "User Name", "Password"}
+        << QStringList{"Chess club, carl, knight | ", "alpha mail, ann, hidden password | old"}
+        << QList<int>{};
+}
+
+// Shown rows and columns only; masked passwords read as such, the hidden column never.
+void TestGrid::accessibleTable()
+{
+    QFETCH(bool, notesOwnColumn);
+    QFETCH(int, hiddenRow);
+    QFETCH(int, selectedRow);
+    QFETCH(QStringList, headers);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<int>, selectedRows);
+    modAccessibility::Install();
+    Grid grid;
+    grid.resize(500, 300);
+    fillPasswords(grid, notesOwnColumn);
+    if (hiddenRow > 0) {
+        grid.GridRowVisible(hiddenRow, false);
+    }
+    grid.GridSelectCell(selectedRow, 1, true);
+
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&grid);
+    QCOMPARE(iface->role(), QAccessible::Table);
+    QAccessibleTableInterface* table = iface->tableInterface();
+    QVERIFY(table);
+    QCOMPARE(table->columnCount(), headers.size());
+    QCOMPARE(table->rowCount(), rows.size());
+    QStringList seenHeaders;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        QCOMPARE(table->columnDescription(c), headers[c]);
+        const QList<QAccessibleInterface*> header =
+            table->cellAt(0, c)->tableCellInterface()->columnHeaderCells();
+        QCOMPARE(header.size(), 1);
+        seenHeaders << header[0]->text(QAccessible::Name);
+    }
+    QCOMPARE(seenHeaders, headers);
+    QStringList seenRows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            QAccessibleInterface* cell = table->cellAt(r, c);
+            QCOMPARE(cell->tableCellInterface()->rowIndex(), r);
+            QCOMPARE(cell->tableCellInterface()->columnIndex(), c);
+            QCOMPARE(cell->state().selected, selectedRows.contains(r));
+            cells << cell->text(QAccessible::Name);
+        }
+        seenRows << cells.join(QStringLiteral(", ")) + QStringLiteral(" | ") +
+                        table->rowDescription(r);
+    }
+    QCOMPARE(seenRows, rows);
+    QCOMPARE(table->selectedRows(), selectedRows);
+    // The children are the headers, then the cells row by row, each found at its own index.
+    QCOMPARE(iface->childCount(), headers.size() * (rows.size() + 1));
+    for (int i = 0; i < iface->childCount(); ++i) {
+        QCOMPARE(iface->indexOfChild(iface->child(i)), i);
+    }
+    QCOMPARE(iface->child(0)->role(), QAccessible::ColumnHeader);
+
+    // A change of the rows drops the cells made for the old ones.
+    const QAccessible::Id first = QAccessible::uniqueId(table->cellAt(0, 0));
+    grid.GridRemoveRow(3);
+    QVERIFY(!QAccessible::accessibleInterface(first));
+    QCOMPARE(table->rowCount(), rows.size() - 1);
+    QVERIFY(table->selectRow(0));
+    QCOMPARE(grid.GridSelectedRow(), hiddenRow == 1 ? 2 : 1);
+}
+
+// A reader hears the row the selection moves to, and the row the focus comes back to.
+void TestGrid::accessibleSelectionEvents()
+{
+    modAccessibility::Install();
+    // The list and a box to take the focus away.
+    QWidget window;
+    auto* other = new QLineEdit(&window);
+    auto* list = new Grid(&window);
+    Grid& grid = *list;
+    grid.setGeometry(0, 30, 400, 300);
+    fill(grid, {QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("cherry")});
+    grid.GridRowVisible(2, false);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    grid.setFocus();
+    QAccessibleTableInterface* table =
+        QAccessible::queryAccessibleInterface(&grid)->tableInterface();
+    QCoreApplication::processEvents();
+    g_announced.clear();
+    GridAccessible::Notify = recordAnnouncement;
+
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QTest::keyClick(&grid, Qt::Key_Down); // no further row: nothing to announce
+    other->setFocus();
+    table->selectRow(0);
+    QTest::keyClick(other, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), list);
+    QCoreApplication::processEvents();
+    GridAccessible::Notify = &QAccessible::updateAccessibility;
+    QCOMPARE(g_announced,
+             QStringList({"selection: apple @ 0", "focus: apple @ 0", "selection: cherry @ 1",
+                          "focus: cherry @ 1", "selection: apple @ 0", "focus: apple @ 0"}));
 }
 
 QTEST_MAIN(TestGrid)

@@ -9,7 +9,10 @@
 #include "data/modSchema.h"
 #include "platform/SqlConnection.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QSettings>
 #include <QTest>
 
@@ -113,4 +116,43 @@ QString TestEnv::AddFolder(const QString& sName, const QString& sPath, const QSt
     entry.NOTES_TX = sNotes;
     entry.Save(true);
     return entry.MY_FILE_ID;
+}
+
+QStringList TestEnv::TabNames(QWidget* first)
+{
+    QStringList names;
+    first->setFocus(Qt::TabFocusReason);
+    QWidget* start = QApplication::focusWidget();
+    QWidget* current = start;
+    // A bound in case the focus never comes back.
+    for (int i = 0; current && i < 40; ++i) {
+        // What a screen reader says for it: its label's text where it has one, its name else
+        // (an editable drop-down list takes its text for its name).
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(current);
+        const auto labels = iface->relations(QAccessible::Label);
+        names << (labels.isEmpty() ? iface->text(QAccessible::Name)
+                                   : labels.first().first->text(QAccessible::Name));
+        QTest::keyClick(current, Qt::Key_Tab);
+        current = QApplication::focusWidget();
+        if (current == start) {
+            break;
+        }
+    }
+    return names;
+}
+
+QStringList TestEnv::ImageNames(const QWidget* window)
+{
+    QStringList names;
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->pixmap().isNull()) {
+            continue;
+        }
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(label);
+        const QString name = iface->text(QAccessible::Name);
+        names << (!name.isEmpty()            ? name
+                  : iface->state().invisible ? QStringLiteral("(silent)")
+                                             : QStringLiteral("(unnamed)"));
+    }
+    return names;
 }

@@ -6,9 +6,12 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <functional>
+
+class QWidget;
 
 class TestEnv
 {
@@ -42,6 +45,13 @@ public:
                                const QString& sNotes = QString());
     static QString AddFolder(const QString& sName, const QString& sPath,
                              const QString& sNotes = QString());
+
+    // The names a screen reader says for the controls that Tab visits, from the first one (which
+    // takes the focus) until the focus comes back to it; the window must be active.
+    static QStringList TabNames(QWidget* first);
+    // What a screen reader makes of each image of a window, in the order they were made: its
+    // name, "(silent)" when it is not announced, "(unnamed)" when it is announced without a name.
+    static QStringList ImageNames(const QWidget* window);
 
 private:
     QTemporaryDir m_dir;

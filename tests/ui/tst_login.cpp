@@ -1,8 +1,10 @@
-// Tests of the sign-in window driven offscreen: create, log in and change the master password.
+// Tests of the sign-in window driven offscreen: create, log in and change the master password,
+// and what a screen reader hears.
 #include "TestEnv.h"
 #include "crypto/modFieldEncryption.h"
 #include "data/clsPWD.h"
 #include "platform/AppError.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 
@@ -101,6 +103,36 @@ class tst_Login : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Before any window is shown: Qt keeps the first interface it made for a widget.
+    void initTestCase() { modAccessibility::Install(); }
+
+    void screenReader_data()
+    {
+        QTest::addColumn<QString>("master");
+        QTest::addColumn<QStringList>("tabNames");
+        QTest::addColumn<QStringList>("images"); // logo, Enter, greyed Enter
+        QTest::newRow("create") << QString() << QStringList{"Password", "Confirm"}
+                                << QStringList{"(silent)", "Enter", "Enter"};
+        QTest::newRow("log in") << u"Abc"_s << QStringList{"Password"}
+                                << QStringList{"(silent)", "Enter", "Enter"};
+    }
+
+    // Each password box is named by its label; the logo is silent, the Enter image named.
+    void screenReader()
+    {
+        QFETCH(QString, master);
+        QFETCH(QStringList, tabNames);
+        QFETCH(QStringList, images);
+        World w;
+        if (!master.isEmpty()) {
+            storeMaster(master);
+        }
+        QPointer<frmLogin> login = showLogin();
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        QCOMPARE(TestEnv::TabNames(login->txt[0]), tabNames);
+        QCOMPARE(TestEnv::ImageNames(login), images);
+    }
+
     // Create mode (no master row) and log-in mode: when Enter is active, and what it does.
     void enter_data()
     {

@@ -95,6 +95,7 @@ frmAbout::frmAbout(QWidget* parent)
     imgQuillonSoftware->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/quillon_logo.svg"),
                                                       imgQuillonSoftware->size()));
     imgQuillonSoftware->setToolTip(QStringLiteral("Quillon Software"));
+    imgQuillonSoftware->setAccessibleName(imgQuillonSoftware->toolTip());
     modGeneral::SetHandCursor(imgQuillonSoftware);
 
     // Keys are seen here before the controls get them (F1 wherever the focus is); the same

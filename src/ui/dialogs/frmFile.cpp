@@ -60,6 +60,7 @@ frmFile::frmFile(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FLAGS)
     cmdFile->setGeometry(modGeneral::TwipsToPixels(6705, 1410, 360, 315));
     cmdFile->setAutoDefault(false);
     cmdFile->setToolTip(QStringLiteral("Pick the folder"));
+    cmdFile->setAccessibleName(cmdFile->toolTip());
     connect(cmdFile, &QPushButton::clicked, this, &frmFile::cmdFile_Click);
 
     const struct

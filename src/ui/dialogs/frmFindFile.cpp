@@ -35,6 +35,7 @@ frmFindFile::frmFindFile(QWidget* parent)
     model->setRootPath(QString());
     ft = new QTreeView(this);
     ft->setObjectName(QStringLiteral("ft"));
+    ft->setAccessibleName(QStringLiteral("Folders"));
     ft->setGeometry(modGeneral::TwipsToPixels(90, 105, 5145, 5820));
     ft->setModel(model);
     for (int column = 1; column < model->columnCount(); ++column) {

@@ -9,6 +9,7 @@
 #include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/login/frmLogin.h"
 
@@ -75,6 +76,7 @@ frmOptions::frmOptions(QWidget* parent)
     place(imgEmail, 240, 195, 720, 720);
     imgEmail->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/options.svg"), imgEmail->size()));
+    modAccessibility::SetDecorative(imgEmail);
 
     lblheader = new QLabel(QStringLiteral("Options"), this);
     lblheader->setObjectName(QStringLiteral("lblheader"));
@@ -117,6 +119,8 @@ frmOptions::frmOptions(QWidget* parent)
         rspn = new QSpinBox(this);
         rspn->setRange(0, lMax);
         rspn->setToolTip(QStringLiteral("0: never"));
+        // The whole row is the number's name: "Lock KeyCask after (minutes without use)".
+        rspn->setAccessibleName(sBefore + QStringLiteral(" (") + sAfter + QLatin1Char(')'));
         rlblAfter = new QLabel(sAfter, this);
         rlblBefore->adjustSize();
         rlblAfter->adjustSize();

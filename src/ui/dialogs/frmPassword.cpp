@@ -191,15 +191,17 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FL
     imgWeb->setGeometry(modGeneral::TwipsToPixels(6750, 2445, 240, 240));
     imgWeb->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/web.svg"), imgWeb->size()));
     imgWeb->setToolTip(QStringLiteral("Open the web address"));
+    imgWeb->setAccessibleName(imgWeb->toolTip());
 
-    // The generator button stands in the free room right of the password box. It takes no
-    // focus, so the tab order stays that of the fields and buttons.
+    // The generator button stands in the free room right of the password box. Tab reaches it
+    // after the password box; a click leaves the focus where it was.
     cmdGenerate = new QToolButton(this);
     cmdGenerate->setObjectName(QStringLiteral("cmdGenerate"));
     cmdGenerate->setGeometry(modGeneral::TwipsToPixels(5205, 1905, 570, 315));
-    cmdGenerate->setFocusPolicy(Qt::NoFocus);
+    cmdGenerate->setFocusPolicy(Qt::TabFocus);
     cmdGenerate->setIcon(QIcon(QStringLiteral(":/images/generate.svg")));
     cmdGenerate->setToolTip(QStringLiteral("Generate a password"));
+    cmdGenerate->setAccessibleName(QStringLiteral("Generate password"));
     cmdGenerate->setPopupMode(QToolButton::MenuButtonPopup);
     cmdGenerate->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(cmdGenerate, &QToolButton::clicked, this, &frmPassword::cmdGenerate_Click);
@@ -256,7 +258,8 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FL
 
     setTabOrder(txt[0], cbo[1]);
     setTabOrder(cbo[1], cbo[2]);
-    setTabOrder(cbo[2], txt[3]);
+    setTabOrder(cbo[2], cmdGenerate);
+    setTabOrder(cmdGenerate, txt[3]);
     setTabOrder(txt[3], txt[4]);
     setTabOrder(txt[4], cmd[0]);
     setTabOrder(cmd[0], cmd[1]);

@@ -4,6 +4,7 @@
 #include "app/modGeneral.h"
 #include "platform/MsgBox.h"
 #include "ui/controls/GradientPanel.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 
 #include <QDialog>
@@ -39,6 +40,7 @@ Banner SetUpWindow(QDialog* frm, const QString& sName, const QString& sBannerIma
     banner.imgTop->setPixmap(modImage::SvgPixmap(sBannerImage, banner.imgTop->size()));
     // A press on the pictures is a press on the banner (which may move the window).
     banner.imgTop->setAttribute(Qt::WA_TransparentForMouseEvents);
+    modAccessibility::SetDecorative(banner.imgTop);
 
     QLabel* title = new QLabel(banner.picTop);
     title->setObjectName(QStringLiteral("lblTop"));
@@ -63,6 +65,7 @@ Banner SetUpWindow(QDialog* frm, const QString& sName, const QString& sBannerIma
     banner.imgDropShadow->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/drop_shadow.svg"),
                                                         banner.imgDropShadow->size()));
     banner.imgDropShadow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    modAccessibility::SetDecorative(banner.imgDropShadow);
     return banner;
 }
 

@@ -8,6 +8,7 @@
 #include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/main/frmMain.h"
 
@@ -47,6 +48,7 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
     logo->setGeometry(14, 8, 36, 36);
     logo->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(36, 36)));
     logo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    modAccessibility::SetDecorative(logo);
     auto* name = new QLabel(kProductName, this);
     QFont nameFont = font;
     nameFont.setPointSize(13);
@@ -70,6 +72,7 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
         txt[i] = new QLineEdit(this);
         txt[i]->setGeometry(96, 88 + i * 32, 200, 24);
         txt[i]->setEchoMode(QLineEdit::Password);
+        txt[i]->setAccessibleName(captions[i]);
         // A bullet for every typed character.
         txt[i]->setStyleSheet(QStringLiteral("lineedit-password-character: 8226;"));
         txt[i]->installEventFilter(this);
@@ -85,6 +88,9 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
     imgEnterGrey->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/enter_grey.svg"), QSize(80, 28)));
     imgEnter->setToolTip(QStringLiteral("Enter"));
+    for (QLabel* img : {imgEnter, imgEnterGrey}) {
+        img->setAccessibleName(imgEnter->toolTip());
+    }
     imgEnter->installEventFilter(this);
 }
 

@@ -7,10 +7,12 @@
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
 #include "platform/Grid.h"
+#include "platform/GridAccessible.h"
 #include "platform/MsgBox.h"
 #include "platform/VbKey.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/clsColor.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/controls/usrHyperlink.h"
 #include "ui/dialogs/frmFile.h"
@@ -90,6 +92,7 @@ void frmMain::createControls()
     imgKeyCask->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/keycask.svg"), QSize(48, 48)));
     imgKeyCask->setToolTip(QStringLiteral("Click to lock KeyCask"));
+    imgKeyCask->setAccessibleName(QStringLiteral("Lock KeyCask"));
     const std::array<QString, 6> captions = {QStringLiteral("Add"),    QStringLiteral("Edit"),
                                              QStringLiteral("Delete"), QStringLiteral("Reveal"),
                                              QStringLiteral("Print"),  QStringLiteral("Options")};
@@ -110,6 +113,7 @@ void frmMain::createControls()
 
     // The search box and the lists.
     txtSearch = new QLineEdit(this);
+    txtSearch->setAccessibleName(SEARCH_PLACEHOLDER);
     connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
     tabs = new QTabBar(this);
     tabs->setDrawBase(true);
@@ -119,6 +123,12 @@ void frmMain::createControls()
             [this](int index) { tabs_TabSelected(index + 1); });
     grid = new Grid(this);
     grid->setFont(font());
+    // A screen reader hears "hidden password" for a masked cell, and the list by its tab's name.
+    grid->setProperty(GridAccessible::MASK_PROPERTY, PASSWORD_MASK);
+    connect(tabs, &QTabBar::currentChanged, grid,
+            [this](int index) { grid->setAccessibleName(tabs->tabText(index)); });
+    // Tab goes from the search box to the list it filters.
+    setTabOrder(txtSearch, grid);
     connect(grid, &Grid::ColumnClick, this, &frmMain::grid_ColumnClick);
     connect(grid, &Grid::ColumnWidthChanged, this, &frmMain::grid_ColumnWidthChanged);
 
@@ -130,6 +140,7 @@ void frmMain::createControls()
     lblPassword->resize(twipsX(810), twipsY(195));
     txtPassword = new QLineEdit(picLock);
     txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setAccessibleName(lblPassword->text());
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 8226;"));
     txtPassword->resize(twipsX(1875), twipsY(360));
     cmdUnlock = new QPushButton(QStringLiteral("Unlock"), picLock);
@@ -147,6 +158,7 @@ void frmMain::createControls()
     imgLock = new QLabel(picLock);
     imgLock->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/padlock.svg"), QSize(32, 32)));
     imgLock->resize(32, 32);
+    modAccessibility::SetDecorative(imgLock);
     chkLock = new QCheckBox(picLock);
     chkLock->setStyleSheet(QStringLiteral("QCheckBox { background-color: rgb(220, 220, 220); }"));
     chkLock->resize(twipsX(195), twipsY(210));
@@ -154,6 +166,7 @@ void frmMain::createControls()
     lblLock = new QLabel(QStringLiteral("Lock when minimized"), picLock);
     lblLock->setStyleSheet(QStringLiteral("color: white;"));
     lblLock->adjustSize();
+    chkLock->setAccessibleName(lblLock->text());
 
     // Bottom bar: help, always on top, the maker's logo.
     picBottom = new GradientPanel(3, this);
@@ -166,10 +179,12 @@ void frmMain::createControls()
     lblAlwaysOnTop = new QLabel(QStringLiteral("Always on top"), picBottom);
     lblAlwaysOnTop->move(twipsX(1260), twipsY(90) - 1);
     lblAlwaysOnTop->adjustSize();
+    chkAlwaysOnTop->setAccessibleName(lblAlwaysOnTop->text());
     imgQuillonSoftware = new QLabel(picBottom);
     imgQuillonSoftware->setPixmap(
         modImage::SvgPixmap(QStringLiteral(":/images/quillon_logo.svg"), QSize(106, 20)));
     imgQuillonSoftware->resize(106, 20);
+    imgQuillonSoftware->setAccessibleName(QStringLiteral("Quillon Software"));
 }
 
 void frmMain::Form_Load()
