@@ -2,6 +2,8 @@
 // text.
 #include "app/clsApp.h"
 
+#include "app/modGeneral.h"
+
 #include "data/clsPWD.h"
 #include "platform/SettingsStore.h"
 
@@ -12,10 +14,6 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -262,13 +260,9 @@ void clsApp::MakeReportPath() const
     // Reports hold passwords in plain text: the folder is its owner's alone.
     const QString folder = ReportPath();
     const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-    if (!QDir().mkdir(folder, ownerOnly)) {
-#ifdef Q_OS_UNIX
-        const QFileInfo info(folder);
-        if (ReportPathProblem().isEmpty() && info.isDir() && info.ownerId() == ::geteuid()) {
-            QFile::setPermissions(folder, ownerOnly);
-        }
-#endif
+    if (!QDir().mkdir(folder, ownerOnly) && ReportPathProblem().isEmpty() &&
+        QFileInfo(folder).isDir()) {
+        modGeneral::KeepToOwner(folder);
     }
     // Reports of a run that ended without closing its window (log-out, a crash) go now.
     DeleteReports();

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMargins>
@@ -22,6 +23,11 @@
 #include <QWindow>
 #include <algorithm>
 #include <optional>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace modGeneral {
 
@@ -450,6 +456,24 @@ QString GetHelpTopicPath(int lTopic)
     default:
         return QString();
     }
+}
+
+void KeepToOwner(const QString& sPath)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(sPath).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) {
+        ::fchmod(fd, st.st_mode & 0700);
+    }
+    ::close(fd);
+#else
+    Q_UNUSED(sPath);
+#endif
 }
 
 } // namespace modGeneral

@@ -21,6 +21,10 @@ template <typename Step> void IgnoreErrors(Step&& step)
     }
 }
 
+// Takes back the rights of others on a file or folder the user owns, silently; a symbolic link
+// is left alone. Files that hold secrets and their folders are their owner's alone.
+void KeepToOwner(const QString& sPath);
+
 // The key code of Backspace and Enter as the type-ahead sees them.
 inline constexpr int vbKeyBack = 8;
 inline constexpr int vbKeyReturn = 13;

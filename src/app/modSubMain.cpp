@@ -3,6 +3,7 @@
 
 #include "app/SingleInstance.h"
 #include "app/clsApp.h"
+#include "app/modGeneral.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
 #include "data/modProtection.h"
@@ -18,11 +19,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -57,26 +53,6 @@ QString dataFileTarget(const QString& sPath)
     }
     const QString target = info.canonicalFilePath();
     return target.isEmpty() ? sPath : QDir::toNativeSeparators(target);
-}
-
-// Takes back the rights of others on a file or folder of the user's: the data file opens with
-// the built-in key unless protected. A link is left alone.
-void keepToOwner(const QString& sPath)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(sPath).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return;
-    }
-    struct stat st = {};
-    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) {
-        ::fchmod(fd, st.st_mode & 0700);
-    }
-    ::close(fd);
-#else
-    Q_UNUSED(sPath);
-#endif
 }
 
 } // namespace
@@ -125,8 +101,8 @@ bool Main()
     // What a cut-off re-encryption left goes, and so do the rights of others on the data file
     // and its folder; neither is worth a word.
     modProtection::RemoveLeftOverCopy(dataFile);
-    keepToOwner(dataFile);
-    keepToOwner(QFileInfo(app.DatabasePath()).absolutePath());
+    modGeneral::KeepToOwner(dataFile);
+    modGeneral::KeepToOwner(QFileInfo(app.DatabasePath()).absolutePath());
     // 2. Common controls need no registration with Qt.
     // 3. The report folder; failures are of no concern here.
     app.MakeReportPath();
