@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 
@@ -219,17 +220,54 @@ void clsApp::SetApplicationFolder(const QString& sFolder)
 {
     folderOverride() = sFolder;
     m_firstTimeChecked = false;
+    m_mode.reset();
+}
+
+clsApp::Mode clsApp::RunMode() const
+{
+    if (!m_mode) {
+        const QDir folder(ApplicationFolder());
+        const QFileInfo dataFile(folder.filePath(QStringLiteral("Database/pwd.quillondata")));
+        // A data file that is a link counts, even one leading nowhere: its open says what is wrong.
+        m_mode = QFileInfo::exists(folder.filePath(QLatin1String(PORTABLE_MARKER))) ||
+                         dataFile.exists() || dataFile.isSymLink()
+                     ? Mode::Folder
+                     : Mode::Installed;
+    }
+    return *m_mode;
 }
 
 QString clsApp::DatabasePath() const
 {
-    return ApplicationFolder() + QDir::separator() + QStringLiteral("Database") +
-           QDir::separator() + QStringLiteral("pwd.quillondata");
+    const QString folder = RunMode() == Mode::Folder
+                               ? ApplicationFolder()
+                               : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir::toNativeSeparators(
+        QDir::cleanPath(folder + QStringLiteral("/Database/pwd.quillondata")));
 }
 
 QString clsApp::ReportPath() const
 {
-    return ApplicationFolder() + QDir::separator() + QStringLiteral("Reports");
+    QString folder;
+    if (RunMode() == Mode::Folder) {
+        folder = ApplicationFolder() + QStringLiteral("/Reports");
+    } else if (const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+               !runtime.isEmpty() && QFileInfo(runtime).isDir()) {
+        folder = runtime + QStringLiteral("/keycask");
+    } else {
+        folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                 QStringLiteral("/Reports");
+    }
+    return QDir::toNativeSeparators(QDir::cleanPath(folder));
+}
+
+QString clsApp::HelpPath() const
+{
+    // Installed, the help lies in the share folder that goes with the program's bin folder.
+    const QString folder = RunMode() == Mode::Folder
+                               ? ApplicationFolder() + QStringLiteral("/help")
+                               : ApplicationFolder() + QStringLiteral("/" KEYCASK_HELP_FROM_BIN);
+    return QDir::toNativeSeparators(QDir::cleanPath(folder));
 }
 
 QString clsApp::MajorMinorRevision() const
@@ -260,6 +298,10 @@ void clsApp::MakeReportPath() const
     // Reports hold passwords in plain text: the folder is its owner's alone.
     const QString folder = ReportPath();
     const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    if (RunMode() == Mode::Installed) {
+        // The user's local data folder may not exist yet on a first start.
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+    }
     if (!QDir().mkdir(folder, ownerOnly) && ReportPathProblem().isEmpty() &&
         QFileInfo(folder).isDir()) {
         modGeneral::KeepToOwner(folder);

@@ -46,17 +46,30 @@ public:
     static constexpr int MIN_GENERATOR_LENGTH = 8;
     static constexpr int MAX_GENERATOR_LENGTH = 50;
 
+    // Where KeyCask keeps its files. Folder mode keeps everything beside the program; it is
+    // chosen by a marker file "keycask.portable" or a data file "Database/pwd.quillondata" in
+    // the application folder. Installed mode, every other case, keeps the data file and the
+    // reports in the user's own folders and reads help from the installed share folder. The mode
+    // is decided once per application folder; a file appearing later does not change it.
+    enum class Mode { Folder, Installed };
+    Mode RunMode() const;
+    static constexpr const char* PORTABLE_MARKER = "keycask.portable";
+
     QString DatabasePath() const;
+    // Folder mode: "Reports" beside the program. Installed: a private folder of the session
+    // ($XDG_RUNTIME_DIR/keycask, emptied at log-out), else "Reports" in the user's local data.
     QString ReportPath() const;
+    // The folder that holds the help pages (its "keycask/keycask.htm" is the start page).
+    QString HelpPath() const;
     QString MajorMinorRevision() const;
     QString Release() const;
 
     // True while the data file has no master row. The first read loads that row.
     bool FirstTime();
 
-    // Creates the report folder, one level, or makes an existing one its owner's alone; then
-    // removes the reports a run left behind when it ended without closing its window. Every
-    // failure is ignored.
+    // Creates the report folder, one level (installed: with the folders above it), or makes an
+    // existing one its owner's alone; then removes the reports a run left behind when it ended
+    // without closing its window. Every failure is ignored.
     void MakeReportPath() const;
     // Why the report folder cannot take reports: it is a symbolic link, or something other than a
     // folder. Empty when it is a folder of its own, or missing.
@@ -94,4 +107,5 @@ private:
     void writeNumber(const QString& sValueName, int lValue) const;
 
     bool m_firstTimeChecked = false;
+    mutable std::optional<Mode> m_mode;
 };

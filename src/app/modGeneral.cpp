@@ -435,10 +435,10 @@ QString TrimCrLf(const QString& sText)
 
 void ShowHelpTopic(int lTopic)
 {
-    // The help ships beside the program. The page's address is written encoded, so that a
+    // The help ships with the program. The page's address is written encoded, so that a
     // space, "#" or "?" in a folder name stays part of the path and the topic after "#" survives.
-    const QString page = QDir::fromNativeSeparators(clsApp::ApplicationFolder()) +
-                         QStringLiteral("/help/keycask/keycask.htm");
+    const QString page = QDir::fromNativeSeparators(clsApp::shared().HelpPath()) +
+                         QStringLiteral("/keycask/keycask.htm");
     const QString address = QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded) +
                             QStringLiteral("??") + QStringLiteral("#") + GetHelpTopicPath(lTopic);
     FileHelper::shared().Launch(address, false);

@@ -7,6 +7,7 @@
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
 #include "data/modProtection.h"
+#include "data/modSchema.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "ui/login/frmLogin.h"
@@ -67,6 +68,12 @@ QString LockFailureMessage(const QString& sLockPath)
            QStringLiteral("\r\n\r\nIf KeyCask is not running, remove that file and start again.");
 }
 
+QString CreateFailureMessage(const QString& sDatabasePath, const QString& sCause)
+{
+    return QStringLiteral("Unable to create the data file: ") + sDatabasePath +
+           QStringLiteral("\r\n\r\n") + sCause;
+}
+
 QString ConnectFailureMessage(const QString& sDatabasePath)
 {
     return QStringLiteral("Unable to connect to database: ") + sDatabasePath +
@@ -84,6 +91,14 @@ bool Main()
     }
     // One running copy per data file: a second start wakes the first and ends, touching nothing.
     clsApp& app = clsApp::shared();
+    const bool installed = app.RunMode() == clsApp::Mode::Installed;
+    if (installed) {
+        // The data file's folder, the user's alone, comes first: it holds the lock of the copy
+        // that makes the data file.
+        const QString folder = QFileInfo(app.DatabasePath()).absolutePath();
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     const QString dataFile = dataFileTarget(app.DatabasePath());
     SingleInstance& guard = SingleInstance::shared();
     const SingleInstance::Outcome outcome = guard.Acquire(dataFile);
@@ -100,6 +115,17 @@ bool Main()
     Q_UNUSED(connected);
     // What a cut-off re-encryption left goes, and so do the rights of others on the data file
     // and its folder; neither is worth a word.
+    // Installed, the first start makes the user's data file; the master password is chosen next.
+    if (const QFileInfo info(dataFile); installed && !info.exists() && !info.isSymLink()) {
+        try {
+            modSchema::CreateDataFile(dataFile);
+        } catch (const AppError& error) {
+            MsgBox::Show(CreateFailureMessage(dataFile, error.Description()),
+                         MsgBox::vbExclamation | MsgBox::vbOKOnly);
+            guard.Release();
+            return false;
+        }
+    }
     modProtection::RemoveLeftOverCopy(dataFile);
     modGeneral::KeepToOwner(dataFile);
     modGeneral::KeepToOwner(QFileInfo(app.DatabasePath()).absolutePath());

@@ -15,6 +15,8 @@ inline constexpr char16_t SUPPORT_ADDRESS[] = u"support@quillonsoftware.example"
 
 // The message shown when the data file cannot be opened.
 QString ConnectFailureMessage(const QString& sDatabasePath);
+// The message shown when an installed copy cannot make the user's first data file.
+QString CreateFailureMessage(const QString& sDatabasePath, const QString& sCause);
 
 // The message shown when the lock file of the data file is in the way and cannot be taken.
 QString LockFailureMessage(const QString& sLockPath);

@@ -108,6 +108,8 @@ private Q_SLOTS:
             QSKIP("this file system refuses the folder name");
         }
         copyTree(HelpDir, app + QStringLiteral("/help"));
+        QFile marker(app + QStringLiteral("/") + clsApp::PORTABLE_MARKER);
+        QVERIFY(marker.open(QIODevice::WriteOnly));
         clsApp::shared().SetApplicationFolder(app);
 
         modGeneral::ShowHelpTopic(topic);

@@ -4,6 +4,7 @@
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
+#include "data/modSchema.h"
 #include "platform/Grid.h"
 #include "platform/SettingsStore.h"
 #include "ui/main/frmMain.h"
@@ -277,6 +278,78 @@ private Q_SLOTS:
         app.MakeReportPath();
         QVERIFY(!QFile::exists(env.AppFolder() + "/gone"));
         QVERIFY(env.messages.isEmpty());
+    }
+
+    // The mode follows the program folder: a marker or a data file there keeps everything beside
+    // the program; else the data file and reports go to the user's folders and help to the share
+    // folder beside the program's bin folder, and the program folder is never written.
+    void runMode_data()
+    {
+        QTest::addColumn<bool>("marker");
+        QTest::addColumn<bool>("dataFile");
+        QTest::addColumn<bool>("runtimeFolder");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("marker") << true << false << true << false << false;
+        QTest::newRow("data file") << false << true << false << false << false;
+        QTest::newRow("neither") << false << false << true << false << true;
+        QTest::newRow("neither, no runtime folder") << false << false << false << false << true;
+        QTest::newRow("neither, read-only program folder")
+            << false << false << true << true << true;
+    }
+
+    void runMode()
+    {
+        QFETCH(bool, marker);
+        QFETCH(bool, dataFile);
+        QFETCH(bool, runtimeFolder);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, installed);
+        TestEnv env(false);
+        const QString org = QCoreApplication::organizationName();
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setOrganizationName("QuillonSoftware");
+        QCoreApplication::setApplicationName("KeyCask");
+        const auto restore = qScopeGuard([&] {
+            QCoreApplication::setOrganizationName(org);
+            QCoreApplication::setApplicationName(name);
+        });
+        const QString root = env.AppFolder();
+        const QString bin = root + "/usr/bin";
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir().mkpath(root + "/run"));
+        qputenv("XDG_DATA_HOME", (root + "/home/.local/share").toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", (root + (runtimeFolder ? "/run" : "/no-run")).toLocal8Bit());
+        if (marker) {
+            QFile file(bin + "/keycask.portable");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        if (dataFile) {
+            modSchema::CreateDataFile(bin + "/Database/pwd.quillondata");
+        }
+        const QStringList before = QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        if (readOnly) {
+            QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        clsApp& app = clsApp::shared();
+        app.SetApplicationFolder(bin);
+
+        const QString user = root + "/home/.local/share/QuillonSoftware/KeyCask";
+        QCOMPARE(app.RunMode(), installed ? clsApp::Mode::Installed : clsApp::Mode::Folder);
+        QCOMPARE(app.DatabasePath(),
+                 QDir::toNativeSeparators((installed ? user : bin) + "/Database/pwd.quillondata"));
+        QCOMPARE(app.ReportPath(), QDir::toNativeSeparators(!installed      ? bin + "/Reports"
+                                                            : runtimeFolder ? root + "/run/keycask"
+                                                                            : user + "/Reports"));
+        QCOMPARE(app.HelpPath(), QDir::toNativeSeparators(
+                                     installed ? root + "/usr/share/keycask/help" : bin + "/help"));
+        app.MakeReportPath();
+        QVERIFY(QFileInfo(app.ReportPath()).isDir());
+        QCOMPARE(QFile::permissions(app.ReportPath()) & 0x0777, QFileDevice::Permissions(0x0700));
+        if (installed) {
+            QCOMPARE(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        }
+        QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
 };
 

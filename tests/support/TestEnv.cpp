@@ -21,6 +21,12 @@ TestEnv::TestEnv(bool bCreateDataFile)
     QVERIFY2(m_dir.isValid(), "temporary folder");
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath("settings"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("settings"));
+    // The folder runs in folder mode, as the build folder does; the user's own folders, which an
+    // installed copy would use, are scratch folders too.
+    QFile marker(m_dir.filePath(clsApp::PORTABLE_MARKER));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    qputenv("XDG_DATA_HOME", m_dir.filePath("xdg-data").toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_dir.filePath("xdg-runtime").toLocal8Bit());
     clsApp::shared().SetApplicationFolder(m_dir.path());
     clsPWD::Master() = clsPWD();
     clsDB& db = clsDB::shared();
