@@ -5,6 +5,7 @@
 #include "app/modGeneral.h"
 
 #include "data/clsPWD.h"
+#include "data/modBackup.h"
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -110,6 +111,17 @@ int clsApp::IdleLockMinutes() const
 void clsApp::setIdleLockMinutes(int lValue)
 {
     writeNumber(QStringLiteral("IdleLockMinutes"), lValue);
+}
+
+int clsApp::KeepBackups() const
+{
+    return readNumber(QStringLiteral("KeepBackups"), modBackup::DEFAULT_KEEP, 0,
+                      modBackup::MAX_KEEP);
+}
+
+void clsApp::setKeepBackups(int lValue)
+{
+    writeNumber(QStringLiteral("KeepBackups"), lValue);
 }
 
 int clsApp::GeneratorLength() const

@@ -27,6 +27,9 @@ public:
     // Minutes without input after which the main window locks itself; 0 never. Default 0.
     int IdleLockMinutes() const;
     void setIdleLockMinutes(int lValue);
+    // How many backups of the data file are kept (0 to 20, default 3); none turns them off.
+    int KeepBackups() const;
+    void setKeepBackups(int lValue);
     // The generated passwords: their length (8 to 50, default 20) and which classes of
     // characters they draw from (all four by default).
     int GeneratorLength() const;

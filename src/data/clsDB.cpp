@@ -1,10 +1,21 @@
 // The one database session over SQLCipher.
 #include "data/clsDB.h"
 
+#include "app/clsApp.h"
+#include "crypto/modFieldEncryption.h"
+#include "data/clsPWD.h"
+#include "data/modBackup.h"
 #include "platform/AppError.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStringList>
 #include <sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -25,6 +36,29 @@ void requireTables(SqlConnection& connection)
                 QStringLiteral("file is not a data file: it has no table %1").arg(required));
         }
     }
+}
+
+// Whether a statement changes the file.
+bool isChange(const QString& sSql)
+{
+    static const QStringList words = {QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
+                                      QStringLiteral("DELETE"), QStringLiteral("REPLACE"),
+                                      QStringLiteral("BEGIN"),  QStringLiteral("CREATE"),
+                                      QStringLiteral("DROP"),   QStringLiteral("ALTER")};
+    const QString text = sSql.trimmed();
+    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[^A-Za-z]")));
+    return words.contains(text.left(end < 0 ? text.size() : end), Qt::CaseInsensitive);
+}
+
+// The user's message for a change that was not made, with its cause.
+AppError refusal(const QString& sBefore, const QString& sCause)
+{
+    QString cause = sCause.trimmed();
+    while (cause.endsWith(QLatin1Char('.'))) {
+        cause.chop(1);
+    }
+    return AppError(AppError::ChangeRefused,
+                    sBefore + cause + QStringLiteral(". Your change was not saved."));
 }
 
 } // namespace
@@ -78,6 +112,8 @@ bool clsDB::open(const QString& sKey, int lKdfIter)
             m_connection->Close();
             throw;
         }
+        m_stamp = stamp();
+        m_stampPath = Database;
     }
     return m_connection->IsOpen();
 }
@@ -90,10 +126,176 @@ void clsDB::ExportTo(const QString& sPath, const QString& sKey, int lKdfIter)
 
 std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
 {
+    const bool change = !m_preparing && isChange(sSql);
+    if (change && !(m_connection && m_connection->InTransaction())) {
+        PrepareChange();
+    }
     if (!OpenConnection(true)) {
         return nullptr;
     }
-    return m_connection->Execute(sSql);
+    auto rs = m_connection->Execute(sSql);
+    // What this session wrote is what the file now is; a SELECT never takes the stamp, or a
+    // file replaced meanwhile would pass for ours.
+    if (!m_connection->InTransaction() &&
+        !sSql.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive)) {
+        m_stamp = stamp();
+    }
+    return rs;
+}
+
+int clsDB::Changes() const
+{
+    return m_connection ? m_connection->Changes() : 0;
+}
+
+void clsDB::BeginSession()
+{
+    m_session = true;
+    m_backupMade = false;
+}
+
+void clsDB::EndSession()
+{
+    m_session = false;
+}
+
+std::optional<clsDB::FileStamp> clsDB::stamp() const
+{
+#ifdef Q_OS_UNIX
+    struct stat info = {};
+    if (::stat(QFile::encodeName(Database).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileStamp{static_cast<qint64>(info.st_dev), static_cast<qint64>(info.st_ino),
+                     static_cast<qint64>(info.st_size),
+                     static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+#else
+    const QFileInfo info(Database);
+    if (!info.exists()) {
+        return std::nullopt;
+    }
+    return FileStamp{0, 0, info.size(), info.lastModified().toMSecsSinceEpoch()};
+#endif
+}
+
+void clsDB::PrepareChange()
+{
+    if (m_refused) {
+        refuse();
+    }
+    reloadIfReplaced();
+    if (!m_session || m_backupMade) {
+        return;
+    }
+    const int keep = clsApp::shared().KeepBackups();
+    if (keep <= 0) {
+        return;
+    }
+    try {
+        MakeBackup(keep);
+    } catch (const AppError& error) {
+        throw refusal(QStringLiteral("No backup of the data file could be made: "),
+                      error.Description());
+    }
+    m_backupMade = true;
+}
+
+QString clsDB::MakeBackup(int lKeep)
+{
+    OpenConnection(true);
+    m_preparing = true;
+    const auto done = qScopeGuard([this] { m_preparing = false; });
+    // A read transaction keeps every other writer off the file while its bytes are copied.
+    m_connection->Execute(QStringLiteral("BEGIN"));
+    modBackup::Entry rows;
+    QString copy;
+    try {
+        rows = modBackup::Count(*m_connection);
+        copy = modBackup::CopyFile(Database);
+        m_connection->Execute(QStringLiteral("COMMIT"));
+    } catch (...) {
+        try {
+            m_connection->Execute(QStringLiteral("ROLLBACK"));
+        } catch (const AppError&) {
+        }
+        throw;
+    }
+    try {
+        const modBackup::Entry copied = modBackup::Count(copy, Key, KdfIter);
+        if (copied.passwords != rows.passwords || copied.folders != rows.folders) {
+            throw AppError(AppError::FileError, QStringLiteral("the copy does not hold every row"));
+        }
+    } catch (...) {
+        QFile::remove(copy);
+        throw;
+    }
+    modBackup::Rotate(Database, lKeep);
+    return copy;
+}
+
+void clsDB::CheckForReplacement()
+{
+    if (m_refused) {
+        return;
+    }
+    try {
+        reloadIfReplaced();
+    } catch (const AppError&) {
+        // A file the session cannot use has been reported through OnForeignFile.
+    }
+}
+
+void clsDB::reloadIfReplaced()
+{
+    if (!m_stamp || m_stampPath != Database || stamp() == m_stamp) {
+        return;
+    }
+    CloseConnection();
+    try {
+        open(Key, KdfIter);
+        // The same master password, or the file is another person's.
+        auto rs = m_connection->Execute(
+            QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
+        const QString master =
+            rs->EndOfRows() ? QString() : modFieldEncryption::DecryptField(rs->FieldAt(0));
+        if (master != clsPWD::Master().PASSWORD_TX) {
+            refuse();
+        }
+    } catch (const AppError& error) {
+        if (error.Number() == AppError::ChangeRefused) {
+            throw;
+        }
+        refuse();
+    }
+    // A file that is new to the session gets its own backup before its first change.
+    m_backupMade = false;
+    if (OnReloaded) {
+        OnReloaded();
+    }
+}
+
+void clsDB::refuse()
+{
+    const bool first = !m_refused;
+    m_refused = true;
+    CloseConnection();
+    if (first && OnForeignFile) {
+        OnForeignFile();
+    }
+    throw AppError(AppError::ChangeRefused,
+                   QStringLiteral("The data file was replaced by another program with one that "
+                                  "does not open with your master password. Your change was not "
+                                  "saved."));
+}
+
+void clsDB::AcceptFile(const QString& sKey, int lKdfIter)
+{
+    CloseConnection();
+    Key = sKey;
+    KdfIter = lKdfIter;
+    m_refused = false;
+    m_backupMade = false;
+    open(Key, KdfIter);
 }
 
 void clsDB::CloseConnection()

@@ -7,7 +7,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class clsDB
 {
@@ -40,8 +42,37 @@ public:
     bool OpenConnectionWithRawKey(const QString& sRawKey);
     // Runs one statement, opening the connection first if needed. Returns nothing when the
     // connection cannot be opened.
+    // A statement that changes the file (INSERT, UPDATE, DELETE, BEGIN …) is a change: see
+    // PrepareChange.
     std::unique_ptr<Recordset> Execute(const QString& sSql);
     void CloseConnection();
+    // The rows the last change changed.
+    int Changes() const;
+
+    // A session is the signed-in user's work on the data file; its first change is preceded by
+    // a backup of the file (when backups are kept).
+    void BeginSession();
+    void EndSession();
+    // Runs before every change. A data file that another program replaced since it was opened
+    // is reloaded first (OnReloaded), or, when the session cannot use it, refused
+    // (OnForeignFile) until SetSessionKey accepts it; then the session's first change makes a
+    // backup. Raises ChangeRefused, with the message for the user, when the change must not be
+    // made.
+    void PrepareChange();
+    // The same check without a change: when the window becomes active.
+    void CheckForReplacement();
+    // Copies the data file into the backup folder now, checks that the copy opens with the
+    // session's key and holds every row, and deletes the copies beyond lKeep. Raises with the
+    // cause.
+    QString MakeBackup(int lKeep);
+    // Whether a replaced data file waits for the master password that opens it.
+    bool Refused() const { return m_refused; }
+    // The key that opens the data file from now on (a file replaced by another program, or a
+    // restored backup): the file is reopened with it and writes are allowed again.
+    void AcceptFile(const QString& sKey, int lKdfIter);
+    // After a reload of a replaced file, and when a replaced file cannot be used.
+    std::function<void()> OnReloaded;
+    std::function<void()> OnForeignFile;
     // Writes a copy of the whole data file under another key (see SqlConnection::ExportTo),
     // opening the connection first if needed.
     void ExportTo(const QString& sPath, const QString& sKey, int lKdfIter);
@@ -54,6 +85,22 @@ public:
 
 private:
     bool open(const QString& sKey, int lKdfIter);
+    // Device, inode, size and time of change of the data file; nothing when it is missing.
+    struct FileStamp
+    {
+        qint64 device = 0, inode = 0, size = 0, modified = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    std::optional<FileStamp> stamp() const;
+    void reloadIfReplaced();
+    [[noreturn]] void refuse();
 
     std::unique_ptr<SqlConnection> m_connection;
+    std::optional<FileStamp> m_stamp;
+    QString m_stampPath;
+    bool m_session = false;
+    bool m_backupMade = false;
+    bool m_refused = false;
+    // A change is being prepared: the backup's own statements are no change.
+    bool m_preparing = false;
 };

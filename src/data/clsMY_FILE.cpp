@@ -2,6 +2,7 @@
 #include "data/clsMY_FILE.h"
 
 #include "app/modGeneral.h"
+#include "data/clsDB.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
 
@@ -69,6 +70,8 @@ std::optional<QList<clsMY_FILE>> clsMY_FILE::OpenRecords()
 bool clsMY_FILE::Save(bool bAddRecord)
 {
     try {
+        // A replaced data file is reloaded before a new entry's number is taken from it.
+        clsDB::shared().PrepareChange();
         QString sql;
         if (bAddRecord) {
             AssignNewID();
@@ -84,6 +87,11 @@ bool clsMY_FILE::Save(bool bAddRecord)
                   QStringLiteral(" WHERE MY_FILE_ID = ") + MY_FILE_ID;
         }
         modData::ExecuteRequired(sql);
+        if (!bAddRecord && clsDB::shared().Changes() == 0) {
+            // The entry left the data file while it was edited: what was typed is kept.
+            modData::ReportAddedAgain();
+            return Save(true);
+        }
         return true;
     } catch (const AppError& error) {
         modData::ShowError(error);

@@ -3,6 +3,7 @@
 
 #include "app/modGeneral.h"
 #include "crypto/modFieldEncryption.h"
+#include "data/clsDB.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
 #include "platform/SqlConnection.h"
@@ -150,6 +151,8 @@ std::optional<QList<clsPWD>> clsPWD::OpenRecords()
 bool clsPWD::Save(bool bAddRecord)
 {
     try {
+        // A replaced data file is reloaded before a new entry's number is taken from it.
+        clsDB::shared().PrepareChange();
         if (bAddRecord) {
             AssignNewID();
         } else {
@@ -193,10 +196,16 @@ bool clsPWD::write(bool bAddRecord)
                                  QStringLiteral(", NOTES_TX = ") + Q(NOTES_TX) +
                                  QStringLiteral(" WHERE PASSWORD_ID = ") + PASSWORD_ID;
             modData::ExecuteRequired(sql);
+            if (!bAddRecord && PASSWORD_ID != QLatin1String("1") &&
+                clsDB::shared().Changes() == 0) {
+                // The entry left the data file while it was edited: what was typed is kept.
+                modData::ReportAddedAgain();
+                return Save(true);
+            }
             return true;
         } catch (const AppError& error) {
             lastError = error;
-            if (SqlConnection::IsBusyError(error)) {
+            if (SqlConnection::IsBusyError(error) || error.Number() == AppError::ChangeRefused) {
                 break;
             }
         }

@@ -34,6 +34,13 @@ void ShowError(const AppError& error)
     ShowError(error.Description());
 }
 
+void ReportAddedAgain()
+{
+    MsgBox::Show(QStringLiteral("This entry is no longer in the data file, which another program "
+                                "changed. It has been added again as a new entry."),
+                 MsgBox::vbInformation | MsgBox::vbOKOnly);
+}
+
 void ShowError(const QString& sDescription)
 {
     MsgBox::Show(sDescription, MsgBox::vbOKOnly);

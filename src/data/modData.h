@@ -21,6 +21,8 @@ std::unique_ptr<Recordset> ExecuteRequired(const QString& sSql);
 // Shows an error's description as the record classes report failures: the text alone, an OK
 // button, no icon, the application's title.
 void ShowError(const AppError& error);
+// Says that an edited entry was no longer in the data file and was saved as a new one.
+void ReportAddedAgain();
 void ShowError(const QString& sDescription);
 
 } // namespace modData

@@ -91,9 +91,13 @@ void syncFolder(const QString& sFolder)
 #endif
 }
 
-// Puts the copy in the file's place in one step: the file is either the old one or the new one.
-void replaceFile(const QString& sCopy, const QString& sPath)
+} // namespace
+
+namespace modProtection {
+
+void ReplaceWithCopy(const QString& sCopy, const QString& sPath)
 {
+    step(Step::Replacing);
     std::error_code error;
     std::filesystem::rename(QFile::encodeName(sCopy).toStdString(),
                             QFile::encodeName(sPath).toStdString(), error);
@@ -104,10 +108,6 @@ void replaceFile(const QString& sCopy, const QString& sPath)
     }
     syncFolder(QFileInfo(sPath).absolutePath());
 }
-
-} // namespace
-
-namespace modProtection {
 
 bool OpensWithBuiltInPassword(const QString& sPath)
 {
@@ -172,6 +172,8 @@ void Reencrypt(const QString& sNewKey, int lNewKdfIter,
                const std::function<void(const QString&)>& bBeforeReplace)
 {
     clsDB& db = clsDB::shared();
+    // A change like any other: a replaced file is reloaded and a backup made first.
+    db.PrepareChange();
     const QString path = db.Database;
     const QString oldKey = db.Key;
     const int oldKdfIter = db.KdfIter;
@@ -222,8 +224,7 @@ void Reencrypt(const QString& sNewKey, int lNewKdfIter,
         // Its own name is the copy's for as long as the connection lives: writes after the
         // rename would keep their journal under the copy's name, where a crash would lose it.
         db.CloseConnection();
-        step(Step::Replacing);
-        replaceFile(copy, path);
+        ReplaceWithCopy(copy, path);
     } catch (...) {
         restore();
         throw;

@@ -42,6 +42,10 @@ void Unprotect();
 // already hold the new password. Raises on failure, with everything as it was.
 void ChangeMasterPassword(const QString& sNewPassword);
 
+// Puts a checked copy in the file's place in one rename that lasts through a power cut: the file
+// is either the old one or the new one. Raises when the rename fails.
+void ReplaceWithCopy(const QString& sCopy, const QString& sPath);
+
 // The steps of a re-encryption once its copy is written: the copy opened as the session, and
 // the copy about to replace the file. Tests install a hook that may fail a step or change the
 // copy; none is installed otherwise.

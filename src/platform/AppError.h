@@ -21,6 +21,9 @@ public:
     static constexpr long ObjectRequired = 424;
     static constexpr long InvalidProcedureCall = 5;
     static constexpr long FileError = 75;
+    // A change that was not made: no backup could be made first, or the data file was replaced
+    // by one that the session cannot write. Never worth a second attempt.
+    static constexpr long ChangeRefused = 3001;
 
 private:
     long m_number;

@@ -211,6 +211,16 @@ void SqlConnection::Close()
     }
 }
 
+bool SqlConnection::InTransaction() const
+{
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
+
+int SqlConnection::Changes() const
+{
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
 std::unique_ptr<Recordset> SqlConnection::Execute(const QString& sSql)
 {
     if (!m_db) {

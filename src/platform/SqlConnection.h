@@ -34,6 +34,10 @@ public:
     void ExportTo(const QString& sPath, const QString& sKey, int lKdfIter);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
+    // Whether a transaction begun with BEGIN is open.
+    bool InTransaction() const;
+    // The rows the last INSERT, UPDATE or DELETE changed.
+    int Changes() const;
 
     // Runs exactly one statement. Rows, if any, come back in the recordset; a statement that
     // gives no rows comes back as a recordset already at its end.

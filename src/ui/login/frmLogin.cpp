@@ -167,6 +167,8 @@ void frmLogin::UpdateEnterButton()
 
 void frmLogin::openMainWindow()
 {
+    // Signed in: the session's first change backs up the data file first.
+    clsDB::shared().BeginSession();
     auto* main = new frmMain();
     main->setAttribute(Qt::WA_DeleteOnClose);
     main->show();

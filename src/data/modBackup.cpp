@@ -1,0 +1,238 @@
+// Copies of the data file in "Backups" beside it.
+#include "data/modBackup.h"
+
+#include "app/clsApp.h"
+#include "app/modGeneral.h"
+#include "crypto/modFieldEncryption.h"
+#include "data/clsDB.h"
+#include "data/clsPWD.h"
+#include "data/modProtection.h"
+#include "data/modSchema.h"
+#include "platform/AppError.h"
+#include "platform/SqlConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <system_error>
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QRegularExpressionMatch matchName(const QString& sDataFileName, const QString& sName)
+{
+    const QRegularExpression pattern(QStringLiteral(R"(\A%1\.([0-9]{8}-[0-9]{6})(-[0-9]+)?\.bak\z)")
+                                         .arg(QRegularExpression::escape(sDataFileName)));
+    return pattern.match(sName);
+}
+
+[[noreturn]] void raiseFileError(const QString& sWhat, const QString& sPath, const QString& sCause)
+{
+    throw AppError(
+        AppError::FileError,
+        QStringLiteral("%1 \"%2\": %3").arg(sWhat, QDir::toNativeSeparators(sPath), sCause));
+}
+
+} // namespace
+
+namespace modBackup {
+
+QString Folder(const QString& sDataFile)
+{
+    return QDir::toNativeSeparators(QFileInfo(sDataFile).absolutePath() +
+                                    QStringLiteral("/Backups"));
+}
+
+bool IsBackupFileName(const QString& sDataFileName, const QString& sName)
+{
+    return matchName(sDataFileName, sName).hasMatch();
+}
+
+QDateTime MadeAt(const QString& sDataFileName, const QString& sName)
+{
+    const QRegularExpressionMatch match = matchName(sDataFileName, sName);
+    return match.hasMatch()
+               ? QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd-HHmmss"))
+               : QDateTime();
+}
+
+void CopyPrivate(const QString& sSource, const QString& sTarget)
+{
+    QFile source(sSource);
+    if (!source.open(QIODevice::ReadOnly)) {
+        raiseFileError(QStringLiteral("Cannot read"), sSource, source.errorString());
+    }
+    modSchema::CreatePrivateFile(sTarget);
+    QFile target(sTarget);
+    try {
+        // The file was made without following a link; opening it again by name finds that file.
+        if (!target.open(QIODevice::WriteOnly | QIODevice::ExistingOnly)) {
+            raiseFileError(QStringLiteral("Cannot write"), sTarget, target.errorString());
+        }
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        for (;;) {
+            const qint64 read = source.read(buffer.data(), buffer.size());
+            if (read < 0) {
+                raiseFileError(QStringLiteral("Cannot read"), sSource, source.errorString());
+            }
+            if (read == 0) {
+                break;
+            }
+            if (target.write(buffer.constData(), read) != read) {
+                raiseFileError(QStringLiteral("Cannot write"), sTarget, target.errorString());
+            }
+        }
+        if (!target.flush()) {
+            raiseFileError(QStringLiteral("Cannot write"), sTarget, target.errorString());
+        }
+#ifdef Q_OS_UNIX
+        if (::fsync(target.handle()) != 0) {
+            raiseFileError(QStringLiteral("Cannot write"), sTarget,
+                           QString::fromStdString(std::generic_category().message(errno)));
+        }
+#endif
+        target.close();
+    } catch (...) {
+        target.close();
+        QFile::remove(sTarget);
+        throw;
+    }
+}
+
+QString CopyFile(const QString& sDataFile)
+{
+    const QString folder = Folder(sDataFile);
+    const QFileInfo info(folder);
+    if (info.isSymLink() || (info.exists() && !info.isDir())) {
+        throw AppError(AppError::FileError, QStringLiteral("\"%1\" is not a folder of its own")
+                                                .arg(QDir::toNativeSeparators(folder)));
+    }
+    if (!info.exists() &&
+        !QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        throw AppError(AppError::FileError, QStringLiteral("Cannot create the folder \"%1\"")
+                                                .arg(QDir::toNativeSeparators(folder)));
+    }
+    modGeneral::KeepToOwner(folder);
+    const QString base = folder + QDir::separator() + QFileInfo(sDataFile).fileName() +
+                         QLatin1Char('.') +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = base + QStringLiteral(".bak");
+    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n) {
+        path = base + QStringLiteral("-%1.bak").arg(n);
+    }
+    CopyPrivate(sDataFile, path);
+    return path;
+}
+
+void Rotate(const QString& sDataFile, int lKeep)
+{
+    const QString name = QFileInfo(sDataFile).fileName();
+    QList<QPair<QDateTime, QString>> copies;
+    const QDir folder(Folder(sDataFile));
+    for (const QString& file : folder.entryList(QDir::Files | QDir::NoSymLinks)) {
+        if (IsBackupFileName(name, file)) {
+            copies.append({MadeAt(name, file), file});
+        }
+    }
+    // Newest first; within one second the higher "-<n>" is the later copy.
+    std::sort(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first
+                   ? a.first > b.first
+                   : (a.second.size() != b.second.size() ? a.second.size() > b.second.size()
+                                                         : a.second > b.second);
+    });
+    for (qsizetype i = std::max(lKeep, 0); i < copies.size(); ++i) {
+        QFile::remove(folder.filePath(copies.at(i).second));
+    }
+}
+
+Entry Count(SqlConnection& connection)
+{
+    auto rs =
+        connection.Execute(QStringLiteral("SELECT (SELECT count(*) FROM PWD WHERE "
+                                          "PASSWORD_ID <> 1), (SELECT count(*) FROM MY_FILE)"));
+    Entry entry;
+    entry.passwords = rs->FieldAt(0).toLongLong();
+    entry.folders = rs->FieldAt(1).toLongLong();
+    return entry;
+}
+
+Entry Count(const QString& sPath, const QString& sKey, int lKdfIter)
+{
+    SqlConnection connection;
+    connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
+    Entry entry = Count(connection);
+    entry.path = sPath;
+    return entry;
+}
+
+QList<Entry> List(const QString& sDataFile, const QString& sKey, int lKdfIter)
+{
+    const QString name = QFileInfo(sDataFile).fileName();
+    const QDir folder(Folder(sDataFile));
+    QList<Entry> entries;
+    for (const QString& file : folder.entryList(QDir::Files | QDir::NoSymLinks)) {
+        if (!IsBackupFileName(name, file)) {
+            continue;
+        }
+        Entry entry;
+        try {
+            entry = Count(folder.filePath(file), sKey, lKdfIter);
+        } catch (const AppError&) {
+            entry.path = folder.filePath(file);
+        }
+        entry.made = MadeAt(name, file);
+        entries.append(entry);
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.made != b.made ? a.made > b.made
+                                : (a.path.size() != b.path.size() ? a.path.size() > b.path.size()
+                                                                  : a.path > b.path);
+    });
+    return entries;
+}
+
+bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter)
+{
+    SqlConnection connection;
+    connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
+    auto rs =
+        connection.Execute(QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
+    return !rs->EndOfRows() &&
+           modFieldEncryption::DecryptField(rs->FieldAt(0)) == clsPWD::Master().PASSWORD_TX;
+}
+
+void Restore(const QString& sBackup)
+{
+    clsDB& db = clsDB::shared();
+    const QString path = db.Database;
+    // The name of a cut-off re-encryption's copy: a start after a crash removes it.
+    const QString copy = path + QStringLiteral(".new");
+    QFile::remove(copy);
+    CopyPrivate(sBackup, copy);
+    try {
+        const Entry before = Count(sBackup, db.Key, db.KdfIter);
+        const Entry copied = Count(copy, db.Key, db.KdfIter);
+        if (copied.passwords != before.passwords || copied.folders != before.folders) {
+            throw AppError(AppError::FileError,
+                           QStringLiteral("The copy of the backup does not hold every row."));
+        }
+        // Kept even when backups are off, and then without deleting older ones.
+        const int keep = clsApp::shared().KeepBackups();
+        db.MakeBackup(keep > 0 ? keep : MAX_KEEP);
+        db.CloseConnection();
+        modProtection::ReplaceWithCopy(copy, path);
+    } catch (...) {
+        QFile::remove(copy);
+        throw;
+    }
+    db.AcceptFile(db.Key, db.KdfIter);
+    clsPWD::Master().OpenRecord(QStringLiteral("1"));
+}
+
+} // namespace modBackup

@@ -1,0 +1,61 @@
+// Copies of the data file kept in "Backups" beside it: made before a session's first change,
+// the newest few kept, listed for a restore.
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class SqlConnection;
+
+namespace modBackup {
+
+// How many copies are kept by default, and at most. None at all turns the copies off.
+inline constexpr int DEFAULT_KEEP = 3;
+inline constexpr int MAX_KEEP = 20;
+
+// The folder of the copies: "Backups" in the data file's folder.
+QString Folder(const QString& sDataFile);
+// The names KeyCask gives the copies of sDataFileName: "<name>.YYYYMMDD-HHMMSS.bak", with
+// "-<n>" before ".bak" when that second already has a copy.
+bool IsBackupFileName(const QString& sDataFileName, const QString& sName);
+// When the copy of that name was made; invalid for other names.
+QDateTime MadeAt(const QString& sDataFileName, const QString& sName);
+
+// Copies the file's bytes as they are to a new copy in the folder, which is made or kept its
+// owner's alone; the copy is its owner's alone from the start, never written through a link,
+// and on the disk when this returns. Raises with the cause; a failed copy is removed.
+QString CopyFile(const QString& sDataFile);
+// Copies sSource's bytes to sTarget, a new file of the owner's alone, and flushes it to the disk.
+// Raises with the cause; the target is removed on a failure.
+void CopyPrivate(const QString& sSource, const QString& sTarget);
+// Deletes the copies of the data file beyond the newest lKeep; other files are left alone.
+void Rotate(const QString& sDataFile, int lKeep);
+
+struct Entry
+{
+    QString path;
+    QDateTime made;
+    // Rows of each table; both -1 when the copy does not open with the key.
+    qint64 passwords = -1;
+    qint64 folders = -1;
+    bool Readable() const { return passwords >= 0; }
+};
+// The copies of the data file, newest first, each opened with the key to count its entries.
+QList<Entry> List(const QString& sDataFile, const QString& sKey, int lKdfIter);
+// The rows of the password and file-folder tables of the file, master row left out; raises
+// when it does not open with the key.
+Entry Count(const QString& sPath, const QString& sKey, int lKdfIter);
+// The same over an open connection.
+Entry Count(SqlConnection& connection);
+
+// Whether the master password stored in the copy is the one of the session's master row.
+bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter);
+// Puts the copy sBackup in the place of the session's data file. The copy is first copied
+// beside the data file and checked to open with the session's key; the current data file is
+// then kept as a backup, and the checked copy replaces it in one rename, so that a cut-off
+// restore leaves either file whole. The session reopens the file and reads its master row.
+// Raises with the cause; the data file is then unchanged.
+void Restore(const QString& sBackup);
+
+} // namespace modBackup
