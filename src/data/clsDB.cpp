@@ -157,6 +157,8 @@ void clsDB::BeginSession()
 void clsDB::EndSession()
 {
     m_session = false;
+    m_refused = false;
+    m_stamp.reset();
 }
 
 std::optional<clsDB::FileStamp> clsDB::stamp() const

@@ -50,7 +50,7 @@ public:
     int Changes() const;
 
     // A session is the signed-in user's work on the data file; its first change is preceded by
-    // a backup of the file (when backups are kept).
+    // a backup of the file (when backups are kept). Its end forgets the file's state too.
     void BeginSession();
     void EndSession();
     // Runs before every change. A data file that another program replaced since it was opened

@@ -1,12 +1,15 @@
-// Tests of the data file protected by the master password, on real data files: protecting and
-// unprotecting, start-up and sign-in on a protected file, changing the master password, failed
-// re-encryptions, the Options box, and a copy killed in the middle of a re-encryption.
+// Tests of the data file's safety, on real data files: protecting and unprotecting, start-up and
+// sign-in on a protected file, changing the master password, failed re-encryptions, the Options
+// box, backups and their restore, a file replaced underneath the session, and a copy killed in
+// the middle of a re-encryption or a restore.
 #include "TestEnv.h"
+#include "app/clsApp.h"
 #include "app/modSubMain.h"
 #include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
+#include "data/modBackup.h"
 #include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/Grid.h"
@@ -25,6 +28,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -32,6 +36,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr char kChildVariable[] = "KEYCASK_TEST_PROTECT_PATH";
+constexpr char kRestoreVariable[] = "KEYCASK_TEST_RESTORE_FROM";
 constexpr int kProtectedIter = modProtection::PROTECTED_KDF_ITER;
 
 // The master row and entries with a different value in every column.
@@ -108,13 +113,29 @@ void typeText(QLineEdit* w, const QString& sText)
     QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, sText, Qt::NoModifier);
 }
 
-// The test program started again: protects the data file at the given path, to be killed.
+// The backups of the data file, newest first.
+QStringList backupPaths(const TestEnv& env)
+{
+    QStringList paths;
+    for (const modBackup::Entry& entry :
+         modBackup::List(env.DataFilePath(), clsDB::shared().Key, clsDB::shared().KdfIter)) {
+        paths << entry.path;
+    }
+    return paths;
+}
+
+// The test program started again: protects the data file at the given path, or restores a
+// backup into it, to be killed.
 int runChild(const QString& sPath)
 {
     clsDB& db = clsDB::shared();
     db.Database = sPath;
     try {
-        modProtection::Protect(u"kill-me pw"_s);
+        if (const QString backup = qEnvironmentVariable(kRestoreVariable); !backup.isEmpty()) {
+            modBackup::Restore(backup);
+        } else {
+            modProtection::Protect(u"kill-me pw"_s);
+        }
     } catch (const AppError&) {
         return 2;
     }
@@ -396,14 +417,22 @@ private Q_SLOTS:
     void killedMidway_data()
     {
         QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("restore");
         for (const int delay : {20, 120, 300, 600, 1000}) {
-            QTest::newRow(qPrintable(QString::number(delay) + u" ms"_s)) << delay;
+            QTest::newRow(qPrintable(QString::number(delay) + u" ms"_s)) << delay << false;
+        }
+        for (const int delay : {20, 60, 150}) {
+            QTest::newRow(qPrintable(u"restore, "_s + QString::number(delay) + u" ms"_s))
+                << delay << true;
         }
     }
 
+    // Killed while it re-encrypts or restores, the copy leaves the data file either as it was or
+    // as it was to become, never in between.
     void killedMidway()
     {
         QFETCH(int, delayMs);
+        QFETCH(bool, restore);
         TestEnv env;
         addSample(u"kill-me pw"_s);
         clsDB::shared().Execute(u"BEGIN"_s);
@@ -414,12 +443,17 @@ private Q_SLOTS:
         }
         clsDB::shared().Execute(u"COMMIT"_s);
         const QString path = env.DataFilePath();
+        const QString backup = restore ? clsDB::shared().MakeBackup(3) : QString();
+        if (restore) {
+            TestEnv::AddPassword(u"After the backup"_s, u"al"_s, u"a-pw"_s);
+        }
         const QString rows = snapshot(path, clsDB::DatabasePassword(), 0);
         clsDB::shared().CloseConnection();
 
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QString::fromLatin1(kChildVariable), path);
+        environment.insert(QString::fromLatin1(kRestoreVariable), backup);
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForStarted());
@@ -427,6 +461,11 @@ private Q_SLOTS:
         child.kill();
         child.waitForFinished(5000);
 
+        if (restore) {
+            const QString now = snapshot(path, clsDB::DatabasePassword(), 0);
+            QVERIFY(now == rows || now == snapshot(backup, clsDB::DatabasePassword(), 0));
+            return;
+        }
         const bool old = opens(path, clsDB::DatabasePassword(), 0);
         const bool fresh = opens(path, u"kill-me pw"_s, kProtectedIter);
         QVERIFY(old != fresh);
@@ -439,6 +478,184 @@ private Q_SLOTS:
             modProtection::Protect(u"kill-me pw"_s);
             QCOMPARE(snapshot(path, u"kill-me pw"_s, kProtectedIter), rows);
         }
+    }
+
+    // A session's first change backs the file up as it was; later changes of the session do
+    // not; the newest copies are kept, and files that are no copies are left alone.
+    void backups_data()
+    {
+        QTest::addColumn<int>("keep");
+        QTest::addColumn<int>("sessions");
+        QTest::addColumn<int>("changes");
+        QTest::addColumn<int>("copies");
+        QTest::newRow("one session, three changes") << 3 << 1 << 3 << 1;
+        QTest::newRow("a session without change") << 3 << 1 << 0 << 0;
+        QTest::newRow("four sessions, three kept") << 3 << 4 << 1 << 3;
+        QTest::newRow("two sessions, one kept") << 1 << 2 << 2 << 1;
+        QTest::newRow("backups off") << 0 << 2 << 1 << 0;
+    }
+
+    void backups()
+    {
+        QFETCH(int, keep);
+        QFETCH(int, sessions);
+        QFETCH(int, changes);
+        QFETCH(int, copies);
+        TestEnv env;
+        addSample(u"backup pw"_s);
+        clsApp::shared().setKeepBackups(keep);
+        const QString folder = modBackup::Folder(env.DataFilePath());
+        QVERIFY(QDir().mkdir(folder));
+        for (const QString& name : {u"notes.txt"_s, u"pwd.quillondata.old.bak"_s}) {
+            QFile file(folder + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QString before;
+        for (int session = 0; session < sessions; ++session) {
+            clsDB::shared().BeginSession();
+            before = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
+            for (int change = 0; change < changes; ++change) {
+                QVERIFY(!TestEnv::AddPassword(u"Entry %1.%2"_s.arg(session).arg(change),
+                                              u"user%1"_s.arg(change), u"pw%1"_s.arg(session))
+                             .isEmpty());
+            }
+        }
+        const QStringList made = backupPaths(env);
+        QCOMPARE(made.size(), copies);
+        QVERIFY(QFile::exists(folder + u"/notes.txt"_s));
+        QVERIFY(QFile::exists(folder + u"/pwd.quillondata.old.bak"_s));
+        if (copies > 0) {
+            const QString newest = made.first();
+            QCOMPARE(snapshot(newest, clsDB::DatabasePassword(), 0), before);
+            QCOMPARE(QFile::permissions(newest) & 0x0777, QFileDevice::Permissions(0x0600));
+            QCOMPARE(QFile::permissions(folder) & 0x0777, QFileDevice::Permissions(0x0700));
+        }
+        QVERIFY(env.messages.isEmpty());
+    }
+
+    // A backup that cannot be made refuses the change and says why; the next change tries again.
+    void backupFailureRefusesChange()
+    {
+        TestEnv env;
+        addSample(u"refuse pw"_s);
+        const QString folder = modBackup::Folder(env.DataFilePath());
+        {
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        const QString rows = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
+        clsDB::shared().BeginSession();
+        QVERIFY(TestEnv::AddPassword(u"Lost?"_s, u"no"_s, u"never-pw"_s).isEmpty());
+        QVERIFY(!clsPWD().Delete(u"2"_s));
+        QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), rows);
+        QCOMPARE(env.messages.size(), 2);
+        QCOMPARE(env.messages.first().prompt,
+                 u"No backup of the data file could be made: \"%1\" is not a folder of its own. "
+                 "Your change was not saved."_s.arg(QDir::toNativeSeparators(folder)));
+
+        QVERIFY(QFile::remove(folder));
+        QVERIFY(!TestEnv::AddPassword(u"Kept"_s, u"yes"_s, u"kept-pw"_s).isEmpty());
+        QCOMPARE(backupPaths(env).size(), 1);
+        QCOMPARE(snapshot(backupPaths(env).first(), clsDB::DatabasePassword(), 0), rows);
+    }
+
+    // A protected file's backup is a copy under the same key: only the master password opens it.
+    // Restoring one lists every backup with its counts, keeps the current data as a backup and
+    // puts the chosen one in place; one that does not open cannot be chosen.
+    void protectedBackupAndRestore()
+    {
+        TestEnv env;
+        addSample(u"restore pw"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        modProtection::Protect(u"restore pw"_s);
+        const QString path = env.DataFilePath();
+        const QString rows = snapshot(path, u"restore pw"_s, kProtectedIter);
+        const QString folder = modBackup::Folder(path);
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(QFINDTESTDATA("tst_protection.cpp"),
+                            folder + u"/pwd.quillondata.20200101-000000.bak"_s));
+
+        clsDB::shared().BeginSession();
+        QVERIFY(clsPWD().Delete(u"2"_s));
+        const QString copy = backupPaths(env).first();
+        QVERIFY(!opens(copy, clsDB::DatabasePassword(), 0));
+        QCOMPARE(snapshot(copy, u"restore pw"_s, kProtectedIter), rows);
+
+        const QList<modBackup::Entry> listed =
+            modBackup::List(path, clsDB::shared().Key, clsDB::shared().KdfIter);
+        QCOMPARE(listed.size(), 2);
+        QCOMPARE(listed.at(0).path, copy);
+        QCOMPARE(listed.at(0).passwords, 2);
+        QCOMPARE(listed.at(0).folders, 1);
+        QVERIFY(!listed.at(1).Readable());
+        QVERIFY(modBackup::SameMaster(copy, clsDB::shared().Key, clsDB::shared().KdfIter));
+
+        const QString changed = snapshot(path, u"restore pw"_s, kProtectedIter);
+        modBackup::Restore(copy);
+        QCOMPARE(snapshot(path, u"restore pw"_s, kProtectedIter), rows);
+        QCOMPARE(clsPWD::Master().PASSWORD_TX, u"restore pw"_s);
+        QCOMPARE(snapshot(backupPaths(env).first(), u"restore pw"_s, kProtectedIter), changed);
+        QVERIFY(!QFile::exists(path + u".new"_s));
+        QVERIFY(!TestEnv::AddPassword(u"After"_s, u"af"_s, u"after-pw"_s).isEmpty());
+    }
+
+    // A data file replaced underneath the session: one with the same master password is reloaded
+    // before the change, which lands in it; an entry it no longer holds is saved as a new one.
+    // One that the session cannot use refuses every change, and neither file is written.
+    void replacedFile_data()
+    {
+        QTest::addColumn<bool>("sameMaster");
+        QTest::newRow("same master password") << true;
+        QTest::newRow("another master password") << false;
+    }
+
+    void replacedFile()
+    {
+        QFETCH(bool, sameMaster);
+        TestEnv env;
+        addSample(u"first pw"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        const QString path = env.DataFilePath();
+        const QString other = path + u".synced"_s;
+        QVERIFY(QFile::copy(path, other));
+        {
+            SqlConnection connection;
+            connection.Open(other, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
+            connection.Execute(u"DELETE FROM PWD WHERE PASSWORD_ID = 2"_s);
+            connection.Execute(u"INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (9, 'Synced')"_s);
+            if (!sameMaster) {
+                connection.Execute(u"UPDATE PWD SET PASSWORD_TX = '%1' WHERE PASSWORD_ID = 1"_s.arg(
+                    modFieldEncryption::EncryptField(u"second pw"_s)));
+            }
+        }
+        int reloads = 0;
+        int foreign = 0;
+        clsDB::shared().OnReloaded = [&] { ++reloads; };
+        clsDB::shared().OnForeignFile = [&] { ++foreign; };
+        clsDB::shared().BeginSession();
+        QVERIFY(!TestEnv::AddPassword(u"Before"_s, u"be"_s, u"before-pw"_s).isEmpty());
+        // As a sync tool does: a new file renamed over the old one.
+        std::filesystem::rename(other.toStdString(), path.toStdString());
+        const QString replaced = snapshot(path, clsDB::DatabasePassword(), 0);
+
+        clsPWD edited;
+        edited.OpenRecord(u"2"_s);
+        edited.PASSWORD_TX = u"edited-pw"_s;
+        QCOMPARE(edited.Save(false), sameMaster);
+        QCOMPARE(TestEnv::AddPassword(u"New"_s, u"ne"_s, u"new-pw"_s).isEmpty(), !sameMaster);
+        QCOMPARE(reloads, sameMaster ? 1 : 0);
+        QCOMPARE(foreign, sameMaster ? 0 : 1);
+        if (!sameMaster) {
+            QCOMPARE(snapshot(path, clsDB::DatabasePassword(), 0), replaced);
+            QVERIFY(clsDB::shared().Refused());
+            return;
+        }
+        QCOMPARE(env.RawScalar(u"SELECT count(*) FROM PWD WHERE TITLE_TX IN ('Synced', 'Bank', "
+                               "'New')"_s),
+                 u"3"_s);
+        QCOMPARE(env.messages.size(), 1);
+        QVERIFY(env.messages.first().prompt.contains(u"added again as a new entry"_s));
+        QCOMPARE(backupPaths(env).size(), 2);
     }
 };
 

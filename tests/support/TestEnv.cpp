@@ -31,6 +31,7 @@ TestEnv::TestEnv(bool bCreateDataFile)
     clsPWD::Master() = clsPWD();
     clsDB& db = clsDB::shared();
     db.CloseConnection();
+    db.EndSession();
     db.ReadOnly = false;
     db.Key = clsDB::DatabasePassword();
     db.KdfIter = 0;
@@ -55,6 +56,9 @@ TestEnv::TestEnv(bool bCreateDataFile)
 TestEnv::~TestEnv()
 {
     clsDB::shared().CloseConnection();
+    clsDB::shared().EndSession();
+    clsDB::shared().OnReloaded = {};
+    clsDB::shared().OnForeignFile = {};
     clsDB::shared().ReadOnly = false;
     clsDB::shared().Key = clsDB::DatabasePassword();
     clsDB::shared().KdfIter = 0;
