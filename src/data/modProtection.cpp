@@ -2,6 +2,7 @@
 // copy that replaces the file in one rename.
 #include "data/modProtection.h"
 
+#include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
 #include "data/modSchema.h"
@@ -154,6 +155,31 @@ bool OpenWithPassword(const QString& sPassword)
     db.Key = clsDB::DatabasePassword();
     db.KdfIter = 0;
     return false;
+}
+
+bool AcceptReplacedFile(const QString& sPassword)
+{
+    clsDB& db = clsDB::shared();
+    const bool protectedFile = LooksProtected(db.Database);
+    const QString key = protectedFile ? sPassword : clsDB::DatabasePassword();
+    const int kdfIter = protectedFile ? PROTECTED_KDF_ITER : 0;
+    try {
+        {
+            SqlConnection connection;
+            connection.Open(db.Database, key, SqlConnection::Mode::ReadOnly, kdfIter);
+            auto rs = connection.Execute(
+                QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
+            if (sPassword.isEmpty() || rs->EndOfRows() ||
+                modFieldEncryption::DecryptField(rs->FieldAt(0)) != sPassword) {
+                return false;
+            }
+        }
+        db.AcceptFile(key, kdfIter);
+    } catch (const AppError&) {
+        return false;
+    }
+    clsPWD::Master().OpenRecord(QStringLiteral("1"));
+    return true;
 }
 
 void RemoveLeftOverCopy(const QString& sPath)

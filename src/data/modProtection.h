@@ -42,6 +42,11 @@ void Unprotect();
 // already hold the new password. Raises on failure, with everything as it was.
 void ChangeMasterPassword(const QString& sNewPassword);
 
+// Takes the data file that another program put in the session's place when sPassword is its
+// master password: the file is opened with the key that password gives it, the session goes on
+// with that key and the file's master row. False, with the session unchanged, otherwise.
+bool AcceptReplacedFile(const QString& sPassword);
+
 // Puts a checked copy in the file's place in one rename that lasts through a power cut: the file
 // is either the old one or the new one. Raises when the rename fails.
 void ReplaceWithCopy(const QString& sCopy, const QString& sPath);

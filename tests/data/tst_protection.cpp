@@ -413,6 +413,62 @@ private Q_SLOTS:
         QVERIFY(env.messages.isEmpty());
     }
 
+    // The main window finds a replaced file when it is activated. With the same master password
+    // it lists the new file's entries and says so once; with another, it locks until that file's
+    // master password is typed, and the session then goes on with the new file.
+    void replacedFileInMainWindow_data()
+    {
+        QTest::addColumn<bool>("sameMaster");
+        QTest::newRow("same master password") << true;
+        QTest::newRow("another master password") << false;
+    }
+
+    void replacedFileInMainWindow()
+    {
+        QFETCH(bool, sameMaster);
+        TestEnv env;
+        addSample(u"first pw"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        const QString path = env.DataFilePath();
+        const QString other = path + u".synced"_s;
+        QVERIFY(QFile::copy(path, other));
+        {
+            SqlConnection connection;
+            connection.Open(other, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
+            connection.Execute(u"UPDATE PWD SET TITLE_TX = 'Synced' WHERE PASSWORD_ID = 2"_s);
+            connection.Execute(u"UPDATE PWD SET PASSWORD_TX = '%1' WHERE PASSWORD_ID = 1"_s.arg(
+                modFieldEncryption::EncryptField(sameMaster ? u"first pw"_s : u"second pw"_s)));
+        }
+        clsDB::shared().BeginSession();
+        frmMain main;
+        main.show();
+        std::filesystem::rename(other.toStdString(), path.toStdString());
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&main, &activate);
+        QTRY_COMPARE(env.messages.size(), 1);
+        QCOMPARE(main.IsLocked(), !sameMaster);
+        if (!sameMaster) {
+            QVERIFY(env.messages.first().prompt.contains(u"Enter the master password of that "
+                                                         "file"_s));
+            for (const QString& typed : {u"first pw"_s, u"second pw"_s}) {
+                main.txtPassword->setText(typed);
+                QVERIFY(main.cmdUnlock->isEnabled());
+                main.cmdUnlock->click();
+            }
+            QCOMPARE(env.messages.size(), 2);
+            QCOMPARE(env.messages.last().prompt, frmLogin::WRONG_PASSWORD_MESSAGE);
+            QVERIFY(!main.IsLocked());
+            QCOMPARE(clsPWD::Master().PASSWORD_TX, u"second pw"_s);
+        } else {
+            QCOMPARE(env.messages.first().prompt,
+                     u"The data file was changed by another program. KeyCask has reloaded it."_s);
+        }
+        QCOMPARE(main.grid->GridCellText(2, 1), u"Synced"_s);
+        QVERIFY(!TestEnv::AddPassword(u"After"_s, u"af"_s, u"after-pw"_s).isEmpty());
+        QCOMPARE(env.RawScalar(u"SELECT count(*) FROM PWD WHERE TITLE_TX IN ('Synced', 'After')"_s),
+                 u"2"_s);
+    }
+
     // A copy killed anywhere in the middle leaves the old or the new file, whole.
     void killedMidway_data()
     {

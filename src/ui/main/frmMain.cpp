@@ -2,6 +2,8 @@
 // bottom bar and the lock panel, and the clean-up when it closes.
 #include "ui/main/frmMain.h"
 
+#include "data/clsDB.h"
+
 #include "app/ClipboardHelper.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
@@ -70,9 +72,15 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent)
     // One filter on the application: key preview (the window sees every key of its controls
     // first) and the events of its own controls that it handles.
     qApp->installEventFilter(this);
+    clsDB::shared().OnReloaded = [this] { dataFileReloaded(); };
+    clsDB::shared().OnForeignFile = [this] { foreignDataFile(); };
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    clsDB::shared().OnReloaded = {};
+    clsDB::shared().OnForeignFile = {};
+}
 
 int frmMain::twipsX(int lTwips) const
 {

@@ -154,6 +154,11 @@ private:
     void txtPassword_Change();
     void imgKeyCask_Click();
     void Form_Activate();
+    // The data file was replaced by another program: reloaded with the session's key (the lists
+    // are filled again and the user told once), or waiting for the master password of the new
+    // file behind the lock.
+    void dataFileReloaded();
+    void foreignDataFile();
     void MinimizeToTray();
     void unloadTray();
     // Hides the open modal windows for the lock, innermost first, keeping their input; shows
@@ -170,6 +175,8 @@ private:
     int twipsY(int lTwips) const;
 
     bool m_unloaded = false;
+    bool m_reloadPending = false;
+    bool m_foreignFile = false;
     bool m_shown = false;
     bool m_rowFitPending = false;
     // The idle lock: minutes (0 never), the time of the last input, the periodic check.

@@ -3,11 +3,15 @@
 #include "app/ClipboardHelper.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
+#include "data/clsDB.h"
+#include "data/modProtection.h"
 #include "platform/Grid.h"
+#include "platform/MsgBox.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/frmAbout.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
+#include "ui/main/modGrid.h"
 #include "ui/tray/frmSystemTray.h"
 
 #include <QApplication>
@@ -18,6 +22,7 @@
 #include <QPushButton>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTimer>
 
 namespace {
@@ -124,6 +129,17 @@ void frmMain::LockWindow()
 
 void frmMain::cmdUnlock_Click()
 {
+    if (m_foreignFile) {
+        // The file another program put in place opens with its own master password only.
+        if (!modProtection::AcceptReplacedFile(txtPassword->text())) {
+            MsgBox::Show(frmLogin::WRONG_PASSWORD_MESSAGE, MsgBox::vbExclamation | MsgBox::vbOKOnly,
+                         QString(), this);
+            return;
+        }
+        m_foreignFile = false;
+        tabs_TabSelected(tabs->currentIndex() + 1);
+        txtSearch_Change();
+    }
     picLock->setVisible(false);
     picTop->setEnabled(true);
     picBottom->setEnabled(true);
@@ -134,7 +150,9 @@ void frmMain::cmdUnlock_Click()
 
 void frmMain::txtPassword_Change()
 {
-    cmdUnlock->setEnabled(frmLogin::MatchesMasterPassword(txtPassword->text()));
+    // A replaced data file's password is tried on the click: each try costs a key derivation.
+    cmdUnlock->setEnabled(m_foreignFile ? !txtPassword->text().isEmpty()
+                                        : frmLogin::MatchesMasterPassword(txtPassword->text()));
 }
 
 void frmMain::imgKeyCask_Click()
@@ -148,6 +166,45 @@ void frmMain::Form_Activate()
     if (IsLocked()) {
         txtPassword->setFocus();
     }
+    // A data file replaced while the window was in the background is reloaded now.
+    clsDB::shared().CheckForReplacement();
+}
+
+void frmMain::dataFileReloaded()
+{
+    // After the change that found the new file is done, once for all that found it.
+    if (m_reloadPending) {
+        return;
+    }
+    m_reloadPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_reloadPending = false;
+        const long id =
+            grid->GridSelectionCount() == 1 ? grid->GridRowID(grid->GridSelectedRow()) : 0;
+        tabs_TabSelected(tabs->currentIndex() + 1);
+        txtSearch_Change();
+        if (id > 0) {
+            modGrid::SelectRowByID(grid, id);
+        }
+        MsgBox::Show(QStringLiteral(
+                         "The data file was changed by another program. KeyCask has reloaded it."),
+                     MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), this);
+    });
+}
+
+void frmMain::foreignDataFile()
+{
+    m_foreignFile = true;
+    if (!IsLocked()) {
+        LockWindow();
+    }
+    txtPassword_Change();
+    QTimer::singleShot(0, this, [this] {
+        MsgBox::Show(QStringLiteral("The data file was replaced by another program with one that "
+                                    "does not open with your master password. Enter the master "
+                                    "password of that file to go on."),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+    });
 }
 
 void frmMain::changeEvent(QEvent* event)
