@@ -1,14 +1,19 @@
 // Speed of protecting a data file with the master password and of returning it to the built-in
 // password, over files of 10,000 and 100,000 entries, against sqlcipher_export of the same file
-// alone; and of signing in on a protected file against the key derivation alone.
+// alone; of signing in on a protected file against the key derivation alone; of a backup of the
+// data file against a plain copy and one open with the key; and of the check for a replaced file
+// against the save it precedes.
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
+#include "data/clsPWD.h"
+#include "data/modBackup.h"
 #include "data/modProtection.h"
 #include "data/modSchema.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "platform/SqlConnection.h"
 
 #include <QApplication>
 #include <QFile>
@@ -155,6 +160,74 @@ void BM_SignInProtected(benchmark::State& state)
     modProtection::Unprotect();
 }
 BENCHMARK(BM_SignInProtected)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A backup: the file copied under a read lock, the copy opened with the key and its rows
+// counted. The copies go again outside the time.
+void BM_Backup(benchmark::State& state)
+{
+    if (!useDataFile(int(state.range(0)))) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    for (auto _ : state) {
+        const QString copy = clsDB::shared().MakeBackup(modBackup::MAX_KEEP);
+        state.PauseTiming();
+        QFile::remove(copy);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Backup)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The floor: a plain copy of the file's bytes and one open of the copy with the key.
+void BM_CopyAndOpenAlone(benchmark::State& state)
+{
+    if (!useDataFile(int(state.range(0)))) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    const QString path = clsDB::shared().Database;
+    const QString copy = path + QStringLiteral(".copy");
+    for (auto _ : state) {
+        QFile::copy(path, copy);
+        SqlConnection connection;
+        connection.Open(copy, clsDB::DatabasePassword(), SqlConnection::Mode::ReadOnly);
+        state.PauseTiming();
+        connection.Close();
+        QFile::remove(copy);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CopyAndOpenAlone)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The look for a replaced data file that precedes every change.
+void BM_ReplacedFileCheck(benchmark::State& state)
+{
+    if (!useDataFile(10000)) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    for (auto _ : state) {
+        clsDB::shared().PrepareChange();
+    }
+}
+BENCHMARK(BM_ReplacedFileCheck)->Unit(benchmark::kMicrosecond);
+
+// Saving one changed entry, as the editor does.
+void BM_SaveEntry(benchmark::State& state)
+{
+    if (!useDataFile(10000)) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    clsPWD entry;
+    entry.OpenRecord(QStringLiteral("5000"));
+    int round = 0;
+    for (auto _ : state) {
+        entry.NOTES_TX = QStringLiteral("Changed %1").arg(++round);
+        entry.Save(false);
+    }
+}
+BENCHMARK(BM_SaveEntry)->Unit(benchmark::kMicrosecond);
 
 #ifdef KEYCASK_HAVE_OPENSSL
 // The key derivation alone: PBKDF2-HMAC-SHA1 over 256,000 iterations, as the file's format
