@@ -156,6 +156,11 @@ private Q_SLOTS:
 
         w.main->tabs->setCurrentIndex(1);
         QVERIFY(!w.linkEnabled(1) && !w.linkEnabled(2) && !w.linkEnabled(3));
+        // A selection made with the keyboard counts as one made with the mouse.
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->GridSelectionCount(), 1);
+        QVERIFY(w.linkEnabled(1) && w.linkEnabled(2) && !w.linkEnabled(3));
         w.selectRow(2);
         QVERIFY(w.linkEnabled(1) && w.linkEnabled(2) && !w.linkEnabled(3));
 

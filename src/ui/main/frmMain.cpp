@@ -139,6 +139,13 @@ void frmMain::createControls()
     setTabOrder(txtSearch, grid);
     connect(grid, &Grid::ColumnClick, this, &frmMain::grid_ColumnClick);
     connect(grid, &Grid::ColumnWidthChanged, this, &frmMain::grid_ColumnWidthChanged);
+    // Edit and Delete follow a selection the user makes in the list with the keyboard, as they
+    // follow a click; a row the program selects after a save leaves them as they are.
+    connect(grid, &Grid::selectionChanged, this, [this] {
+        if (grid->hasFocus()) {
+            UpdateCommandStates();
+        }
+    });
 
     // Lock panel, hidden until the window is locked.
     picLock = new GradientPanel(1, this);
