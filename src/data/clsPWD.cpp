@@ -172,6 +172,23 @@ bool clsPWD::SaveMasterRow()
 
 bool clsPWD::write(bool bAddRecord)
 {
+    try {
+        writeOrRaise(bAddRecord);
+        return true;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+}
+
+void clsPWD::Add()
+{
+    AssignNewID();
+    writeOrRaise(true);
+}
+
+void clsPWD::writeOrRaise(bool bAddRecord)
+{
     // Up to ten attempts, each with a fresh cipher text. A file that another program holds
     // locked has been waited for within the attempt (SqlConnection::BusyTimeoutMs): waiting
     // ten times over would freeze the window for long, so a busy file ends the attempts.
@@ -193,7 +210,7 @@ bool clsPWD::write(bool bAddRecord)
                                  QStringLiteral(", NOTES_TX = ") + Q(NOTES_TX) +
                                  QStringLiteral(" WHERE PASSWORD_ID = ") + PASSWORD_ID;
             modData::ExecuteRequired(sql);
-            return true;
+            return;
         } catch (const AppError& error) {
             lastError = error;
             if (SqlConnection::IsBusyError(error)) {
@@ -201,8 +218,7 @@ bool clsPWD::write(bool bAddRecord)
             }
         }
     }
-    modData::ShowError(*lastError);
-    return false;
+    throw *lastError;
 }
 
 void clsPWD::AssignNewID()

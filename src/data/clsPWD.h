@@ -32,6 +32,9 @@ public:
     std::optional<QList<clsPWD>> OpenRecords();
     // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
     bool Save(bool bAddRecord);
+    // Inserts under a new identifier (left in PASSWORD_ID) and raises the error instead of
+    // showing it, for a caller that reports once for many entries.
+    void Add();
     // Inserts the object as the master row, identifier 1.
     bool SaveMasterRow();
 
@@ -40,6 +43,8 @@ private:
     // Runs the insert or update, up to ten attempts, but only one wait for a file another
     // program holds locked; shows the last error when the attempts fail.
     bool write(bool bAddRecord);
+    // The same attempts; raises the last error.
+    void writeOrRaise(bool bAddRecord);
     void readRow(const Recordset& rs);
 };
 
