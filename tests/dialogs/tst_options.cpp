@@ -287,6 +287,7 @@ private Q_SLOTS:
     void importAndExport()
     {
         TestEnv env;
+        TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, u"master"_s);
         env.chosenFile = env.AppFolder() + u"/in.csv"_s;
         QFile in(env.chosenFile);
         QVERIFY(in.open(QIODevice::WriteOnly));
