@@ -377,12 +377,17 @@ CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
     }
     bool cancelled = false;
     try {
+        // Within the transaction no one else writes: the identifiers after the first one
+        // (the largest plus 1) are counted on here.
+        QString nextID;
         for (const Row& row : std::as_const(m_rows)) {
             if (row.status != Status::Add) {
                 continue;
             }
             clsPWD entry = row.entry;
+            entry.PASSWORD_ID = nextID;
             entry.Add();
+            nextID = QString::number(entry.PASSWORD_ID.toLongLong() + 1);
             ++result.imported;
             if (bKeepGoing && !bKeepGoing(result.imported)) {
                 cancelled = true;

@@ -183,7 +183,9 @@ bool clsPWD::write(bool bAddRecord)
 
 void clsPWD::Add()
 {
-    AssignNewID();
+    if (PASSWORD_ID.isEmpty()) {
+        AssignNewID();
+    }
     writeOrRaise(true);
 }
 

@@ -32,8 +32,9 @@ public:
     std::optional<QList<clsPWD>> OpenRecords();
     // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
     bool Save(bool bAddRecord);
-    // Inserts under a new identifier (left in PASSWORD_ID) and raises the error instead of
-    // showing it, for a caller that reports once for many entries.
+    // Inserts under the identifier in PASSWORD_ID, or under a new one (left there) when it is
+    // empty, and raises the error instead of showing it: for a caller that stores many entries
+    // in one transaction, counting the identifiers on itself, and reports once.
     void Add();
     // Inserts the object as the master row, identifier 1.
     bool SaveMasterRow();

@@ -80,6 +80,7 @@ frmImport::frmImport(CsvImport& import, QWidget* parent)
     grdPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdPreview->setSelectionMode(QAbstractItemView::NoSelection);
     grdPreview->verticalHeader()->setVisible(false);
+    grdPreview->setWordWrap(false);
     grdPreview->horizontalHeader()->setStretchLastSection(true);
     grdPreview->setAccessibleName(QStringLiteral("Entries to add"));
     layout->addWidget(grdPreview, 1);
