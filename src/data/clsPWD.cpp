@@ -175,6 +175,30 @@ bool clsPWD::SaveMasterRow()
 
 bool clsPWD::write(bool bAddRecord)
 {
+    try {
+        writeOrRaise(bAddRecord);
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+    if (!bAddRecord && PASSWORD_ID != QLatin1String("1") && clsDB::shared().Changes() == 0) {
+        // The entry left the data file while it was edited: what was typed is kept.
+        modData::ReportAddedAgain();
+        return Save(true);
+    }
+    return true;
+}
+
+void clsPWD::Add()
+{
+    if (PASSWORD_ID.isEmpty()) {
+        AssignNewID();
+    }
+    writeOrRaise(true);
+}
+
+void clsPWD::writeOrRaise(bool bAddRecord)
+{
     // Up to ten attempts, each with a fresh cipher text. A file that another program holds
     // locked has been waited for within the attempt (SqlConnection::BusyTimeoutMs): waiting
     // ten times over would freeze the window for long, so a busy file ends the attempts.
@@ -196,13 +220,7 @@ bool clsPWD::write(bool bAddRecord)
                                  QStringLiteral(", NOTES_TX = ") + Q(NOTES_TX) +
                                  QStringLiteral(" WHERE PASSWORD_ID = ") + PASSWORD_ID;
             modData::ExecuteRequired(sql);
-            if (!bAddRecord && PASSWORD_ID != QLatin1String("1") &&
-                clsDB::shared().Changes() == 0) {
-                // The entry left the data file while it was edited: what was typed is kept.
-                modData::ReportAddedAgain();
-                return Save(true);
-            }
-            return true;
+            return;
         } catch (const AppError& error) {
             lastError = error;
             if (SqlConnection::IsBusyError(error) || error.Number() == AppError::ChangeRefused) {
@@ -210,8 +228,7 @@ bool clsPWD::write(bool bAddRecord)
             }
         }
     }
-    modData::ShowError(*lastError);
-    return false;
+    throw *lastError;
 }
 
 void clsPWD::AssignNewID()

@@ -32,6 +32,10 @@ public:
     std::optional<QList<clsPWD>> OpenRecords();
     // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
     bool Save(bool bAddRecord);
+    // Inserts under the identifier in PASSWORD_ID, or under a new one (left there) when it is
+    // empty, and raises the error instead of showing it: for a caller that stores many entries
+    // in one transaction, counting the identifiers on itself, and reports once.
+    void Add();
     // Inserts the object as the master row, identifier 1.
     bool SaveMasterRow();
 
@@ -40,6 +44,8 @@ private:
     // Runs the insert or update, up to ten attempts, but only one wait for a file another
     // program holds locked; shows the last error when the attempts fail.
     bool write(bool bAddRecord);
+    // The same attempts; raises the last error.
+    void writeOrRaise(bool bAddRecord);
     void readRow(const Recordset& rs);
 };
 

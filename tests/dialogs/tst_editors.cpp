@@ -310,6 +310,27 @@ private Q_SLOTS:
         QVERIFY(!again.canSave());
     }
 
+    // Stored texts longer than the editor's limits (an import's) are shown and saved whole when
+    // another field changes.
+    void longStoredTextsKept()
+    {
+        World w;
+        const QStringList texts = {QString(80, u't'), QString(61, u'u'), QString(70, u'p'),
+                                   QString(300, u'w'), u"line 1\r\n"_s + QString(50, u'n')};
+        const QString id = TestEnv::AddPassword(texts[0], texts[1], texts[2], texts[3], texts[4]);
+        Editor e(false, false, id);
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(e.text(i), texts[i]);
+        }
+        e.set(3, u"https://short.example"_s);
+        QTest::mouseClick(e.cmd[1], Qt::LeftButton);
+        QVERIFY(!e.form->isVisible());
+        QStringList kept = texts;
+        kept[3] = u"https://short.example"_s;
+        kept.prepend(id);
+        QCOMPARE(stored<clsPWD>(id), kept);
+    }
+
     // Name, folder and notes are stored as typed: a folder that does not exist, quotes, a long
     // path; notes of spaces and line breaks become empty. A stored path longer than the box
     // takes is shown whole.

@@ -3,14 +3,17 @@
 // reader hears.
 #include "TestEnv.h"
 #include "crypto/modFieldEncryption.h"
+#include "data/CsvImport.h"
 #include "data/clsPWD.h"
 #include "platform/SettingsStore.h"
 #include "ui/controls/modAccessibility.h"
+#include "ui/dialogs/frmImport.h"
 #include "ui/dialogs/frmOptions.h"
 #include "ui/login/frmLogin.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -137,7 +141,8 @@ private Q_SLOTS:
             QStringList({"Change Login Password...", "Lock KeyCask when minimized",
                          "Show Notes in separate column", "Clear copied password after (seconds)",
                          "Lock KeyCask after (minutes without use)",
-                         "Protect the data file with the master password", "OK", "Cancel"}));
+                         "Protect the data file with the master password", "Import…", "Export…",
+                         "OK", "Cancel"}));
         QCOMPARE(TestEnv::ImageNames(&dlg), QStringList{"(silent)"});
     }
 
@@ -151,7 +156,7 @@ private Q_SLOTS:
             dlg.chkLockOnMinimize, dlg.chkShowNotes,      dlg.picButtons,
             dlg.lblClearClipboard, dlg.spnClearClipboard, dlg.lblClearClipboardUnit,
             dlg.lblIdleLock,       dlg.spnIdleLock,       dlg.lblIdleLockUnit,
-            dlg.chkProtectFile};
+            dlg.chkProtectFile,    dlg.cmdImport,         dlg.cmdExport};
         for (QWidget* part : parts) {
             QVERIFY2(dlg.rect().contains(part->geometry()), qPrintable(part->objectName()));
             for (QWidget* other : parts) {
@@ -164,7 +169,8 @@ private Q_SLOTS:
                      qPrintable(w->objectName()));
         }
         // A caption fits between the button's bevel margins.
-        for (QPushButton* b : {dlg.cmdReset, dlg.cmdOK, dlg.cmdCancel}) {
+        for (QPushButton* b :
+             {dlg.cmdReset, dlg.cmdImport, dlg.cmdExport, dlg.cmdOK, dlg.cmdCancel}) {
             QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) + 12 <= b->width() &&
                          b->height() >= b->sizeHint().height(),
                      qPrintable(b->objectName()));
@@ -273,6 +279,67 @@ private Q_SLOTS:
         QCOMPARE(dlg.result(), accepted ? QDialog::Accepted : QDialog::Rejected);
         QCOMPARE(stored(), after);
         QVERIFY(env.messages.isEmpty());
+    }
+
+    // Import: the chosen file in the preview, columns chosen by hand for an unknown format,
+    // passwords masked, the result; the dialog stays open. Export: asked first; No writes
+    // nothing, Yes writes the chosen file.
+    void importAndExport()
+    {
+        TestEnv env;
+        TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, u"master"_s);
+        env.chosenFile = env.AppFolder() + u"/in.csv"_s;
+        QFile in(env.chosenFile);
+        QVERIFY(in.open(QIODevice::WriteOnly));
+        in.write("Site;Key;Who\nMail;pw 1;ann\nMail;pw 1;ann\nBank;pw 2;bob\n");
+        in.close();
+        frmOptions dlg;
+        dlg.show();
+        QStringList seen;
+        QTimer::singleShot(0, &dlg, [&seen] {
+            auto* preview = qobject_cast<frmImport*>(QApplication::activeModalWidget());
+            if (!preview) {
+                return;
+            }
+            seen << preview->lblCounts->text() << QString::number(preview->cmdImport->isEnabled());
+            for (int field : {CsvImport::Title, CsvImport::Password, CsvImport::UserName}) {
+                preview->cboColumn[field]->setCurrentIndex(field == CsvImport::Title      ? 1
+                                                           : field == CsvImport::Password ? 2
+                                                                                          : 3);
+            }
+            seen << preview->lblCounts->text() << preview->grdPreview->item(1, 0)->text()
+                 << preview->grdPreview->item(1, 2)->text();
+            QTest::mouseClick(preview->cmdImport, Qt::LeftButton);
+        });
+        QTest::mouseClick(dlg.cmdImport, Qt::LeftButton);
+        QCOMPARE(seen,
+                 (QStringList{
+                     u"Rows to add: 0    Skipped as duplicates: 0    Rows with errors: 3"_s, u"0"_s,
+                     u"Rows to add: 2    Skipped as duplicates: 1    Rows with errors: 0"_s,
+                     u"Bank"_s, u"••••••••"_s}));
+        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages[0].prompt, u"2 entries imported, 1 skipped as duplicates."_s);
+        QCOMPARE(clsPWD().OpenRecords().value_or(QList<clsPWD>()).size(), 2);
+        QVERIFY(dlg.isVisible());
+
+        env.chosenFile = env.AppFolder() + u"/out.csv"_s;
+        env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbNo); };
+        QTest::mouseClick(dlg.cmdExport, Qt::LeftButton);
+        env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
+        QTest::mouseClick(dlg.cmdExport, Qt::LeftButton);
+        QCOMPARE(env.messages.size(), 3);
+        for (int i : {1, 2}) {
+            QCOMPARE(env.messages[i].prompt,
+                     u"The exported file holds every password in plain text. Anyone who can read "
+                     "the file can read your passwords. Export anyway?"_s);
+            QCOMPARE(env.messages[i].flags, MsgBox::vbYesNo | MsgBox::vbExclamation);
+        }
+        QCOMPARE(env.fileRequests.size(), 2);
+        QVERIFY(env.fileRequests[1].save);
+        QFile out(env.chosenFile);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QVERIFY(out.readAll().startsWith("\"Group\",\"Title\""));
+        QVERIFY(dlg.isVisible());
     }
 
     // A store that refuses the write is reported and the dialog stays open; once the store

@@ -47,6 +47,10 @@ TestEnv::TestEnv(bool bCreateDataFile)
         }
         return static_cast<int>(MsgBox::vbOK);
     });
+    FileDialog::SetResponder([this](const FileDialog::Call& call) {
+        fileRequests.append(call);
+        return chosenFile;
+    });
     FileHelper::SetLaunchHook([this](const QUrl& url) {
         launches.append(url);
         return true;
@@ -64,6 +68,7 @@ TestEnv::~TestEnv()
     clsDB::shared().KdfIter = 0;
     clsPWD::Master() = clsPWD();
     MsgBox::SetResponder({});
+    FileDialog::SetResponder({});
     FileHelper::SetLaunchHook({});
     clsApp::shared().SetApplicationFolder(QString());
 }

@@ -2,6 +2,7 @@
 // a temporary folder, message boxes answered and recorded, launches recorded instead of run.
 #pragma once
 
+#include "platform/FileDialog.h"
 #include "platform/MsgBox.h"
 
 #include <QList>
@@ -29,6 +30,9 @@ public:
     QList<MsgBox::Call> messages;
     // The answer given to the next messages (OK by default).
     std::function<int(const MsgBox::Call&)> answer;
+    // Every file dialog asked for, in order, and the file chosen in each (empty: cancelled).
+    QList<FileDialog::Call> fileRequests;
+    QString chosenFile;
     // Every launched address, in order.
     QList<QUrl> launches;
 

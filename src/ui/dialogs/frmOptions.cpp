@@ -4,17 +4,22 @@
 
 #include "app/clsApp.h"
 #include "app/modSubMain.h"
+#include "data/CsvImport.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modCsvExport.h"
 #include "data/modProtection.h"
 #include "platform/AppError.h"
+#include "platform/FileDialog.h"
 #include "platform/MsgBox.h"
 #include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
+#include "ui/dialogs/frmImport.h"
 #include "ui/login/frmLogin.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPalette>
@@ -27,8 +32,9 @@ namespace {
 // The client area and the button bar along its bottom edge, in twips.
 constexpr int kClientWidth = 4860;
 constexpr int kRowHeight = 435;
-// Three rows below the two check boxes: the clipboard delay, the idle lock, the protection.
-constexpr int kButtonBarTop = 2520 + 3 * kRowHeight;
+// Four rows below the two check boxes: the clipboard delay, the idle lock, the protection, and
+// import and export.
+constexpr int kButtonBarTop = 2520 + 4 * kRowHeight;
 constexpr int kClientHeight = kButtonBarTop + 735;
 
 void place(QWidget* ctl, int lLeft, int lTop, int lWidth, int lHeight)
@@ -152,6 +158,20 @@ frmOptions::frmOptions(QWidget* parent)
                            chkProtectFile->height());
     widest = std::max(widest, chkProtectFile->geometry().right() + modGeneral::TwipsToPixelsX(225));
 
+    // Import and export: two buttons on a row of their own, as wide as their captions need.
+    cmdImport = new QPushButton(QStringLiteral("Import…"), this);
+    cmdImport->setObjectName(QStringLiteral("cmdImport"));
+    cmdExport = new QPushButton(QStringLiteral("Export…"), this);
+    cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    int buttonLeft = modGeneral::TwipsToPixelsX(1200);
+    for (QPushButton* cmd : {cmdImport, cmdExport}) {
+        place(cmd, 0, 1950 + 4 * kRowHeight - 75, 1545, 345);
+        cmd->setGeometry(buttonLeft, cmd->y(), std::max(cmd->width(), cmd->sizeHint().width()),
+                         std::max(cmd->height(), cmd->sizeHint().height()));
+        buttonLeft = cmd->geometry().right() + 1 + modGeneral::TwipsToPixelsX(120);
+    }
+    widest = std::max(widest, cmdExport->geometry().right() + modGeneral::TwipsToPixelsX(225));
+
     picButtons = new QWidget(this);
     picButtons->setObjectName(QStringLiteral("picButtons"));
     setBackground(picButtons, QColor(244, 244, 244));
@@ -175,11 +195,15 @@ frmOptions::frmOptions(QWidget* parent)
     setTabOrder(chkShowNotes, spnClearClipboard);
     setTabOrder(spnClearClipboard, spnIdleLock);
     setTabOrder(spnIdleLock, chkProtectFile);
-    setTabOrder(chkProtectFile, cmdOK);
+    setTabOrder(chkProtectFile, cmdImport);
+    setTabOrder(cmdImport, cmdExport);
+    setTabOrder(cmdExport, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     cmdReset->setFocus();
 
     connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
+    connect(cmdImport, &QPushButton::clicked, this, &frmOptions::cmdImport_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &frmOptions::cmdExport_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     // Cancel, Esc and the close box all reject: nothing is stored.
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -276,4 +300,45 @@ void frmOptions::cmdReset_Click()
     if (self) {
         cmdOK->setFocus();
     }
+}
+
+void frmOptions::cmdImport_Click()
+{
+    const QString path = FileDialog::OpenFileName(
+        this, QStringLiteral("Import"),
+        QStringLiteral("Comma-separated files (*.csv *.txt);;All files (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    CsvImport import;
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        import.Load(path);
+        QApplication::restoreOverrideCursor();
+    } catch (const AppError& error) {
+        QApplication::restoreOverrideCursor();
+        MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
+                     this);
+        return;
+    }
+    // The main window refills its lists when this dialog closes.
+    frmImport preview(import, this);
+    preview.exec();
+}
+
+void frmOptions::cmdExport_Click()
+{
+    if (MsgBox::Show(modCsvExport::WarningText(), MsgBox::vbYesNo | MsgBox::vbExclamation,
+                     QString(), this) != MsgBox::vbYes) {
+        return;
+    }
+    const QString path = FileDialog::SaveFileName(
+        this, QStringLiteral("Export"), QDir::home().filePath(QStringLiteral("keycask.csv")),
+        QStringLiteral("Comma-separated files (*.csv)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    modCsvExport::Export(path);
+    QApplication::restoreOverrideCursor();
 }

@@ -1,6 +1,7 @@
 // The options dialog: the user options (lock when minimised, notes in their own column, how long
 // a copied password stays on the clipboard, the idle lock), stored on OK only; the protection of
-// the data file by the master password; and the way into changing the master password.
+// the data file by the master password; the way into changing the master password; and import
+// and export of the entries, which act at once.
 #pragma once
 
 #include <QDialog>
@@ -32,6 +33,8 @@ public:
     QLabel* lblIdleLockUnit = nullptr;
     // Ticked exactly when the data file does not open with the built-in database password.
     QCheckBox* chkProtectFile = nullptr;
+    QPushButton* cmdImport = nullptr;
+    QPushButton* cmdExport = nullptr;
     QWidget* picButtons = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
@@ -44,4 +47,6 @@ private:
     bool m_protected = false;
     void cmdOK_Click();
     void cmdReset_Click();
+    void cmdImport_Click();
+    void cmdExport_Click();
 };

@@ -390,8 +390,12 @@ bool frmPassword::SaveRecord()
     // A failed save leaves the record as it was, so the fields still count as changes.
     const clsPWD previous = roPWD;
     roPWD.TITLE_TX = txt[0]->text();
-    roPWD.USER_NM = leftChars(cbo[1]->currentText(), COMBO_MAX_LENGTH);
-    roPWD.PASSWORD_TX = leftChars(cbo[2]->currentText(), COMBO_MAX_LENGTH);
+    // A stored text longer than the limit (an imported one) is kept whole; only what goes
+    // beyond both is cut.
+    roPWD.USER_NM = leftChars(cbo[1]->currentText(),
+                              std::max<int>(COMBO_MAX_LENGTH, int(previous.USER_NM.size())));
+    roPWD.PASSWORD_TX = leftChars(
+        cbo[2]->currentText(), std::max<int>(COMBO_MAX_LENGTH, int(previous.PASSWORD_TX.size())));
     roPWD.WEB_SITE_TX = txt[3]->text();
     roPWD.NOTES_TX = modGeneral::TrimCrLf(txt[4]->text());
     if (!roPWD.Save(ADDING)) {

@@ -1,0 +1,77 @@
+// Bringing password entries in from a comma-separated file that another password manager, a
+// browser or KeyCask itself wrote: the format is recognised by its header line (or the columns
+// are chosen by hand), each row is mapped to an entry, duplicates and unusable rows are set
+// apart, and the new entries are stored in one transaction.
+#pragma once
+
+#include "data/clsPWD.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+class CsvImport
+{
+public:
+    // The five fields of an entry, in the order the column choice lists them.
+    enum Field { Title, UserName, Password, WebAddress, Notes, FieldCount };
+    // The column that fills each field; None where no column does.
+    static constexpr int None = -1;
+    using Columns = std::array<int, FieldCount>;
+
+    enum class Status { Add, Duplicate, Error, Empty };
+    struct Row
+    {
+        clsPWD entry;
+        Status status = Status::Add;
+    };
+    struct Result
+    {
+        int imported = 0;
+        int duplicates = 0;
+        int errors = 0;
+    };
+
+    // Reads a file (see CsvFile::Read), or a text already read. Raises AppError with a sentence
+    // for the user when the file cannot be read; nothing is kept then.
+    void Load(const QString& sPath);
+    void LoadText(const QString& sText);
+
+    // The recognised format's name, or empty text when the columns are to be chosen by hand.
+    QString FormatName() const { return m_format; }
+    // The names of the columns: the header's, or "Column 1", "Column 2", … without one.
+    QStringList ColumnNames() const { return m_columnNames; }
+    Columns ChosenColumns() const { return m_columns; }
+    // Maps the rows again with other columns (files of no recognised format).
+    void SetColumns(const Columns& columns);
+
+    // Every row of the file but the header, mapped as it will be stored, with its status.
+    const QList<Row>& Rows() const { return m_rows; }
+    int Count(Status eStatus) const;
+
+    // Stores the rows to add, each through the record class, in one transaction. bKeepGoing is
+    // asked after each stored row with the number stored so far; false cancels. A cancel or
+    // any failure rolls everything back and raises AppError with the cause for the user.
+    Result Store(const std::function<bool(int)>& bKeepGoing = {});
+    // "n entries imported, m skipped as duplicates." and the rows with errors when any.
+    static QString ResultText(const Result& result);
+
+private:
+    void clear();
+    void recognise();
+    void map();
+
+    QList<QStringList> m_records;
+    // The index of the first data record (1 after a header line).
+    qsizetype m_firstRecord = 0;
+    QString m_format;
+    int m_formatIndex = -1;
+    QStringList m_columnNames;
+    Columns m_columns{None, None, None, None, None};
+    QList<Row> m_rows;
+    // Title, user name, password and web address of every stored entry.
+    QSet<QStringList> m_existing;
+};

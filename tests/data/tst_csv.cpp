@@ -1,0 +1,363 @@
+// Tests of comma-separated import and export: the reader, the formats other programs write,
+// duplicates and unusable rows, an import that is cancelled or fails, and the exported files.
+#include "TestEnv.h"
+#include "data/CsvFile.h"
+#include "data/CsvImport.h"
+#include "data/clsMY_FILE.h"
+#include "data/clsPWD.h"
+#include "data/modCsvExport.h"
+#include "platform/AppError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray utf16(const QString& sText, bool bBigEndian)
+{
+    QByteArray bytes = bBigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (const QChar ch : sText) {
+        const char hi = char(ch.unicode() >> 8), lo = char(ch.unicode() & 0xFF);
+        bytes.append(bBigEndian ? hi : lo).append(bBigEndian ? lo : hi);
+    }
+    return bytes;
+}
+
+void writeFile(const QString& sPath, const QByteArray& abBytes)
+{
+    QFile file(sPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(abBytes), abBytes.size());
+}
+
+QByteArray readFile(const QString& sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A data file as the program keeps it: the master row first, then the entries.
+void addMaster()
+{
+    TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, u"master"_s);
+}
+
+// Every stored entry's five fields, in title order.
+QList<QStringList> storedEntries()
+{
+    QList<QStringList> out;
+    for (const clsPWD& e : clsPWD().OpenRecords().value_or(QList<clsPWD>())) {
+        out.append({e.TITLE_TX, e.USER_NM, e.PASSWORD_TX, e.WEB_SITE_TX, e.NOTES_TX});
+    }
+    return out;
+}
+
+} // namespace
+
+class tst_Csv : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void reader_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("backslash");
+        QTest::addColumn<QList<QStringList>>("records");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("comma, doubled quote and LF inside quotes")
+            << QByteArray("\"a,b\",\"say \"\"hi\"\"\",\"x\ny\"\n") << false
+            << QList<QStringList>{{u"a,b"_s, u"say \"hi\""_s, u"x\ny"_s}} << QString();
+        QTest::newRow("CR LF between records and inside quotes")
+            << QByteArray("a,\"1\r\n2\"\r\nb,c\r\n") << false
+            << QList<QStringList>{{u"a"_s, u"1\r\n2"_s}, {u"b"_s, u"c"_s}} << QString();
+        QTest::newRow("CR alone, no final line break")
+            << QByteArray("a,b\r\"c\rd\",e") << false
+            << QList<QStringList>{{u"a"_s, u"b"_s}, {u"c\rd"_s, u"e"_s}} << QString();
+        QTest::newRow("empty last field, empty line kept")
+            << QByteArray("a,b,\n\n\"\",x") << false
+            << QList<QStringList>{{u"a"_s, u"b"_s, QString()}, {QString()}, {QString(), u"x"_s}}
+            << QString();
+        QTest::newRow("UTF-8 mark dropped")
+            << QByteArray("\xEF\xBB\xBF\xC3\xA9,\xE2\x82\xAC\n") << false
+            << QList<QStringList>{{u"é"_s, u"€"_s}} << QString();
+        QTest::newRow("UTF-8 without mark") << QByteArray("\xE6\x97\xA5,\xC3\xBC") << false
+                                            << QList<QStringList>{{u"日"_s, u"ü"_s}} << QString();
+        QTest::newRow("Windows-1252 bytes")
+            << QByteArray("caf\xE9,\x80\x9D,\x81") << false
+            << QList<QStringList>{{u"café"_s, u"€\u009D"_s, u"\u0081"_s}} << QString();
+        QTest::newRow("UTF-16 little-endian, semicolons")
+            << utf16(u"ä;\"ß;x\"\r\n1;2"_s, false) << false
+            << QList<QStringList>{{u"ä"_s, u"ß;x"_s}, {u"1"_s, u"2"_s}} << QString();
+        QTest::newRow("UTF-16 big-endian, tabs")
+            << utf16(u"\"a,b\"\tΩ\n"_s, true) << false << QList<QStringList>{{u"a,b"_s, u"Ω"_s}}
+            << QString();
+        QTest::newRow("more commas than semicolons")
+            << QByteArray("a;b,c,d\n") << false << QList<QStringList>{{u"a;b"_s, u"c"_s, u"d"_s}}
+            << QString();
+        QTest::newRow("unclosed quote after a quoted line break")
+            << QByteArray("\"a\r\nb\",c\r\nd\n\"e,f\ng\n") << false << QList<QStringList>()
+            << u"The file could not be read: line 4 has a quote that is never closed."_s;
+        QTest::newRow("backslash dialect")
+            << QByteArray("\"a\\\"b\",\"c\\\\d\",\"e\\x\"\n") << true
+            << QList<QStringList>{{u"a\"b"_s, u"c\\d"_s, u"e\\x"_s}} << QString();
+        QTest::newRow("backslash before the closing quote is no escape in the standard dialect")
+            << QByteArray("\"a\\\",b\n") << false << QList<QStringList>{{u"a\\"_s, u"b"_s}}
+            << QString();
+    }
+
+    // Bytes to text, delimiter, records; and the written records read back the same.
+    void reader()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, backslash);
+        QFETCH(QList<QStringList>, records);
+        QFETCH(QString, error);
+        const auto dialect = backslash ? CsvFile::Dialect::Backslash : CsvFile::Dialect::Standard;
+        const QString text = CsvFile::Decode(bytes);
+        const QChar delimiter = CsvFile::Delimiter(text);
+        try {
+            QCOMPARE(CsvFile::Parse(text, delimiter, dialect), records);
+            QVERIFY(error.isEmpty());
+        } catch (const AppError& e) {
+            QCOMPARE(e.Description(), error);
+            return;
+        }
+        const QString written = QString::fromUtf8(CsvFile::Write(records, delimiter, dialect));
+        QCOMPARE(CsvFile::Parse(written, delimiter, dialect), records);
+    }
+
+    void formats_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("entry");
+        QTest::newRow("KeePassXC")
+            << u"\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\","
+               "\"Icon\",\"Last Modified\",\"Created\"\r\n\"Root/Bank\",\"Bank \"\"Home\"\", "
+               "main\",\"jörg\",\"p,w\"\"x\",\"https://bank.example/login\",\"line 1\nline 2\","
+               "\"otpauth://totp/x\",\"0\",\"2024-01-01\",\"2024-01-02\"\r\n"_s
+            << u"KeePassXC or KeyCask"_s
+            << QStringList{u"Bank \"Home\", main"_s, u"jörg"_s, u"p,w\"x"_s,
+                           u"https://bank.example/login"_s,
+                           u"line 1\nline 2\r\nGroup: Bank\r\nTOTP: otpauth://totp/x"_s};
+        QTest::newRow("Bitwarden")
+            << u"folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,"
+               "login_password,login_totp\nРабота,1,login,\"Mail, work\",\"first\nsecond\","
+               "pin: 12,0,\"https://mail.example,https://alt.example\",ivan,\"pa\"\"ss\","
+               "JBSWY3DP\n"_s
+            << u"Bitwarden"_s
+            << QStringList{u"Mail, work"_s, u"ivan"_s, u"pa\"ss"_s, u"https://mail.example"_s,
+                           u"first\nsecond\r\nFolder: Работа\r\nOther addresses: "
+                           "https://alt.example\r\nTOTP: JBSWY3DP\r\nFields: pin: 12"_s};
+        QTest::newRow("Chrome, title from the address")
+            << u"name,url,username,password,note\n,https://shop.example.com/cart,\"李, 雷\","
+               "\"x\"\"y\",\"note 1\r\nnote 2\"\n"_s
+            << u"Chrome or another Chromium-based browser"_s
+            << QStringList{u"shop.example.com"_s, u"李, 雷"_s, u"x\"y"_s,
+                           u"https://shop.example.com/cart"_s, u"note 1\r\nnote 2"_s};
+        QTest::newRow("Firefox")
+            << u"\"url\",\"username\",\"password\",\"httpRealm\",\"formActionOrigin\",\"guid\","
+               "\"timeCreated\",\"timeLastUsed\",\"timePasswordChanged\"\r\n"
+               "\"https://forum.example.org\",\"Zoë\",\"a,\"\"b\"\"\",\"Realm \"\"X\"\"\nline\","
+               "\"https://forum.example.org\",\"{abc}\",\"1\",\"2\",\"3\"\r\n"_s
+            << u"Firefox"_s
+            << QStringList{u"forum.example.org"_s, u"Zoë"_s, u"a,\"b\""_s,
+                           u"https://forum.example.org"_s, u"HTTP realm: Realm \"X\"\nline"_s};
+        QTest::newRow("KeePass 1.x")
+            << u"\"Account\",\"Login Name\",\"Password\",\"Web Site\",\"Comments\"\n"
+               "\"Ärzte \\\"Nord\\\"\",\"dr\\\\who\",\"back\\\\slash\\\"q\","
+               "\"http://nord.example\",\"c1\nc2, c3\"\n"_s
+            << u"KeePass 1.x"_s
+            << QStringList{u"Ärzte \"Nord\""_s, u"dr\\who"_s, u"back\\slash\"q"_s,
+                           u"http://nord.example"_s, u"c1\nc2, c3"_s};
+        QTest::newRow("LastPass secure note")
+            << u"url,username,password,totp,extra,name,grouping,fav\nhttp://sn,,\"secret, "
+               "\"\"x\"\"\",,\"Πρώτη\nΔεύτερη\",Safe note,Personal,0\n"_s
+            << u"LastPass"_s
+            << QStringList{u"Safe note"_s, QString(), u"secret, \"x\""_s, QString(),
+                           u"Πρώτη\nΔεύτερη\r\nGrouping: Personal"_s};
+        QTest::newRow("1Password")
+            << u"Title,Url,Username,Password,OTPAuth,Favorite,Archived,Tags,Notes\n\"Cloud "
+               "\"\"One\"\"\",https://one.example,\"sam,son\",пароль,,false,false,\"a,b\","
+               "\"n1\nn2\"\n"_s
+            << u"1Password"_s
+            << QStringList{u"Cloud \"One\""_s, u"sam,son"_s, u"пароль"_s, u"https://one.example"_s,
+                           u"n1\nn2\r\nTags: a,b"_s};
+        QTest::newRow("KeyCask, semicolons")
+            << u"\"Group\";\"Title\";\"Username\";\"Password\";\"URL\";\"Notes\"\r\n\"\";\"T "
+               "\"\"q\"\"; r\";\"u\";\"p\";\"w\";\"a\r\nb\"\r\n"_s
+            << u"KeePassXC or KeyCask"_s
+            << QStringList{u"T \"q\"; r"_s, u"u"_s, u"p"_s, u"w"_s, u"a\r\nb"_s};
+        QTest::newRow("unknown header: named columns, the rest to the notes")
+            << u"Site,Login,Secret,Address,Colour\n\"Ex, Co\",me,\"s\"\"1\",ex.example,"
+               "\"red\ngreen\"\n"_s
+            << QString()
+            << QStringList{u"ex.example"_s, u"me"_s, QString(), u"ex.example"_s,
+                           u"Site: Ex, Co\r\nSecret: s\"1\r\nColour: red\ngreen"_s};
+        QTest::newRow("no header: the fields in their usual order")
+            << u"Bank,\"ann@example.org\",\"p,1\",https://b.example,\"x\ny\",extra\n"_s << QString()
+            << QStringList{u"Bank"_s, u"ann@example.org"_s, u"p,1"_s, u"https://b.example"_s,
+                           u"x\ny\r\nColumn 6: extra"_s};
+    }
+
+    // One sample of each format, written here from its header: the five fields as stored.
+    void formats()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, format);
+        QFETCH(QStringList, entry);
+        TestEnv env;
+        addMaster();
+        const QString path = env.AppFolder() + u"/in.csv"_s;
+        writeFile(path, file.toUtf8());
+        CsvImport import;
+        import.Load(path);
+        QCOMPARE(import.FormatName(), format);
+        QCOMPARE(import.Count(CsvImport::Status::Add), 1);
+        QCOMPARE(CsvImport::ResultText(import.Store()),
+                 u"1 entry imported, 0 skipped as duplicates."_s);
+        QCOMPARE(storedEntries(), QList<QStringList>{entry});
+        QVERIFY(env.messages.isEmpty());
+    }
+
+    // A duplicate of a stored entry and of an earlier row is skipped, an empty row silently,
+    // a row without title, address and password is an error; a difference in one field alone
+    // (user name in case, password) makes a new entry.
+    void duplicatesAndErrors()
+    {
+        TestEnv env;
+        addMaster();
+        TestEnv::AddPassword(u"Mail"_s, u"ann"_s, u"pw1"_s, u"https://mail.example"_s);
+        CsvImport import;
+        import.LoadText(u"name,url,username,password\nMail,https://mail.example,ann,pw1\n"
+                        "Mail,https://mail.example,ann,pw2\nMail,https://mail.example,ann,pw2\n"
+                        " , ,,\n,,bob,\nMail,https://mail.example,Ann,pw1\n"
+                        ",https://mail.example,ann,pw1\n"_s);
+        using S = CsvImport::Status;
+        QList<S> statuses;
+        for (const CsvImport::Row& row : import.Rows()) {
+            statuses.append(row.status);
+        }
+        QCOMPARE(statuses, (QList<S>{S::Duplicate, S::Add, S::Duplicate, S::Empty, S::Error, S::Add,
+                                     S::Add}));
+        QCOMPARE(CsvImport::ResultText(import.Store()),
+                 u"3 entries imported, 2 skipped as duplicates, 1 row with errors."_s);
+        QCOMPARE(storedEntries().size(), 4);
+        QCOMPARE(storedEntries().last(), (QStringList{u"mail.example"_s, u"ann"_s, u"pw1"_s,
+                                                      u"https://mail.example"_s, QString()}));
+    }
+
+    void nothingStored_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("cancelled") << true;
+        QTest::newRow("failure in the middle") << false;
+    }
+
+    // Cancelling after some rows, or a row the data file refuses, leaves no entry stored.
+    void nothingStored()
+    {
+        QFETCH(bool, cancel);
+        TestEnv env;
+        addMaster();
+        QString text = u"name,url,username,password\n"_s;
+        for (int i = 0; i < 1500; ++i) {
+            text += u"Row %1,https://r%1.example,u%1,p%1\n"_s.arg(i, 4, 10, QChar(u'0'));
+        }
+        env.RawExecute(u"CREATE TRIGGER refuse BEFORE INSERT ON PWD WHEN NEW.TITLE_TX = "
+                       "'Row 0900' BEGIN SELECT RAISE(ABORT, 'row refused'); END"_s);
+        CsvImport import;
+        import.LoadText(text);
+        int asked = 0;
+        const auto keepGoing = [&asked, cancel](int lDone) {
+            ++asked;
+            return !(cancel && lDone == 700);
+        };
+        QString failure;
+        try {
+            import.Store(keepGoing);
+        } catch (const AppError& e) {
+            failure = e.Description();
+        }
+        QCOMPARE(failure, cancel ? u"The import was cancelled; nothing was imported."_s
+                                 : u"Nothing was imported: row refused"_s);
+        QCOMPARE(asked, cancel ? 700 : 900);
+        QCOMPARE(env.RawScalar(u"SELECT count(*) || ' ' || max(TITLE_TX) FROM PWD"_s),
+                 u"1 KeyCask"_s);
+        QVERIFY(env.messages.isEmpty());
+    }
+
+    // Every field survives export and import into an empty data file byte for byte; the files
+    // are written as other programs read them, for their owner only.
+    void exportRoundTrip()
+    {
+        const QList<QStringList> entries = {
+            {u"A \"quoted\", title"_s, u"O'Brien"_s, u"p\"a,s;s\tw\\d"_s,
+             u"https://a.example/?q=1,2"_s, u"line 1\r\nline 2\nline 3\rend"_s},
+            {u"Бета 😀"_s, u"  spaced  "_s, u"€‰"_s, QString(), u"  \"\" "_s},
+            {u"Gamma"_s, QString(), u"x"_s, u"w"_s, QString(51, u'n')},
+        };
+        QTemporaryDir out;
+        const QString path = out.filePath(u"keys.csv"_s);
+        {
+            TestEnv env;
+            addMaster();
+            for (const QStringList& e : entries) {
+                TestEnv::AddPassword(e[0], e[1], e[2], e[3], e[4]);
+            }
+            TestEnv::AddFolder(u"Docs, \"mine\""_s, u"/srv/d"_s, u"n\r\n2"_s);
+            QVERIFY(modCsvExport::Export(path));
+            QVERIFY(env.messages.isEmpty());
+        }
+        const QByteArray bytes = readFile(path);
+        QVERIFY(bytes.startsWith(
+            "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n\"\",\"A "
+            "\"\"quoted\"\", "
+            "title\",\"O'Brien\",\"p\"\"a,s;s\tw\\d\",\"https://a.example/?q=1,2\","
+            "\"line 1\r\nline 2\nline 3\rend\"\r\n\"\",\"Gamma\""));
+        QCOMPARE(readFile(out.filePath(u"keys-file-folders.csv"_s)),
+                 QByteArray("\"Name\",\"Folder\",\"Notes\"\r\n\"Docs, \"\"mine\"\"\",\"/srv/d\","
+                            "\"n\r\n2\"\r\n"));
+        for (const QString& name : {u"keys.csv"_s, u"keys-file-folders.csv"_s}) {
+            QCOMPARE(QFileInfo(out.filePath(name)).permissions(),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                         QFileDevice::WriteUser);
+        }
+        TestEnv env;
+        addMaster();
+        CsvImport import;
+        import.Load(path);
+        QCOMPARE(import.Store().imported, 3);
+        QList<QStringList> sorted = entries;
+        std::swap(sorted[1], sorted[2]);
+        QCOMPARE(storedEntries(), sorted);
+    }
+
+    // A name that is a symbolic link is refused and the file it points to is left alone; no
+    // folder file is written where there are no folders.
+    void exportRefusesLink()
+    {
+        TestEnv env;
+        TestEnv::AddPassword(u"T"_s, u"u"_s, u"p"_s);
+        QTemporaryDir out;
+        const QString target = out.filePath(u"target.csv"_s);
+        writeFile(target, "mine");
+        QVERIFY(QFile::link(target, out.filePath(u"link.csv"_s)));
+        QVERIFY(!modCsvExport::Export(out.filePath(u"link.csv"_s)));
+        QCOMPARE(env.messages.size(), 1);
+        QVERIFY(env.messages[0].prompt.contains(u"symbolic link"_s));
+        QCOMPARE(readFile(target), QByteArray("mine"));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::System).size(), 2);
+        QVERIFY(modCsvExport::Export(out.filePath(u"plain.csv"_s)));
+        QVERIFY(!QFileInfo::exists(out.filePath(u"plain-file-folders.csv"_s)));
+    }
+};
+
+QTEST_MAIN(tst_Csv)
+#include "tst_csv.moc"
