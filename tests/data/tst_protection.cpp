@@ -15,6 +15,7 @@
 #include "platform/Grid.h"
 #include "platform/SqlConnection.h"
 #include "ui/dialogs/frmOptions.h"
+#include "ui/dialogs/frmRestore.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 
@@ -28,6 +29,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <filesystem>
 #include <functional>
 
@@ -637,17 +639,23 @@ private Q_SLOTS:
         QVERIFY(!opens(copy, clsDB::DatabasePassword(), 0));
         QCOMPARE(snapshot(copy, u"restore pw"_s, kProtectedIter), rows);
 
-        const QList<modBackup::Entry> listed =
-            modBackup::List(path, clsDB::shared().Key, clsDB::shared().KdfIter);
-        QCOMPARE(listed.size(), 2);
-        QCOMPARE(listed.at(0).path, copy);
-        QCOMPARE(listed.at(0).passwords, 2);
-        QCOMPARE(listed.at(0).folders, 1);
-        QVERIFY(!listed.at(1).Readable());
-        QVERIFY(modBackup::SameMaster(copy, clsDB::shared().Key, clsDB::shared().KdfIter));
-
         const QString changed = snapshot(path, u"restore pw"_s, kProtectedIter);
-        modBackup::Restore(copy);
+        frmRestore dlg;
+        QCOMPARE(dlg.lstBackups->topLevelItemCount(), 2);
+        const QTreeWidgetItem* newest = dlg.lstBackups->topLevelItem(0);
+        const QTreeWidgetItem* unreadable = dlg.lstBackups->topLevelItem(1);
+        QCOMPARE(QStringList({newest->text(1), newest->text(2)}), QStringList({u"2"_s, u"1"_s}));
+        QCOMPARE(unreadable->text(0), u"2020-01-01 00:00:00"_s);
+        QCOMPARE(unreadable->text(1), u"cannot be opened"_s);
+        QVERIFY(!(unreadable->flags() & Qt::ItemIsEnabled));
+        QCOMPARE(dlg.lstBackups->currentItem(), newest);
+        env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
+        dlg.cmdRestore->click();
+        QVERIFY(dlg.Restored());
+        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages.first().prompt,
+                 u"Replace the current data with the backup of %1? The current data is kept as a "
+                 "backup."_s.arg(newest->text(0)));
         QCOMPARE(snapshot(path, u"restore pw"_s, kProtectedIter), rows);
         QCOMPARE(clsPWD::Master().PASSWORD_TX, u"restore pw"_s);
         QCOMPARE(snapshot(backupPaths(env).first(), u"restore pw"_s, kProtectedIter), changed);

@@ -141,8 +141,9 @@ private Q_SLOTS:
             QStringList({"Change Login Password...", "Lock KeyCask when minimized",
                          "Show Notes in separate column", "Clear copied password after (seconds)",
                          "Lock KeyCask after (minutes without use)",
-                         "Protect the data file with the master password", "Import…", "Export…",
-                         "OK", "Cancel"}));
+                         "Protect the data file with the master password",
+                         "Keep (backups of the data file)", "Restore…", "Import…", "Export…", "OK",
+                         "Cancel"}));
         QCOMPARE(TestEnv::ImageNames(&dlg), QStringList{"(silent)"});
     }
 
@@ -152,11 +153,13 @@ private Q_SLOTS:
         TestEnv env;
         frmOptions dlg;
         const QList<QWidget*> parts = {
-            dlg.imgEmail,          dlg.lblheader,         dlg.cmdReset,
-            dlg.chkLockOnMinimize, dlg.chkShowNotes,      dlg.picButtons,
-            dlg.lblClearClipboard, dlg.spnClearClipboard, dlg.lblClearClipboardUnit,
-            dlg.lblIdleLock,       dlg.spnIdleLock,       dlg.lblIdleLockUnit,
-            dlg.chkProtectFile,    dlg.cmdImport,         dlg.cmdExport};
+            dlg.imgEmail,           dlg.lblheader,         dlg.cmdReset,
+            dlg.chkLockOnMinimize,  dlg.chkShowNotes,      dlg.picButtons,
+            dlg.lblClearClipboard,  dlg.spnClearClipboard, dlg.lblClearClipboardUnit,
+            dlg.lblIdleLock,        dlg.spnIdleLock,       dlg.lblIdleLockUnit,
+            dlg.chkProtectFile,     dlg.lblKeepBackups,    dlg.spnKeepBackups,
+            dlg.lblKeepBackupsUnit, dlg.cmdRestore,        dlg.cmdImport,
+            dlg.cmdExport};
         for (QWidget* part : parts) {
             QVERIFY2(dlg.rect().contains(part->geometry()), qPrintable(part->objectName()));
             for (QWidget* other : parts) {
@@ -169,27 +172,32 @@ private Q_SLOTS:
                      qPrintable(w->objectName()));
         }
         // A caption fits between the button's bevel margins.
-        for (QPushButton* b :
-             {dlg.cmdReset, dlg.cmdImport, dlg.cmdExport, dlg.cmdOK, dlg.cmdCancel}) {
+        for (QPushButton* b : {dlg.cmdReset, dlg.cmdRestore, dlg.cmdImport, dlg.cmdExport,
+                               dlg.cmdOK, dlg.cmdCancel}) {
             QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) + 12 <= b->width() &&
                          b->height() >= b->sizeHint().height(),
                      qPrintable(b->objectName()));
         }
     }
 
-    // The two number rows: they load the stored values (a value that is no number shows the
+    // The three number rows: they load the stored values (a value that is no number shows the
     // default), store on OK only, and are kept within their limits.
     void numberRows_data()
     {
         QTest::addColumn<QString>("storedSeconds");
         QTest::addColumn<QString>("storedMinutes");
+        QTest::addColumn<QString>("storedBackups");
         QTest::addColumn<int>("shownSeconds");
         QTest::addColumn<int>("shownMinutes");
+        QTest::addColumn<int>("shownBackups");
         QTest::addColumn<bool>("ok");
-        QTest::newRow("nothing stored, OK") << kMissing << kMissing << 30 << 0 << true;
-        QTest::newRow("stored, Cancel") << u"45"_s << u"7"_s << 45 << 7 << false;
-        QTest::newRow("no numbers, OK") << u"soon"_s << u"later"_s << 30 << 0 << true;
-        QTest::newRow("beyond the limits, OK") << u"99999"_s << u"-5"_s << 3600 << 0 << true;
+        QTest::newRow("nothing stored, OK")
+            << kMissing << kMissing << kMissing << 30 << 0 << 3 << true;
+        QTest::newRow("stored, Cancel") << u"45"_s << u"7"_s << u"0"_s << 45 << 7 << 0 << false;
+        QTest::newRow("no numbers, OK")
+            << u"soon"_s << u"later"_s << u"many"_s << 30 << 0 << 3 << true;
+        QTest::newRow("beyond the limits, OK")
+            << u"99999"_s << u"-5"_s << u"21"_s << 3600 << 0 << 20 << true;
     }
 
     void numberRows()
@@ -198,6 +206,8 @@ private Q_SLOTS:
         QFETCH(QString, storedMinutes);
         QFETCH(int, shownSeconds);
         QFETCH(int, shownMinutes);
+        QFETCH(QString, storedBackups);
+        QFETCH(int, shownBackups);
         QFETCH(bool, ok);
         TestEnv env;
         auto& settings = SettingsStore::shared();
@@ -205,18 +215,23 @@ private Q_SLOTS:
         if (storedSeconds != kMissing) {
             settings.SaveStoredSetting(key, u"ClearClipboardSeconds"_s, storedSeconds);
             settings.SaveStoredSetting(key, u"IdleLockMinutes"_s, storedMinutes);
+            settings.SaveStoredSetting(key, u"KeepBackups"_s, storedBackups);
         }
         frmOptions dlg;
         QCOMPARE(dlg.spnClearClipboard->value(), shownSeconds);
         QCOMPARE(dlg.spnIdleLock->value(), shownMinutes);
+        QCOMPARE(dlg.spnKeepBackups->value(), shownBackups);
         dlg.spnClearClipboard->setValue(12);
         dlg.spnIdleLock->setValue(3);
+        dlg.spnKeepBackups->setValue(5);
         closeDialog(dlg, ok ? OkClick : CancelClick);
         const QString seconds =
             settings.GetStoredSetting(key, u"ClearClipboardSeconds"_s, kMissing);
         const QString minutes = settings.GetStoredSetting(key, u"IdleLockMinutes"_s, kMissing);
         QCOMPARE(seconds, ok ? u"12"_s : storedSeconds);
         QCOMPARE(minutes, ok ? u"3"_s : storedMinutes);
+        QCOMPARE(settings.GetStoredSetting(key, u"KeepBackups"_s, kMissing),
+                 ok ? u"5"_s : storedBackups);
         QVERIFY(env.messages.isEmpty());
     }
 

@@ -7,6 +7,7 @@
 #include "data/CsvImport.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modBackup.h"
 #include "data/modCsvExport.h"
 #include "data/modProtection.h"
 #include "platform/AppError.h"
@@ -15,6 +16,7 @@
 #include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/dialogs/frmImport.h"
+#include "ui/dialogs/frmRestore.h"
 #include "ui/login/frmLogin.h"
 
 #include <QApplication>
@@ -32,9 +34,9 @@ namespace {
 // The client area and the button bar along its bottom edge, in twips.
 constexpr int kClientWidth = 4860;
 constexpr int kRowHeight = 435;
-// Four rows below the two check boxes: the clipboard delay, the idle lock, the protection, and
-// import and export.
-constexpr int kButtonBarTop = 2520 + 4 * kRowHeight;
+// Five rows below the two check boxes: the clipboard delay, the idle lock, the protection, the
+// backups, and import and export.
+constexpr int kButtonBarTop = 2520 + 5 * kRowHeight;
 constexpr int kClientHeight = kButtonBarTop + 735;
 
 void place(QWidget* ctl, int lLeft, int lTop, int lWidth, int lHeight)
@@ -111,7 +113,7 @@ frmOptions::frmOptions(QWidget* parent)
     placeCheckBox(chkShowNotes, 1200, 1950, 3615, 195);
 
     // A number between two texts on one row, in the rows' style.
-    // Both numbers stand in one column, after the longer of the two texts before them.
+    // The numbers stand in one column, after the longest of the texts before them.
     const QString clearText = QStringLiteral("Clear copied password after");
     const QString idleText = QStringLiteral("Lock KeyCask after");
     const int spinLeft = modGeneral::TwipsToPixelsX(1200) +
@@ -157,6 +159,16 @@ frmOptions::frmOptions(QWidget* parent)
     chkProtectFile->resize(std::max(chkProtectFile->width(), chkProtectFile->sizeHint().width()),
                            chkProtectFile->height());
     widest = std::max(widest, chkProtectFile->geometry().right() + modGeneral::TwipsToPixelsX(225));
+    numberRow(QStringLiteral("Keep"), QStringLiteral("backups of the data file"),
+              modBackup::MAX_KEEP, 1950 + 4 * kRowHeight, lblKeepBackups, spnKeepBackups,
+              lblKeepBackupsUnit);
+    spnKeepBackups->setToolTip(QStringLiteral("0: no backups"));
+    cmdRestore = new QPushButton(QStringLiteral("Restore…"), this);
+    cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
+    cmdRestore->adjustSize();
+    cmdRestore->move(lblKeepBackupsUnit->geometry().right() + modGeneral::TwipsToPixelsX(180),
+                     spnKeepBackups->geometry().center().y() - cmdRestore->height() / 2);
+    widest = std::max(widest, cmdRestore->geometry().right() + modGeneral::TwipsToPixelsX(225));
 
     // Import and export: two buttons on a row of their own, as wide as their captions need.
     cmdImport = new QPushButton(QStringLiteral("Import…"), this);
@@ -165,7 +177,7 @@ frmOptions::frmOptions(QWidget* parent)
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     int buttonLeft = modGeneral::TwipsToPixelsX(1200);
     for (QPushButton* cmd : {cmdImport, cmdExport}) {
-        place(cmd, 0, 1950 + 4 * kRowHeight - 75, 1545, 345);
+        place(cmd, 0, 1950 + 5 * kRowHeight - 75, 1545, 345);
         cmd->setGeometry(buttonLeft, cmd->y(), std::max(cmd->width(), cmd->sizeHint().width()),
                          std::max(cmd->height(), cmd->sizeHint().height()));
         buttonLeft = cmd->geometry().right() + 1 + modGeneral::TwipsToPixelsX(120);
@@ -195,13 +207,16 @@ frmOptions::frmOptions(QWidget* parent)
     setTabOrder(chkShowNotes, spnClearClipboard);
     setTabOrder(spnClearClipboard, spnIdleLock);
     setTabOrder(spnIdleLock, chkProtectFile);
-    setTabOrder(chkProtectFile, cmdImport);
+    setTabOrder(chkProtectFile, spnKeepBackups);
+    setTabOrder(spnKeepBackups, cmdRestore);
+    setTabOrder(cmdRestore, cmdImport);
     setTabOrder(cmdImport, cmdExport);
     setTabOrder(cmdExport, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     cmdReset->setFocus();
 
     connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
+    connect(cmdRestore, &QPushButton::clicked, this, &frmOptions::cmdRestore_Click);
     connect(cmdImport, &QPushButton::clicked, this, &frmOptions::cmdImport_Click);
     connect(cmdExport, &QPushButton::clicked, this, &frmOptions::cmdExport_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
@@ -232,6 +247,11 @@ void frmOptions::Form_Load()
     try {
         spnIdleLock->setValue(app.IdleLockMinutes());
     } catch (const AppError&) {
+    }
+    try {
+        spnKeepBackups->setValue(app.KeepBackups());
+    } catch (const AppError&) {
+        spnKeepBackups->setValue(modBackup::DEFAULT_KEEP);
     }
     // The file itself says whether it is protected, so the box can never disagree with it.
     const QString path = clsDB::shared().Database;
@@ -280,6 +300,7 @@ void frmOptions::cmdOK_Click()
         app.setShowNotesOwnColumn(chkShowNotes->checkState() != Qt::Unchecked);
         app.setClearClipboardSeconds(spnClearClipboard->value());
         app.setIdleLockMinutes(spnIdleLock->value());
+        app.setKeepBackups(spnKeepBackups->value());
     } catch (const AppError& error) {
         MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
                      this);
@@ -300,6 +321,14 @@ void frmOptions::cmdReset_Click()
     if (self) {
         cmdOK->setFocus();
     }
+}
+
+void frmOptions::cmdRestore_Click()
+{
+    // The main window refills its lists when this dialog closes. Only a backup under the
+    // session's key can be restored, so the protection stays as the box shows it.
+    frmRestore restore(this);
+    restore.exec();
 }
 
 void frmOptions::cmdImport_Click()

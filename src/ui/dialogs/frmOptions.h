@@ -1,7 +1,7 @@
 // The options dialog: the user options (lock when minimised, notes in their own column, how long
 // a copied password stays on the clipboard, the idle lock), stored on OK only; the protection of
-// the data file by the master password; the way into changing the master password; and import
-// and export of the entries, which act at once.
+// the data file by the master password; how many backups of it are kept; the way into changing
+// the master password; and restoring a backup, import and export, which act at once.
 #pragma once
 
 #include <QDialog>
@@ -33,6 +33,11 @@ public:
     QLabel* lblIdleLockUnit = nullptr;
     // Ticked exactly when the data file does not open with the built-in database password.
     QCheckBox* chkProtectFile = nullptr;
+    // "Keep [n] backups of the data file", and the way back to one of them.
+    QLabel* lblKeepBackups = nullptr;
+    QSpinBox* spnKeepBackups = nullptr;
+    QLabel* lblKeepBackupsUnit = nullptr;
+    QPushButton* cmdRestore = nullptr;
     QPushButton* cmdImport = nullptr;
     QPushButton* cmdExport = nullptr;
     QWidget* picButtons = nullptr;
@@ -47,6 +52,7 @@ private:
     bool m_protected = false;
     void cmdOK_Click();
     void cmdReset_Click();
+    void cmdRestore_Click();
     void cmdImport_Click();
     void cmdExport_Click();
 };
