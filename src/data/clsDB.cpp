@@ -258,8 +258,9 @@ void clsDB::reloadIfReplaced()
         // The same master password, or the file is another person's.
         auto rs = m_connection->Execute(
             QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
+        const QString stored = rs->EndOfRows() ? QString() : rs->FieldAt(0);
         const QString master =
-            rs->EndOfRows() ? QString() : modFieldEncryption::DecryptField(rs->FieldAt(0));
+            stored.isEmpty() ? QString() : modFieldEncryption::DecryptField(stored);
         if (master != clsPWD::Master().PASSWORD_TX) {
             refuse();
         }

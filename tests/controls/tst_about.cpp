@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 #include "app/modGeneral.h"
 #include "ui/controls/frmAbout.h"
+#include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/controls/usrHyperlink.h"
 
@@ -114,6 +115,22 @@ private Q_SLOTS:
         QTest::mouseRelease(window, Qt::LeftButton, {}, s.at(release));
         QCOMPARE(s.about.isVisible(), !closes);
         QCOMPARE(s.env.launches, launch.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(launch)});
+    }
+
+    // Without a mouse: Tab goes from credit to credit, Space or Enter opens one.
+    void keyboard()
+    {
+        modAccessibility::Install();
+        Shown s;
+        s.about.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.about));
+        QCOMPARE(TestEnv::TabNames(s.about.usrBlowfish),
+                 QStringList({"Blowfish Encryption Algorithm", "Qt", "SQLCipher"}));
+        QTest::keyClick(s.about.usrQt, Qt::Key_Space);
+        QTest::keyClick(s.about.usrSQLCipher, Qt::Key_Return);
+        QCOMPARE(s.env.launches, QList<QUrl>({QUrl("https://www.qt.io/"),
+                                              QUrl("https://www.zetetic.net/sqlcipher/")}));
+        QVERIFY(s.about.isVisible());
     }
 
     // F1 opens the welcome topic wherever the key arrives.

@@ -45,6 +45,7 @@ QByteArray readFile(const QString& sPath)
 void addMaster()
 {
     TestEnv::AddPassword(u"KeyCask"_s, u"KeyCask"_s, u"master"_s);
+    clsPWD::Master().OpenRecord(u"1"_s);
 }
 
 // Every stored entry's five fields, in title order.

@@ -898,9 +898,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("tabNames");
         QTest::addColumn<QStringList>("images");
         QTest::newRow("password editor")
-            << 0 << QStringList{"Title",   "User Name", "Password",     "Generate password",
-                                "Web URL", "Notes",     "Save And New", "Save",
-                                "Cancel"}
+            << 0 << QStringList{"Title",    "User Name",
+                                "Password", "Generate password",
+                                "Web URL",  "Open the web address",
+                                "Notes",    "Save And New",
+                                "Save",     "Cancel"}
             << QStringList{"(silent)", "(silent)", "Open the web address"};
         QTest::newRow("file-folder editor")
             << 1 << QStringList{"Name",         "File Folder", "Pick the folder", "Notes",

@@ -82,6 +82,8 @@ frmAbout::frmAbout(QWidget* parent)
         link->setFont(labelFont());
         link->setCaption(QString::fromUtf16(entry.caption));
         link->move(modGeneral::TwipsToPixelsX(kTextLeft), modGeneral::TwipsToPixelsY(entry.top));
+        // Tab reaches each credit; Space or Enter opens it.
+        link->setFocusPolicy(Qt::TabFocus);
         const QString address = QString::fromUtf16(entry.address);
         connect(link, &usrHyperlink::Click, this,
                 [address] { FileHelper::shared().Launch(address, false); });

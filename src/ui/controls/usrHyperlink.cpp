@@ -6,6 +6,7 @@
 #include "ui/controls/clsColor.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
@@ -290,6 +291,30 @@ void usrHyperlink::mousePressEvent(QMouseEvent* event)
 void usrHyperlink::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
+}
+
+void usrHyperlink::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (isEnabled() && event->modifiers() == Qt::NoModifier &&
+        (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        event->accept();
+        Q_EMIT Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void usrHyperlink::focusInEvent(QFocusEvent* event)
+{
+    setUnderlined(true);
+    QWidget::focusInEvent(event);
+}
+
+void usrHyperlink::focusOutEvent(QFocusEvent* event)
+{
+    setUnderlined(m_alwaysUnderline || underMouse());
+    QWidget::focusOutEvent(event);
 }
 
 void usrHyperlink::setUnderlined(bool bValue)

@@ -192,6 +192,9 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FL
     imgWeb->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/web.svg"), imgWeb->size()));
     imgWeb->setToolTip(QStringLiteral("Open the web address"));
     imgWeb->setAccessibleName(imgWeb->toolTip());
+    // Reached by Tab after the address; a frame shows when it has the focus.
+    imgWeb->setFocusPolicy(Qt::TabFocus);
+    imgWeb->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px dotted palette(text); }"));
 
     // The generator button stands in the free room right of the password box. Tab reaches it
     // after the password box; a click leaves the focus where it was.
@@ -260,7 +263,8 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FL
     setTabOrder(cbo[1], cbo[2]);
     setTabOrder(cbo[2], cmdGenerate);
     setTabOrder(cmdGenerate, txt[3]);
-    setTabOrder(txt[3], txt[4]);
+    setTabOrder(txt[3], imgWeb);
+    setTabOrder(imgWeb, txt[4]);
     setTabOrder(txt[4], cmd[0]);
     setTabOrder(cmd[0], cmd[1]);
     setTabOrder(cmd[1], cmd[2]);
@@ -522,6 +526,13 @@ bool frmPassword::eventFilter(QObject* watched, QEvent* event)
         }
         if (watched == cbo[1] || watched == cbo[2]) {
             return cbo_KeyPress(static_cast<QComboBox*>(watched), key);
+        }
+        // The web icon, reached by Tab, opens the address on Space or Enter as on a click.
+        if (watched == imgWeb && key->modifiers() == Qt::NoModifier &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+             key->key() == Qt::Key_Space)) {
+            imgWeb_Click();
+            return true;
         }
         // A class item chosen by key toggles and leaves the menu open for the next one.
         if (watched == mnuGenerate &&
