@@ -5,6 +5,7 @@
 #include "crypto/modFieldEncryption.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 #include "platform/SqlConnection.h"
 
 using modGeneral::QuoteSQL;
@@ -121,13 +122,21 @@ void clsPWD::OpenRecord(const QString& rsPASSWORD_ID)
 
 std::optional<QList<clsPWD>> clsPWD::OpenRecords()
 {
+    QList<clsPWD> list;
+    if (!ReadRecords([&list](const clsPWD& entry) { list.append(entry); })) {
+        return std::nullopt;
+    }
+    return list;
+}
+
+bool clsPWD::ReadRecords(const std::function<void(const clsPWD&)>& visit)
+{
+    clsPWD entry;
     try {
         auto rs = modData::ExecuteRequired(
             QStringLiteral("SELECT * FROM PWD WHERE PASSWORD_ID > 1 ORDER BY TITLE_TX"));
-        QList<clsPWD> list;
         std::optional<QString> failure;
         while (!rs->EndOfRows()) {
-            clsPWD& entry = list.emplace_back();
             entry.PASSWORD_ID = rs->Field(QStringLiteral("PASSWORD_ID"));
             entry.TITLE_TX = rs->Field(QStringLiteral("TITLE_TX"));
             entry.USER_NM = rs->Field(QStringLiteral("USER_NM"));
@@ -135,15 +144,18 @@ std::optional<QList<clsPWD>> clsPWD::OpenRecords()
                 decryptForList(rs->Field(QStringLiteral("PASSWORD_TX")), entry.TITLE_TX, failure);
             entry.WEB_SITE_TX = rs->Field(QStringLiteral("WEB_SITE_TX"));
             entry.NOTES_TX = rs->Field(QStringLiteral("NOTES_TX"));
+            visit(entry);
+            SecretText::Release(entry.PASSWORD_TX);
             rs->MoveNext();
         }
         if (failure) {
             modData::ShowError(*failure);
         }
-        return list;
+        return true;
     } catch (const AppError& error) {
+        SecretText::Release(entry.PASSWORD_TX);
         modData::ShowError(error);
-        return std::nullopt;
+        return false;
     }
 }
 

@@ -74,12 +74,9 @@ void frmMain::FillPasswordGrid()
     }
     grid->SetHeaders();
 
-    const auto records = clsPWD().OpenRecords();
-    if (records) {
-        for (const clsPWD& record : *records) {
-            AddPasswordRow(record);
-        }
-    }
+    // One entry at a time: the list keeps its own copy of the texts, and the password read is
+    // zeroed after each row.
+    clsPWD().ReadRecords([this](const clsPWD& record) { AddPasswordRow(record); });
     if (grid->GridRowCount() > 0 && !ownColumn) {
         modGrid::AutoSizeRowHeights(grid, grid->GridRowTextColumn());
     }
@@ -141,7 +138,9 @@ void frmMain::AddFileRow(const clsMY_FILE& roMY_FILE)
 void frmMain::ApplyRevealState()
 {
     for (int i = 1; i <= grid->GridRowCount(); ++i) {
-        grid->setGridCellText(i, 3, mbRevealPasswords ? grid->GridCellText(i, 4) : PASSWORD_MASK);
+        // Within the list's own store: the plain password is not copied out.
+        grid->setGridCellText(
+            i, 3, mbRevealPasswords ? grid->GridCellView(i, 4) : QStringView(PASSWORD_MASK));
     }
 }
 
