@@ -405,9 +405,22 @@ void BM_ListResidentMemory(benchmark::State& state)
         malloc_trim(0);
 #endif
         const double before = residentBytes();
+#ifdef __GLIBC__
+        const struct mallinfo2 heapBefore = mallinfo2();
+#endif
         useDataFile(entries);
         mainWindow().FillPasswordGrid();
         const double after = residentBytes();
+#ifdef __GLIBC__
+        // What the allocator holds in use (small blocks and mapped ones) against what it keeps.
+        const struct mallinfo2 heapAfter = mallinfo2();
+        state.counters["heap_in_use_per_entry"] =
+            (double(heapAfter.uordblks + heapAfter.hblkhd) -
+             double(heapBefore.uordblks + heapBefore.hblkhd)) /
+            entries;
+        state.counters["heap_free_per_entry"] =
+            (double(heapAfter.fordblks) - double(heapBefore.fordblks)) / entries;
+#endif
         state.counters["rss_empty_MB"] = before / 1e6;
         state.counters["rss_filled_MB"] = after / 1e6;
         state.counters["bytes_per_entry"] = (after - before) / entries;

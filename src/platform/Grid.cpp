@@ -109,6 +109,7 @@ void Grid::GridClear(bool bRemoveColumns)
     m_cells.clear();
     m_cells.shrink_to_fit();
     m_texts.Clear();
+    m_styles.assign(1, Style());
     m_selected = 0;
     m_sortSpec.Clear();
     if (bRemoveColumns) {
@@ -137,7 +138,7 @@ void Grid::GridAddColumn(const QString& sKey, const QString& sHeader, int lWidth
         std::vector<Cell> cells;
         cells.reserve(m_rows.size() * m_columns.size());
         for (Row& row : m_rows) {
-            const std::size_t first = cells.size();
+            const auto first = static_cast<quint32>(cells.size());
             cells.insert(cells.end(), m_cells.begin() + std::ptrdiff_t(row.firstCell),
                          m_cells.begin() + std::ptrdiff_t(row.firstCell + before));
             cells.emplace_back();
@@ -220,7 +221,7 @@ void Grid::GridAddRow(const QString& sID)
 {
     Row row;
     row.id = sID.toLong();
-    row.firstCell = m_cells.size();
+    row.firstCell = static_cast<quint32>(m_cells.size());
     m_cells.resize(m_cells.size() + m_columns.size());
     row.height = GridDefaultRowHeight();
     m_rows.push_back(std::move(row));
@@ -284,13 +285,22 @@ void Grid::compactTexts()
     m_texts = std::move(texts);
 }
 
+quint32 Grid::styleIndex(int lFormat, const QColor& color)
+{
+    for (std::size_t i = 0; i < m_styles.size(); ++i) {
+        if (m_styles[i].format == lFormat && m_styles[i].color == color) {
+            return static_cast<quint32>(i);
+        }
+    }
+    m_styles.push_back({lFormat, color});
+    return static_cast<quint32>(m_styles.size() - 1);
+}
+
 void Grid::GridSetCell(int lRow, int lColumn, QStringView sText, int lFormat, const QColor& color)
 {
     Cell& target = cell(lRow, lColumn);
     storeText(target, sText);
-    target.format = lFormat;
-    target.hasColor = color.isValid();
-    target.color = color.isValid() ? color.rgba() : 0;
+    target.style = styleIndex(lFormat, color);
     m_rows[static_cast<std::size_t>(lRow - 1)].rowTextWidth = -1;
     compactTexts();
     if (m_redraw) {
@@ -328,7 +338,7 @@ QColor Grid::GridCellColor(int lRow, int lColumn) const
     if (!target) {
         outOfRange();
     }
-    return target->hasColor ? QColor::fromRgba(target->color) : QColor();
+    return m_styles[target->style].color;
 }
 
 int Grid::GridCellFormat(int lRow, int lColumn) const
@@ -337,7 +347,7 @@ int Grid::GridCellFormat(int lRow, int lColumn) const
     if (!target) {
         outOfRange();
     }
-    return target->format;
+    return m_styles[target->style].format;
 }
 
 long Grid::GridRowID(int lRow) const
@@ -471,7 +481,8 @@ int Grid::GridCellTextHeight(int lRow, int lColumn) const
         }
         return row.rowTextHeight;
     }
-    const bool wrap = (target->format & DT_WORDBREAK) && !(target->format & DT_END_ELLIPSIS);
+    const int format = m_styles[target->style].format;
+    const bool wrap = (format & DT_WORDBREAK) && !(format & DT_END_ELLIPSIS);
     return textHeight(textOf(*target), column.width - 2 * padding(), wrap);
 }
 
@@ -878,19 +889,19 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
             if (left + column.width > 0 && left < viewWidth && content.length > 0) {
                 const QRect textRect(left + padding(), top + padding() / 2,
                                      column.width - 2 * padding(), cellBand - padding());
-                painter.setPen(selected || !content.hasColor ? normalText
-                                                             : QColor::fromRgba(content.color));
+                const Style& style = m_styles[content.style];
+                painter.setPen(selected || !style.color.isValid() ? normalText : style.color);
                 // Drawn from where the list keeps the text; a copy made for the ellipsis is
                 // zeroed when drawn.
                 const QStringView view = textOf(content);
                 const QString text =
                     QString::fromRawData(reinterpret_cast<const QChar*>(view.utf16()), view.size());
-                if (content.format & DT_END_ELLIPSIS) {
+                if (style.format & DT_END_ELLIPSIS) {
                     const SecretText::Scoped simplified(text.simplified());
                     const SecretText::Scoped shown(painter.fontMetrics().elidedText(
                         simplified.text(), Qt::ElideRight, textRect.width()));
                     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown.text());
-                } else if (content.format & DT_WORDBREAK) {
+                } else if (style.format & DT_WORDBREAK) {
                     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                                      text);
                 } else {
@@ -906,8 +917,8 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
             const Cell& content = cellAt(row, static_cast<std::size_t>(rowTextColumn - 1));
             const QRect textRect(rowTextSpan.left() - scrollX + padding(), top + cellBand,
                                  rowTextSpan.width() - 2 * padding(), row.height - cellBand);
-            painter.setPen(selected || !content.hasColor ? normalText
-                                                         : QColor::fromRgba(content.color));
+            const Style& style = m_styles[content.style];
+            painter.setPen(selected || !style.color.isValid() ? normalText : style.color);
             const QStringView view = textOf(content);
             painter.drawText(
                 textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,

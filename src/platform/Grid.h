@@ -138,21 +138,26 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // A cell: where its text is in the store, its length and the room it has there.
+    // A cell: where its text is in the store, its length, the room it has there, and its format
+    // and colour as an index into m_styles.
     struct Cell
     {
         quint32 position = 0;
         quint32 length = 0;
         quint32 room = 0;
+        quint32 style = 0;
+    };
+    // A format with a colour (an invalid colour draws in the list's own text colour).
+    struct Style
+    {
         int format = 0;
-        QRgb color = 0;
-        bool hasColor = false;
+        QColor color;
     };
     struct Row
     {
         long id = 0;
         // The row's first cell in m_cells; its cells follow, one per column.
-        std::size_t firstCell = 0;
+        quint32 firstCell = 0;
         int height = 0;
         bool visible = true;
         // The wrapped height of the row text and the width it was measured at (-1: not yet):
@@ -215,6 +220,9 @@ private:
     // clear.
     std::vector<Cell> m_cells;
     GridTextStore m_texts;
+    // The few formats and colours cells use; the first is no format and no colour.
+    std::vector<Style> m_styles{Style()};
+    quint32 styleIndex(int lFormat, const QColor& color);
     int m_selected = 0;
     int m_keySearchColumn = 0;
     int m_rowTextStartColumn = 0;

@@ -3,6 +3,10 @@
 
 #include <cstring>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace SecretText {
 
 void Zero(void* p, std::size_t n)
@@ -39,6 +43,13 @@ void Wipe(QByteArray& rBytes)
 {
     zeroBuffer(rBytes.data_ptr());
     rBytes = QByteArray();
+}
+
+void DropFreedMemory()
+{
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 void Release(QString& rsText)

@@ -18,6 +18,11 @@ void Zero(void* p, std::size_t n);
 void Wipe(QString& rsText);
 void Wipe(QByteArray& rBytes);
 
+// Gives the whole pages of freed memory back to the system, where the allocator supports it:
+// they no longer count as the program's memory, and what they held (copies made by code that
+// does not zero) is gone with them.
+void DropFreedMemory();
+
 // Wipes the text only when no other copy shares its buffer; otherwise only empties this copy and
 // leaves the buffer to its other holders.
 void Release(QString& rsText);

@@ -5,6 +5,7 @@
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
 #include "platform/Grid.h"
+#include "platform/SecretText.h"
 #include "platform/SettingsStore.h"
 #include "ui/controls/usrHyperlink.h"
 #include "ui/main/frmMain.h"
@@ -80,6 +81,8 @@ void frmMain::FillPasswordGrid()
     if (grid->GridRowCount() > 0 && !ownColumn) {
         modGrid::AutoSizeRowHeights(grid, grid->GridRowTextColumn());
     }
+    // What reading the entries took for a moment is given back.
+    SecretText::DropFreedMemory();
     grid->GridRedraw(true);
 }
 
