@@ -44,8 +44,51 @@ clsPWD& clsPWD::Master()
     return master;
 }
 
+void clsPWD::SealPassword()
+{
+    if (m_sealedPassword || PASSWORD_TX.isEmpty()) {
+        return;
+    }
+    try {
+        m_sealedPassword = modFieldEncryption::EncryptField(PASSWORD_TX);
+    } catch (const AppError&) {
+        return;
+    }
+    SecretText::Wipe(PASSWORD_TX);
+}
+
+void clsPWD::UnsealPassword()
+{
+    if (!m_sealedPassword) {
+        return;
+    }
+    try {
+        PASSWORD_TX = modFieldEncryption::DecryptField(*m_sealedPassword);
+    } catch (const AppError&) {
+        // Our own cipher text of a moment ago reads back.
+    }
+    m_sealedPassword.reset();
+}
+
+bool clsPWD::PasswordMatches(const QString& sTyped) const
+{
+    if (!m_sealedPassword) {
+        return !PASSWORD_TX.isEmpty() && sTyped == PASSWORD_TX;
+    }
+    QString plain;
+    try {
+        plain = modFieldEncryption::DecryptField(*m_sealedPassword);
+    } catch (const AppError&) {
+        return false;
+    }
+    const bool matches = !plain.isEmpty() && sTyped == plain;
+    SecretText::Wipe(plain);
+    return matches;
+}
+
 void clsPWD::readRow(const Recordset& rs)
 {
+    m_sealedPassword.reset();
     PASSWORD_ID = rs.Field(QStringLiteral("PASSWORD_ID"));
     TITLE_TX = rs.Field(QStringLiteral("TITLE_TX"));
     USER_NM = rs.Field(QStringLiteral("USER_NM"));

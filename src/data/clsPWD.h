@@ -40,12 +40,23 @@ public:
     // Inserts the object as the master row, identifier 1.
     bool SaveMasterRow();
 
+    // Sealed, the record keeps its password only as the data file stores it (encrypted) and
+    // the plain text is zeroed: the master record while the program is locked. Unseal puts the
+    // plain text back; reading the row again drops the seal.
+    void SealPassword();
+    void UnsealPassword();
+    // True when a text is the record's password, sealed or not; an empty password (what a
+    // damaged row leaves) matches nothing, the empty text included.
+    bool PasswordMatches(const QString& sTyped) const;
+
 private:
     void AssignNewID();
     // Runs the insert or update, up to ten attempts, but only one wait for a file another
     // program holds locked; shows the last error when the attempts fail.
     bool write(bool bAddRecord);
     void readRow(const Recordset& rs);
+
+    std::optional<QString> m_sealedPassword;
 };
 
 // Texts only: a list that grows moves its entries as they are, without copying each text.

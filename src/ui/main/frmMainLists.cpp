@@ -162,6 +162,11 @@ void frmMain::UpdateCommandStates()
 
 void frmMain::tabs_TabSelected(int lIndex)
 {
+    if (IsLocked()) {
+        // The lock emptied the list; the unlock builds the list of the tab chosen then.
+        UpdateCommandStates();
+        return;
+    }
     if (lIndex == 1 && !mbLoading) {
         FillPasswordGrid();
     } else {

@@ -3,11 +3,15 @@
 #include "app/ClipboardHelper.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
+#include "data/clsPWD.h"
 #include "platform/Grid.h"
+#include "platform/SecretText.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/frmAbout.h"
+#include "ui/dialogs/frmPassword.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
+#include "ui/main/modGrid.h"
 #include "ui/tray/frmSystemTray.h"
 
 #include <QApplication>
@@ -19,6 +23,8 @@
 #include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -111,19 +117,112 @@ void frmMain::LockWindow()
 {
     // An open editor or dialog would show what the lock hides; it comes back after the unlock.
     hideModalWindows();
-    txtPassword->setText(QString());
+    frmLogin::WipeBox(txtPassword);
     modGeneral::IgnoreErrors([this] { chkLock->setChecked(clsApp::shared().LockOnMinimize()); });
     picLock->setVisible(true);
     picTop->setEnabled(false);
     picBottom->setEnabled(false);
     txtSearch->setVisible(false);
     grid->setVisible(false);
-    // A password copied from the list does not outlast the lock.
-    ClipboardHelper::shared().ClearOwnPassword();
+    forgetSecrets();
+}
+
+void frmMain::forgetSecrets()
+{
+    // The list: its texts are zeroed as it is emptied; how it was shown is kept for the unlock.
+    if (!m_lockedList.emptied) {
+        LockedList state;
+        state.emptied = true;
+        modGeneral::IgnoreErrors([&] {
+            for (int c = 1; c <= grid->GridColumnCount(); ++c) {
+                state.columnOrders.push_back(grid->GridSortOrder(c));
+            }
+            const Grid::SortSpec& keys = grid->GridSortSpec();
+            for (int k = 1; k <= keys.Count(); ++k) {
+                std::array<int, 3> key{};
+                keys.GetKey(k, key[0], key[1], key[2]);
+                state.sortKeys.push_back(key);
+            }
+            const int selected = grid->GridSelectedRow();
+            if (selected > 0) {
+                state.selectedID = grid->GridRowID(selected);
+                state.hadSelection = true;
+            }
+        });
+        m_lockedList = std::move(state);
+        grid->GridClear(true);
+    }
+    // The password editor: one still open behind the lock keeps its own fields, so that nothing
+    // typed is lost, but not the lists of every stored user name and password; one already
+    // closed goes altogether.
+    if (mfrmPassword) {
+        if (mfrmPassword->isVisible() || std::any_of(m_hiddenModals.cbegin(), m_hiddenModals.cend(),
+                                                     [this](const QPointer<QWidget>& w) {
+                                                         return w.data() == mfrmPassword.get();
+                                                     })) {
+            mfrmPassword->WipeLists();
+        } else {
+            mfrmPassword.reset();
+        }
+    }
+    // A password copied from the list does not outlast the lock, on the clipboard or in memory.
+    ClipboardHelper::shared().ForgetPassword();
+    clsPWD::Master().SealPassword();
+    SecretText::DropFreedMemory();
+}
+
+void frmMain::restoreList()
+{
+    if (!m_lockedList.emptied) {
+        return;
+    }
+    const LockedList state = std::exchange(m_lockedList, LockedList());
+    if (IsPasswordsTab()) {
+        FillPasswordGrid();
+    } else {
+        FillFileGrid();
+    }
+    grid->GridRedraw(false);
+    modGeneral::IgnoreErrors([&] {
+        const int columns = std::min<int>(grid->GridColumnCount(), int(state.columnOrders.size()));
+        for (int c = 1; c <= columns; ++c) {
+            grid->setGridSortOrder(c, state.columnOrders[std::size_t(c - 1)]);
+        }
+    });
+    if (!state.sortKeys.empty()) {
+        modGeneral::IgnoreErrors([&] {
+            Grid::SortSpec& keys = grid->GridSortSpec();
+            keys.Clear();
+            for (const auto& key : state.sortKeys) {
+                keys.SetKey(keys.Count() + 1, key[0], key[1], key[2]);
+            }
+            grid->GridSort();
+        });
+    }
+    if (IsPasswordsTab() && mbRevealPasswords) {
+        ApplyRevealState();
+    }
+    grid->GridRedraw(true);
+    // A query in the search box filters the list again, which clears the selection; then the
+    // entry selected before the lock is selected again.
+    if (txtSearch->text() != SEARCH_PLACEHOLDER) {
+        txtSearch_Change();
+    }
+    if (state.hadSelection) {
+        modGrid::SelectRowByID(grid, state.selectedID);
+    }
+    UpdateCommandStates();
 }
 
 void frmMain::cmdUnlock_Click()
 {
+    // The typed master password is not kept.
+    frmLogin::WipeBox(txtPassword);
+    clsPWD::Master().UnsealPassword();
+    restoreList();
+    if (mfrmPassword) {
+        mfrmPassword->RefillLists();
+    }
     picLock->setVisible(false);
     picTop->setEnabled(true);
     picBottom->setEnabled(true);
