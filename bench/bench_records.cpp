@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -458,6 +459,29 @@ void BM_SignInListSettled(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_SignInListSettled)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Unlocking a shown window over the list of the benchmark's size: the list is read again from
+// the data file and shown as before the lock. Compare with BM_FillPasswordGrid, sign-in's
+// reading and filling of the same list.
+void BM_UnlockList(benchmark::State& state)
+{
+    if (!useDataFile(int(state.range(0)))) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    auto window = std::make_unique<frmMain>();
+    window->show();
+    settle();
+    for (auto _ : state) {
+        state.PauseTiming();
+        window->LockWindow();
+        state.ResumeTiming();
+        window->cmdUnlock->setEnabled(true);
+        window->cmdUnlock->click();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_UnlockList)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // A search in a shown window that narrows the whole list to one row (the last key of the
 // search, or a paste), to the final screen with nothing left queued.

@@ -252,7 +252,9 @@ void frmLogin::PressEnter()
         return;
     }
     clsPWD& master = clsPWD::Master();
-    const clsPWD previous = master;
+    clsPWD previous = master;
+    // The password as it was goes zeroed, unless it is put back.
+    const auto forget = qScopeGuard([&previous] { SecretText::Release(previous.PASSWORD_TX); });
     master.TITLE_TX = kProductName;
     master.USER_NM = kProductName;
     // A copy of its own: the box's text is zeroed when the window closes.
