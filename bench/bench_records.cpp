@@ -18,17 +18,22 @@
 #include "ui/main/modGrid.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <sqlite3.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <map>
 #include <memory>
+#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -192,8 +197,7 @@ void BM_OpenDataFilePlain(benchmark::State& state)
             rc = sqlite3_key(db, key.constData(), int(key.size()));
         }
         if (rc == SQLITE_OK) {
-            rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
-                              nullptr);
+            rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
         }
         sqlite3_close_v2(db);
         if (rc != SQLITE_OK) {
@@ -375,6 +379,56 @@ void BM_PlainTextStreamReport(benchmark::State& state)
 }
 BENCHMARK(BM_PlainTextStreamReport)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// The resident set of this process in bytes, as the system counts it; 0 where it cannot be read.
+double residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 : 0;
+}
+
+// Resident memory the password list of 100,000 entries takes above the empty list: the list is
+// built empty, the allocator hands back what it holds unused, then the long list is built.
+void BM_ListResidentMemory(benchmark::State& state)
+{
+    const int entries = int(state.range(0));
+    if (!useDataFile(entries) || !useDataFile(0)) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    for (auto _ : state) {
+        useDataFile(0);
+        mainWindow().FillPasswordGrid();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
+        const double before = residentBytes();
+#ifdef __GLIBC__
+        const struct mallinfo2 heapBefore = mallinfo2();
+#endif
+        useDataFile(entries);
+        mainWindow().FillPasswordGrid();
+        const double after = residentBytes();
+#ifdef __GLIBC__
+        // What the allocator holds in use (small blocks and mapped ones) against what it keeps.
+        const struct mallinfo2 heapAfter = mallinfo2();
+        state.counters["heap_in_use_per_entry"] =
+            (double(heapAfter.uordblks + heapAfter.hblkhd) -
+             double(heapBefore.uordblks + heapBefore.hblkhd)) /
+            entries;
+        state.counters["heap_free_per_entry"] =
+            (double(heapAfter.fordblks) - double(heapBefore.fordblks)) / entries;
+#endif
+        state.counters["rss_empty_MB"] = before / 1e6;
+        state.counters["rss_filled_MB"] = after / 1e6;
+        state.counters["bytes_per_entry"] = (after - before) / entries;
+    }
+}
+BENCHMARK(BM_ListResidentMemory)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // Runs the event loop until the work a change queued is done: deferred layout, row heights
 // fitted to the list's width, painting.
 void settle()
@@ -405,6 +459,29 @@ void BM_SignInListSettled(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_SignInListSettled)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Unlocking a shown window over the list of the benchmark's size: the list is read again from
+// the data file and shown as before the lock. Compare with BM_FillPasswordGrid, sign-in's
+// reading and filling of the same list.
+void BM_UnlockList(benchmark::State& state)
+{
+    if (!useDataFile(int(state.range(0)))) {
+        state.SkipWithError("no data file");
+        return;
+    }
+    auto window = std::make_unique<frmMain>();
+    window->show();
+    settle();
+    for (auto _ : state) {
+        state.PauseTiming();
+        window->LockWindow();
+        state.ResumeTiming();
+        window->cmdUnlock->setEnabled(true);
+        window->cmdUnlock->click();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_UnlockList)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // A search in a shown window that narrows the whole list to one row (the last key of the
 // search, or a paste), to the final screen with nothing left queued.

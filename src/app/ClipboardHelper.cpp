@@ -2,6 +2,7 @@
 #include "app/ClipboardHelper.h"
 
 #include "app/clsApp.h"
+#include "platform/SecretText.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -21,6 +22,16 @@ void ClipboardHelper::Clear()
 {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) {
         clipboard->clear();
+    }
+    forget();
+}
+
+void ClipboardHelper::forget()
+{
+    // The clipboard's copy has gone (cleared, or replaced by another program's), so the buffer
+    // is this helper's alone.
+    if (m_copied && m_secret) {
+        SecretText::Wipe(*m_copied);
     }
     m_copied.reset();
     m_secret = false;
@@ -44,8 +55,10 @@ void ClipboardHelper::CopyText(const QString& sText, bool bSecret)
                       QByteArray(1, '\0'));
 #endif
     }
-    // The clipboard takes ownership of the data.
+    // A password copied before is forgotten; the clipboard takes ownership of the new data, and
+    // its old data goes.
     clipboard->setMimeData(data);
+    forget();
     m_copied = sText;
     m_secret = bSecret;
 
@@ -91,7 +104,7 @@ void ClipboardHelper::ClearExpiredPassword()
         return;
     }
     stopExpiry();
-    ClearOwnPassword();
+    ForgetPassword();
 }
 
 void ClipboardHelper::stopExpiry()
@@ -111,5 +124,13 @@ void ClipboardHelper::ClearOwnPassword()
 {
     if (m_secret) {
         ClearOwnCopy();
+    }
+}
+
+void ClipboardHelper::ForgetPassword()
+{
+    ClearOwnPassword();
+    if (m_secret) {
+        forget();
     }
 }

@@ -32,6 +32,9 @@ public:
     void ClearOwnCopy();
     // The same, only when that copy was a password (copied as a secret).
     void ClearOwnPassword();
+    // Clears a copied password from the clipboard while it is still there, and in any case
+    // zeroes and forgets what the helper remembers of it.
+    void ForgetPassword();
 
     // The format clipboard managers read to leave a copy out of their history.
     static const QString SECRET_HINT_FORMAT;
@@ -39,8 +42,11 @@ public:
 private:
     ClipboardHelper() = default;
     void stopExpiry();
+    // Forgets the remembered copy; a password's text is zeroed.
+    void forget();
 
-    // The text this helper put on the clipboard last, while it has not cleared it.
+    // The text this helper put on the clipboard last, while it has not cleared it. It shares its
+    // buffer with the clipboard's own copy.
     std::optional<QString> m_copied;
     bool m_secret = false;
     // The delay of a copied password; it belongs to the application object and goes with it.

@@ -21,6 +21,11 @@
 #include <QScreen>
 #include <cmath>
 
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 // Another copy was started on our data file: the window the user works in comes to the front.
@@ -80,8 +85,22 @@ QString ConnectFailureMessage(const QString& sDatabasePath)
            QStringLiteral("\r\n\r\nPlease e-mail: ") + QString::fromUtf16(SUPPORT_ADDRESS);
 }
 
+void HardenProcess()
+{
+#ifdef Q_OS_LINUX
+    // Not dumpable: no core file on a crash, and another process of the same user cannot attach
+    // a debugger or read /proc/<pid>/mem. The core limit of 0 also covers a crash handler that
+    // would make the process dumpable again.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit noCore = {0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+#endif
+    // Elsewhere nothing: other systems write no core file of a desktop program by default.
+}
+
 bool Main()
 {
+    HardenProcess();
     // 1. Screen metrics: twips are 1/1440 inch.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         ScreenTwipsPerPixelX =

@@ -21,6 +21,11 @@ QString CreateFailureMessage(const QString& sDatabasePath, const QString& sCause
 // The message shown when the lock file of the data file is in the way and cannot be taken.
 QString LockFailureMessage(const QString& sLockPath);
 
+// Keeps the process's memory out of core files and away from debuggers of the same user: on
+// Linux the process is made non-dumpable and its core size limit is set to 0. Runs first in
+// Main, before any secret is read.
+void HardenProcess();
+
 // Runs start-up. Returns false when the program must end at once (the data file could not be
 // opened and the user has been told); true when a window is up and the event loop should run.
 bool Main();

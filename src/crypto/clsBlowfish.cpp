@@ -5,9 +5,11 @@
 #include "crypto/BlowfishTables.h"
 #include "crypto/modEncrypt.h"
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 #include "platform/Win1252.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <QtEndian>
 
@@ -221,6 +223,8 @@ void clsBlowfish::EncryptByte(QByteArray& bytes, const QString& key)
         std::memcpy(out + HeaderSize, bytes.constData(), static_cast<std::size_t>(n));
     }
     encryptCbc(buffer);
+    // The plain bytes go, zeroed, unless the caller still holds them.
+    SecretText::Release(bytes);
     bytes = std::move(buffer);
 }
 
@@ -245,7 +249,12 @@ void clsBlowfish::DecryptByte(QByteArray& bytes, const QString& key)
         // Only a garbage length of -1 to -3 in a two-block text gets here.
         throwSubscriptOutOfRange();
     }
-    bytes = bytes.sliced(HeaderSize, n);
+    // The plain text moves to the front of the same buffer, and the rest is zeroed: no copy of
+    // it is left in freed memory.
+    char* data = bytes.data();
+    std::memmove(data, data + HeaderSize, static_cast<std::size_t>(n));
+    SecretText::Zero(data + n, static_cast<std::size_t>(c - n));
+    bytes.truncate(n);
 }
 
 QString clsBlowfish::EncryptString(const QString& text, const QString& key)
@@ -255,7 +264,10 @@ QString clsBlowfish::EncryptString(const QString& text, const QString& key)
         bytes = Win1252::fromUnicode(text);
     } else {
         // Windows-1252 would lose characters: store UTF-8 behind a marker instead.
-        bytes = QByteArray(Utf8Marker) + text.toUtf8();
+        QByteArray utf8 = text.toUtf8();
+        bytes.reserve(qsizetype(sizeof(Utf8Marker)) + utf8.size());
+        bytes.append(Utf8Marker).append(utf8);
+        SecretText::Wipe(utf8);
     }
     EncryptByte(bytes, key);
     return Win1252::toUnicode(bytes);
@@ -264,6 +276,8 @@ QString clsBlowfish::EncryptString(const QString& text, const QString& key)
 QString clsBlowfish::DecryptString(const QString& cipherText, const QString& key)
 {
     QByteArray bytes = Win1252::fromUnicode(cipherText);
+    // The plain bytes are zeroed whichever way this ends.
+    const auto wipe = qScopeGuard([&bytes] { SecretText::Wipe(bytes); });
     DecryptByte(bytes, key);
     QString text;
     if (decodeMarkedUtf8(bytes, text)) {

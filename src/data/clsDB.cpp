@@ -261,7 +261,9 @@ void clsDB::reloadIfReplaced()
         const QString stored = rs->EndOfRows() ? QString() : rs->FieldAt(0);
         const QString master =
             stored.isEmpty() ? QString() : modFieldEncryption::DecryptField(stored);
-        if (master != clsPWD::Master().PASSWORD_TX) {
+        // Without a master row read (no one signed in yet) there is nothing to compare.
+        const clsPWD& session = clsPWD::Master();
+        if (!session.PASSWORD_ID.isEmpty() && !session.PasswordMatches(master)) {
             refuse();
         }
     } catch (const AppError& error) {

@@ -6,6 +6,7 @@
 #include "data/clsDB.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 #include "platform/SqlConnection.h"
 
 using modGeneral::QuoteSQL;
@@ -44,8 +45,51 @@ clsPWD& clsPWD::Master()
     return master;
 }
 
+void clsPWD::SealPassword()
+{
+    if (m_sealedPassword || PASSWORD_TX.isEmpty()) {
+        return;
+    }
+    try {
+        m_sealedPassword = modFieldEncryption::EncryptField(PASSWORD_TX);
+    } catch (const AppError&) {
+        return;
+    }
+    SecretText::Wipe(PASSWORD_TX);
+}
+
+void clsPWD::UnsealPassword()
+{
+    if (!m_sealedPassword) {
+        return;
+    }
+    try {
+        PASSWORD_TX = modFieldEncryption::DecryptField(*m_sealedPassword);
+    } catch (const AppError&) {
+        // Our own cipher text of a moment ago reads back.
+    }
+    m_sealedPassword.reset();
+}
+
+bool clsPWD::PasswordMatches(const QString& sTyped) const
+{
+    if (!m_sealedPassword) {
+        return !PASSWORD_TX.isEmpty() && sTyped == PASSWORD_TX;
+    }
+    QString plain;
+    try {
+        plain = modFieldEncryption::DecryptField(*m_sealedPassword);
+    } catch (const AppError&) {
+        return false;
+    }
+    const bool matches = !plain.isEmpty() && sTyped == plain;
+    SecretText::Wipe(plain);
+    return matches;
+}
+
 void clsPWD::readRow(const Recordset& rs)
 {
+    m_sealedPassword.reset();
     PASSWORD_ID = rs.Field(QStringLiteral("PASSWORD_ID"));
     TITLE_TX = rs.Field(QStringLiteral("TITLE_TX"));
     USER_NM = rs.Field(QStringLiteral("USER_NM"));
@@ -122,13 +166,21 @@ void clsPWD::OpenRecord(const QString& rsPASSWORD_ID)
 
 std::optional<QList<clsPWD>> clsPWD::OpenRecords()
 {
+    QList<clsPWD> list;
+    if (!ReadRecords([&list](const clsPWD& entry) { list.append(entry); })) {
+        return std::nullopt;
+    }
+    return list;
+}
+
+bool clsPWD::ReadRecords(const std::function<void(const clsPWD&)>& visit)
+{
+    clsPWD entry;
     try {
         auto rs = modData::ExecuteRequired(
             QStringLiteral("SELECT * FROM PWD WHERE PASSWORD_ID > 1 ORDER BY TITLE_TX"));
-        QList<clsPWD> list;
         std::optional<QString> failure;
         while (!rs->EndOfRows()) {
-            clsPWD& entry = list.emplace_back();
             entry.PASSWORD_ID = rs->Field(QStringLiteral("PASSWORD_ID"));
             entry.TITLE_TX = rs->Field(QStringLiteral("TITLE_TX"));
             entry.USER_NM = rs->Field(QStringLiteral("USER_NM"));
@@ -136,15 +188,18 @@ std::optional<QList<clsPWD>> clsPWD::OpenRecords()
                 decryptForList(rs->Field(QStringLiteral("PASSWORD_TX")), entry.TITLE_TX, failure);
             entry.WEB_SITE_TX = rs->Field(QStringLiteral("WEB_SITE_TX"));
             entry.NOTES_TX = rs->Field(QStringLiteral("NOTES_TX"));
+            visit(entry);
+            SecretText::Release(entry.PASSWORD_TX);
             rs->MoveNext();
         }
         if (failure) {
             modData::ShowError(*failure);
         }
-        return list;
+        return true;
     } catch (const AppError& error) {
+        SecretText::Release(entry.PASSWORD_TX);
         modData::ShowError(error);
-        return std::nullopt;
+        return false;
     }
 }
 

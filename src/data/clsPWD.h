@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class Recordset;
@@ -30,6 +31,10 @@ public:
     void OpenRecord(const QString& rsPASSWORD_ID);
     // Every entry but the master row, ordered by title.
     std::optional<QList<clsPWD>> OpenRecords();
+    // The same entries, handed to visit one at a time in one record that is reused: each
+    // password is zeroed once its visit is over, unless the visit kept a copy. False when the
+    // read failed (the error has been shown); the entries visited until then stay visited.
+    bool ReadRecords(const std::function<void(const clsPWD&)>& visit);
     // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
     bool Save(bool bAddRecord);
     // Inserts under the identifier in PASSWORD_ID, or under a new one (left there) when it is
@@ -39,6 +44,15 @@ public:
     // Inserts the object as the master row, identifier 1.
     bool SaveMasterRow();
 
+    // Sealed, the record keeps its password only as the data file stores it (encrypted) and
+    // the plain text is zeroed: the master record while the program is locked. Unseal puts the
+    // plain text back; reading the row again drops the seal.
+    void SealPassword();
+    void UnsealPassword();
+    // True when a text is the record's password, sealed or not; an empty password (what a
+    // damaged row leaves) matches nothing, the empty text included.
+    bool PasswordMatches(const QString& sTyped) const;
+
 private:
     void AssignNewID();
     // Runs the insert or update, up to ten attempts, but only one wait for a file another
@@ -47,6 +61,8 @@ private:
     // The same attempts; raises the last error.
     void writeOrRaise(bool bAddRecord);
     void readRow(const Recordset& rs);
+
+    std::optional<QString> m_sealedPassword;
 };
 
 // Texts only: a list that grows moves its entries as they are, without copying each text.

@@ -204,7 +204,7 @@ bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter)
     auto rs =
         connection.Execute(QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
     return !rs->EndOfRows() &&
-           modFieldEncryption::DecryptField(rs->FieldAt(0)) == clsPWD::Master().PASSWORD_TX;
+           clsPWD::Master().PasswordMatches(modFieldEncryption::DecryptField(rs->FieldAt(0)));
 }
 
 void Restore(const QString& sBackup)

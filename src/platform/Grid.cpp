@@ -2,6 +2,7 @@
 #include "platform/Grid.h"
 
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 #include "platform/TextCollation.h"
 #include "platform/VbKey.h"
 
@@ -46,6 +47,17 @@ void Grid::SortSpec::SetKey(int lPosition, int lColumn, int lSortType, int lOrde
     } else {
         outOfRange();
     }
+}
+
+void Grid::SortSpec::GetKey(int lPosition, int& rlColumn, int& rlSortType, int& rlOrder) const
+{
+    if (lPosition < 1 || lPosition > Count()) {
+        outOfRange();
+    }
+    const Key& key = m_keys[static_cast<std::size_t>(lPosition - 1)];
+    rlColumn = key.column;
+    rlSortType = key.sortType;
+    rlOrder = key.order;
 }
 
 Grid::Grid(QWidget* parent) : QAbstractScrollArea(parent)
@@ -103,7 +115,12 @@ void Grid::GridRedraw(bool bRedraw)
 
 void Grid::GridClear(bool bRemoveColumns)
 {
+    // The texts are zeroed as their store is freed.
     m_rows.clear();
+    m_cells.clear();
+    m_cells.shrink_to_fit();
+    m_texts.Clear();
+    m_styles.assign(1, Style());
     m_selected = 0;
     m_sortSpec.Clear();
     if (bRemoveColumns) {
@@ -126,8 +143,19 @@ void Grid::GridAddColumn(const QString& sKey, const QString& sHeader, int lWidth
     column.rowText = bRowText;
     column.sortType = lSortType;
     m_columns.push_back(column);
-    for (Row& row : m_rows) {
-        row.cells.resize(m_columns.size());
+    if (!m_rows.empty()) {
+        // Each row gets an empty cell for the new column.
+        const std::size_t before = m_columns.size() - 1;
+        std::vector<Cell> cells;
+        cells.reserve(m_rows.size() * m_columns.size());
+        for (Row& row : m_rows) {
+            const auto first = static_cast<quint32>(cells.size());
+            cells.insert(cells.end(), m_cells.begin() + std::ptrdiff_t(row.firstCell),
+                         m_cells.begin() + std::ptrdiff_t(row.firstCell + before));
+            cells.emplace_back();
+            row.firstCell = first;
+        }
+        m_cells = std::move(cells);
     }
 }
 
@@ -203,8 +231,9 @@ void Grid::syncHeader()
 void Grid::GridAddRow(const QString& sID)
 {
     Row row;
-    row.id = sID;
-    row.cells.resize(m_columns.size());
+    row.id = sID.toLong();
+    row.firstCell = static_cast<quint32>(m_cells.size());
+    m_cells.resize(m_cells.size() + m_columns.size());
     row.height = GridDefaultRowHeight();
     m_rows.push_back(std::move(row));
     layoutChanged();
@@ -220,7 +249,8 @@ void Grid::requireCell(int lRow, int lColumn) const
 Grid::Cell& Grid::cell(int lRow, int lColumn)
 {
     requireCell(lRow, lColumn);
-    return m_rows[static_cast<std::size_t>(lRow - 1)].cells[static_cast<std::size_t>(lColumn - 1)];
+    return m_cells[m_rows[static_cast<std::size_t>(lRow - 1)].firstCell +
+                   static_cast<std::size_t>(lColumn - 1)];
 }
 
 const Grid::Cell* Grid::cellOrNull(int lRow, int lColumn) const
@@ -228,17 +258,62 @@ const Grid::Cell* Grid::cellOrNull(int lRow, int lColumn) const
     if (!validRow(lRow) || !validColumn(lColumn)) {
         return nullptr;
     }
-    return &m_rows[static_cast<std::size_t>(lRow - 1)].cells[static_cast<std::size_t>(lColumn - 1)];
+    return &cellAt(m_rows[static_cast<std::size_t>(lRow - 1)],
+                   static_cast<std::size_t>(lColumn - 1));
 }
 
-void Grid::GridSetCell(int lRow, int lColumn, const QString& sText, int lFormat,
-                       const QColor& color)
+void Grid::storeText(Cell& target, QStringView sText)
+{
+    const auto length = static_cast<quint32>(sText.size());
+    if (length <= target.room) {
+        m_texts.Write(target.position, target.room, sText);
+        target.length = length;
+        return;
+    }
+    // The new text is stored first: it may be a view of another cell's text.
+    const quint32 position = m_texts.Add(sText);
+    m_texts.Erase(target.position, target.room);
+    target.position = position;
+    target.length = length;
+    target.room = length;
+}
+
+void Grid::compactTexts()
+{
+    constexpr std::size_t kSlack = 1u << 16;
+    if (m_texts.Erased() < kSlack || m_texts.Erased() * 2 < m_texts.Taken()) {
+        return;
+    }
+    GridTextStore texts;
+    for (const Row& row : m_rows) {
+        for (std::size_t c = 0; c < m_columns.size(); ++c) {
+            Cell& content = m_cells[row.firstCell + c];
+            content.position = texts.Add(textOf(content));
+            content.room = content.length;
+        }
+    }
+    // The old store is zeroed as it goes.
+    m_texts = std::move(texts);
+}
+
+quint32 Grid::styleIndex(int lFormat, const QColor& color)
+{
+    for (std::size_t i = 0; i < m_styles.size(); ++i) {
+        if (m_styles[i].format == lFormat && m_styles[i].color == color) {
+            return static_cast<quint32>(i);
+        }
+    }
+    m_styles.push_back({lFormat, color});
+    return static_cast<quint32>(m_styles.size() - 1);
+}
+
+void Grid::GridSetCell(int lRow, int lColumn, QStringView sText, int lFormat, const QColor& color)
 {
     Cell& target = cell(lRow, lColumn);
-    target.text = sText;
-    target.format = lFormat;
-    target.color = color;
+    storeText(target, sText);
+    target.style = styleIndex(lFormat, color);
     m_rows[static_cast<std::size_t>(lRow - 1)].rowTextWidth = -1;
+    compactTexts();
     if (m_redraw) {
         viewport()->update();
     }
@@ -246,17 +321,23 @@ void Grid::GridSetCell(int lRow, int lColumn, const QString& sText, int lFormat,
 
 QString Grid::GridCellText(int lRow, int lColumn) const
 {
+    return GridCellView(lRow, lColumn).toString();
+}
+
+QStringView Grid::GridCellView(int lRow, int lColumn) const
+{
     const Cell* target = cellOrNull(lRow, lColumn);
     if (!target) {
         outOfRange();
     }
-    return target->text;
+    return textOf(*target);
 }
 
-void Grid::setGridCellText(int lRow, int lColumn, const QString& sText)
+void Grid::setGridCellText(int lRow, int lColumn, QStringView sText)
 {
-    cell(lRow, lColumn).text = sText;
+    storeText(cell(lRow, lColumn), sText);
     m_rows[static_cast<std::size_t>(lRow - 1)].rowTextWidth = -1;
+    compactTexts();
     if (m_redraw) {
         viewport()->update();
     }
@@ -268,7 +349,7 @@ QColor Grid::GridCellColor(int lRow, int lColumn) const
     if (!target) {
         outOfRange();
     }
-    return target->color;
+    return m_styles[target->style].color;
 }
 
 int Grid::GridCellFormat(int lRow, int lColumn) const
@@ -277,7 +358,7 @@ int Grid::GridCellFormat(int lRow, int lColumn) const
     if (!target) {
         outOfRange();
     }
-    return target->format;
+    return m_styles[target->style].format;
 }
 
 long Grid::GridRowID(int lRow) const
@@ -285,7 +366,7 @@ long Grid::GridRowID(int lRow) const
     if (!validRow(lRow)) {
         outOfRange();
     }
-    return m_rows[static_cast<std::size_t>(lRow - 1)].id.toLong();
+    return m_rows[static_cast<std::size_t>(lRow - 1)].id;
 }
 
 void Grid::GridRowVisible(int lRow, bool bVisible)
@@ -351,15 +432,16 @@ bool Grid::fitsOneLine(QStringView text, int lWidth) const
     return true;
 }
 
-int Grid::textHeight(const QString& sText, int lWidth, bool bWrap) const
+int Grid::textHeight(QStringView sText, int lWidth, bool bWrap) const
 {
     const QFontMetrics metrics(font());
     if (!bWrap || fitsOneLine(sText, lWidth)) {
         return metrics.height();
     }
-    const QRect bounds =
-        metrics.boundingRect(QRect(0, 0, std::max(1, lWidth), 1 << 20),
-                             Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, sText);
+    // The text where the list keeps it, not a copy.
+    const QRect bounds = metrics.boundingRect(
+        QRect(0, 0, std::max(1, lWidth), 1 << 20), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+        QString::fromRawData(reinterpret_cast<const QChar*>(sText.utf16()), sText.size()));
     return std::max(bounds.height(), metrics.height());
 }
 
@@ -396,7 +478,7 @@ int Grid::GridCellTextHeight(int lRow, int lColumn) const
     if (!target) {
         outOfRange();
     }
-    if (target->text.isEmpty()) {
+    if (target->length == 0) {
         return 0;
     }
     const Column& column = m_columns[static_cast<std::size_t>(lColumn - 1)];
@@ -405,13 +487,14 @@ int Grid::GridCellTextHeight(int lRow, int lColumn) const
         const Row& row = m_rows[static_cast<std::size_t>(lRow - 1)];
         const int width = rowTextRect().width() - 2 * padding();
         if (row.rowTextWidth != width) {
-            row.rowTextHeight = textHeight(target->text, width, true);
+            row.rowTextHeight = textHeight(textOf(*target), width, true);
             row.rowTextWidth = width;
         }
         return row.rowTextHeight;
     }
-    const bool wrap = (target->format & DT_WORDBREAK) && !(target->format & DT_END_ELLIPSIS);
-    return textHeight(target->text, column.width - 2 * padding(), wrap);
+    const int format = m_styles[target->style].format;
+    const bool wrap = (format & DT_WORDBREAK) && !(format & DT_END_ELLIPSIS);
+    return textHeight(textOf(*target), column.width - 2 * padding(), wrap);
 }
 
 QRect Grid::rowTextRect() const
@@ -514,7 +597,15 @@ void Grid::GridRemoveRow(int lRow)
     if (!validRow(lRow)) {
         outOfRange();
     }
+    // Its texts are zeroed; its cells stay unused until the next clear.
+    const std::size_t first = m_rows[static_cast<std::size_t>(lRow - 1)].firstCell;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        Cell& content = m_cells[first + c];
+        m_texts.Erase(content.position, content.room);
+        content = Cell();
+    }
     m_rows.erase(m_rows.begin() + (lRow - 1));
+    compactTexts();
     if (m_selected == lRow) {
         m_selected = 0;
     } else if (m_selected > lRow) {
@@ -547,7 +638,7 @@ void Grid::GridCellFromPoint(int x, int y, int& rlRow, int& rlColumn) const
         const int top = m_visibleTops[static_cast<std::size_t>(position)];
         const int rowTextColumn = GridRowTextColumn();
         if (rowTextColumn > 0 && y + verticalScrollBar()->value() >= top + GridDefaultRowHeight() &&
-            !GridCellText(rlRow, rowTextColumn).isEmpty()) {
+            !GridCellView(rlRow, rowTextColumn).isEmpty()) {
             rlColumn = rowTextColumn;
         }
     }
@@ -587,7 +678,8 @@ void Grid::GridSort()
             outOfRange();
         }
     }
-    // Collation keys once per row and key, then a stable sort of row positions.
+    // Collation keys once per row and key, then a stable sort of row positions. The texts are
+    // read where the list keeps them, not copied.
     const std::size_t count = m_rows.size();
     std::vector<std::vector<QCollatorSortKey>> keys;
     keys.reserve(m_sortSpec.m_keys.size());
@@ -595,8 +687,9 @@ void Grid::GridSort()
         std::vector<QCollatorSortKey> column;
         column.reserve(count);
         for (const Row& row : m_rows) {
-            column.push_back(
-                m_collator->sortKey(row.cells[static_cast<std::size_t>(key.column - 1)].text));
+            const QStringView text = textOf(cellAt(row, static_cast<std::size_t>(key.column - 1)));
+            column.push_back(m_collator->sortKey(
+                QString::fromRawData(reinterpret_cast<const QChar*>(text.utf16()), text.size())));
         }
         keys.push_back(std::move(column));
     }
@@ -790,9 +883,8 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
         } else if (position % 2 == 1) {
             painter.fillRect(rowRect, m_alternateColor);
         }
-        const bool hasRowText =
-            rowTextColumn > 0 &&
-            !row.cells[static_cast<std::size_t>(rowTextColumn - 1)].text.isEmpty();
+        const bool hasRowText = rowTextColumn > 0 &&
+                                cellAt(row, static_cast<std::size_t>(rowTextColumn - 1)).length > 0;
         const int cellBand = hasRowText ? std::min(row.height, defaultHeight) : row.height;
         const QColor normalText =
             selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text);
@@ -804,22 +896,28 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
             if (!column.visible || column.rowText) {
                 continue;
             }
-            const Cell& content = row.cells[c];
-            if (left + column.width > 0 && left < viewWidth && !content.text.isEmpty()) {
+            const Cell& content = cellAt(row, c);
+            if (left + column.width > 0 && left < viewWidth && content.length > 0) {
                 const QRect textRect(left + padding(), top + padding() / 2,
                                      column.width - 2 * padding(), cellBand - padding());
-                painter.setPen(selected || !content.color.isValid() ? normalText : content.color);
-                if (content.format & DT_END_ELLIPSIS) {
-                    const QString shown = painter.fontMetrics().elidedText(
-                        content.text.simplified(), Qt::ElideRight, textRect.width());
-                    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
-                } else if (content.format & DT_WORDBREAK) {
+                const Style& style = m_styles[content.style];
+                painter.setPen(selected || !style.color.isValid() ? normalText : style.color);
+                // Drawn from where the list keeps the text; a copy made for the ellipsis is
+                // zeroed when drawn.
+                const QStringView view = textOf(content);
+                const QString text =
+                    QString::fromRawData(reinterpret_cast<const QChar*>(view.utf16()), view.size());
+                if (style.format & DT_END_ELLIPSIS) {
+                    const SecretText::Scoped simplified(text.simplified());
+                    const SecretText::Scoped shown(painter.fontMetrics().elidedText(
+                        simplified.text(), Qt::ElideRight, textRect.width()));
+                    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown.text());
+                } else if (style.format & DT_WORDBREAK) {
                     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                                     content.text);
+                                     text);
                 } else {
                     painter.drawText(textRect,
-                                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                                     content.text);
+                                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
                 }
             }
             left += column.width;
@@ -827,12 +925,15 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
             painter.drawLine(left - 1, top, left - 1, top + cellBand - 1);
         }
         if (hasRowText && row.height > cellBand) {
-            const Cell& content = row.cells[static_cast<std::size_t>(rowTextColumn - 1)];
+            const Cell& content = cellAt(row, static_cast<std::size_t>(rowTextColumn - 1));
             const QRect textRect(rowTextSpan.left() - scrollX + padding(), top + cellBand,
                                  rowTextSpan.width() - 2 * padding(), row.height - cellBand);
-            painter.setPen(selected || !content.color.isValid() ? normalText : content.color);
-            painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                             content.text);
+            const Style& style = m_styles[content.style];
+            painter.setPen(selected || !style.color.isValid() ? normalText : style.color);
+            const QStringView view = textOf(content);
+            painter.drawText(
+                textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                QString::fromRawData(reinterpret_cast<const QChar*>(view.utf16()), view.size()));
         }
         painter.setPen(m_gridLineColor);
         painter.drawLine(-scrollX, top + row.height - 1, contentWidth - scrollX,
@@ -917,7 +1018,7 @@ void Grid::keySearch(const QString& sText)
     for (std::size_t step = 1; step <= count; ++step) {
         const std::size_t position = (static_cast<std::size_t>(current + 1) + step - 1) % count;
         const int row = m_visibleRows[position] + 1;
-        if (GridCellText(row, m_keySearchColumn).startsWith(sText, Qt::CaseInsensitive)) {
+        if (GridCellView(row, m_keySearchColumn).startsWith(sText, Qt::CaseInsensitive)) {
             const int before = std::exchange(m_selected, row);
             GridEnsureVisible(row, 1);
             viewport()->update();

@@ -1,11 +1,15 @@
 // The list control of the main window: rows and columns addressed from 1, cells with a format
 // and a colour, hidden rows, per-row heights, a row-text column drawn beneath each row, sort
-// keys with per-column direction, whole-row single selection, and the events of a list.
+// keys with per-column direction, whole-row single selection, and the events of a list. The cell
+// texts live in the list's own store, zeroed when the list is cleared.
 #pragma once
+
+#include "platform/GridTextStore.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QString>
+#include <QStringView>
 #include <memory>
 #include <vector>
 
@@ -38,6 +42,8 @@ public:
         int IndexOf(int lColumn) const;
         // Sets the key at a position; the position after the last one appends a key.
         void SetKey(int lPosition, int lColumn, int lSortType, int lOrder);
+        // Reads the key at a position (from 1).
+        void GetKey(int lPosition, int& rlColumn, int& rlSortType, int& rlOrder) const;
 
     private:
         friend class Grid;
@@ -72,10 +78,13 @@ public:
 
     void GridAddRow(const QString& sID);
     int GridRowCount() const { return static_cast<int>(m_rows.size()); }
-    void GridSetCell(int lRow, int lColumn, const QString& sText, int lFormat = 0,
+    void GridSetCell(int lRow, int lColumn, QStringView sText, int lFormat = 0,
                      const QColor& color = QColor());
+    // A copy of the cell's text.
     QString GridCellText(int lRow, int lColumn) const;
-    void setGridCellText(int lRow, int lColumn, const QString& sText);
+    // The cell's text where the list keeps it, without a copy: valid until the list changes.
+    QStringView GridCellView(int lRow, int lColumn) const;
+    void setGridCellText(int lRow, int lColumn, QStringView sText);
     QColor GridCellColor(int lRow, int lColumn) const;
     int GridCellFormat(int lRow, int lColumn) const;
     long GridRowID(int lRow) const;
@@ -131,16 +140,26 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // A cell: where its text is in the store, its length, the room it has there, and its format
+    // and colour as an index into m_styles.
     struct Cell
     {
-        QString text;
+        quint32 position = 0;
+        quint32 length = 0;
+        quint32 room = 0;
+        quint32 style = 0;
+    };
+    // A format with a colour (an invalid colour draws in the list's own text colour).
+    struct Style
+    {
         int format = 0;
         QColor color;
     };
     struct Row
     {
-        QString id;
-        std::vector<Cell> cells;
+        long id = 0;
+        // The row's first cell in m_cells; its cells follow, one per column.
+        quint32 firstCell = 0;
         int height = 0;
         bool visible = true;
         // The wrapped height of the row text and the width it was measured at (-1: not yet):
@@ -164,9 +183,22 @@ private:
     void requireCell(int lRow, int lColumn) const;
     Cell& cell(int lRow, int lColumn);
     const Cell* cellOrNull(int lRow, int lColumn) const;
+    // The cells of a row (0-based) and a column (0-based).
+    const Cell& cellAt(const Row& row, std::size_t lColumn) const
+    {
+        return m_cells[row.firstCell + lColumn];
+    }
+    QStringView textOf(const Cell& content) const
+    {
+        return m_texts.View(content.position, content.length);
+    }
+    // Puts a text into a cell, in its room when it fits.
+    void storeText(Cell& target, QStringView sText);
+    // Copies the texts still in use into a new store once erased texts take more than half.
+    void compactTexts();
     int shownColumnsWidth() const;
     QRect rowTextRect() const;
-    int textHeight(const QString& sText, int lWidth, bool bWrap) const;
+    int textHeight(QStringView sText, int lWidth, bool bWrap) const;
     // True when the text certainly takes one line of the width (a quick test, no layout).
     bool fitsOneLine(QStringView text, int lWidth) const;
     int padding() const { return 3; }
@@ -186,6 +218,13 @@ private:
 
     std::vector<Column> m_columns;
     std::vector<Row> m_rows;
+    // Every row's cells, GridColumnCount() per row; rows removed leave theirs until the next
+    // clear.
+    std::vector<Cell> m_cells;
+    GridTextStore m_texts;
+    // The few formats and colours cells use; the first is no format and no colour.
+    std::vector<Style> m_styles{Style()};
+    quint32 styleIndex(int lFormat, const QColor& color);
     int m_selected = 0;
     int m_keySearchColumn = 0;
     int m_rowTextStartColumn = 0;

@@ -16,6 +16,10 @@
 #include <QTest>
 #include <QWidget>
 #include <sys/stat.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -102,8 +106,22 @@ private Q_SLOTS:
         clsDB::shared().Database = QStringLiteral("elsewhere.quillondata");
         modSubMain::ScreenTwipsPerPixelX = modSubMain::ScreenTwipsPerPixelY = 0;
 
+#ifdef Q_OS_LINUX
+        // The test process starts dumpable, with whatever core limit the shell gave it.
+        const rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_CORE, &unlimited);
+        ::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
+#endif
+
         QVERIFY(!modSubMain::Main());
 
+#ifdef Q_OS_LINUX
+        // Start-up has kept the process out of core files and away from debuggers.
+        QCOMPARE(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+        rlimit core = {};
+        QCOMPARE(::getrlimit(RLIMIT_CORE, &core), 0);
+        QCOMPARE(core.rlim_cur, rlim_t(0));
+#endif
         QCOMPARE(env.messages.size(), 1);
         const MsgBox::Call& call = env.messages.first();
         QVERIFY(QFileInfo(path).isAbsolute());

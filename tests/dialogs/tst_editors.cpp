@@ -168,9 +168,9 @@ const QString kAllClasses = u"A-Za-z0-9!-/:-@\\[-`{-~"_s;
 // The widget among the editor's fields and buttons that holds the focus.
 QWidget* focusOwner(const Editor& e)
 {
-    const QList<QWidget*> chain = {e.pwd->txt[0], e.pwd->cbo[1], e.pwd->cbo[2],
-                                   e.pwd->txt[3], e.pwd->txt[4], e.cmd[0],
-                                   e.cmd[1],      e.cmd[2],      e.pwd->cmdGenerate};
+    const QList<QWidget*> chain = {e.pwd->txt[0],      e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->txt[3],
+                                   e.pwd->txt[4],      e.cmd[0],      e.cmd[1],      e.cmd[2],
+                                   e.pwd->cmdGenerate, e.pwd->imgWeb};
     for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
         if (chain.contains(w)) {
             return w;
@@ -697,13 +697,18 @@ private Q_SLOTS:
         QVERIFY(e.canSave());
         QCOMPARE(focusOwner(e), e.pwd->txt[4]);
         e.pwd->txt[0]->setFocus();
-        const QList<QWidget*> order = {e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->cmdGenerate,
-                                       e.pwd->txt[3], e.pwd->txt[4], e.cmd[0],
-                                       e.cmd[1],      e.cmd[2],      e.pwd->txt[0]};
+        const QList<QWidget*> order = {
+            e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->cmdGenerate, e.pwd->txt[3], e.pwd->imgWeb,
+            e.pwd->txt[4], e.cmd[0],      e.cmd[1],           e.cmd[2],      e.pwd->txt[0]};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(focusOwner(e), next);
         }
+        // The web icon opens the address from the keyboard too, and the editor stays open.
+        e.pwd->txt[3]->setText(u"https://shop.example/"_s);
+        QTest::keyClick(e.pwd->imgWeb, Qt::Key_Return);
+        QCOMPARE(w.env.launches, QList<QUrl>{QUrl(u"https://shop.example/"_s)});
+        QVERIFY(e.form->isVisible());
     }
 
     void generateStoredChoice_data()

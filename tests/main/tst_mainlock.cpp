@@ -12,12 +12,14 @@
 #include "ui/controls/usrHyperlink.h"
 #include "ui/dialogs/frmPassword.h"
 #include "ui/main/frmMain.h"
+#include "ui/main/modGrid.h"
 #include "ui/tray/frmSystemTray.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -187,6 +189,84 @@ private Q_SLOTS:
         }
         w.main->LockWindow();
         QCOMPARE(QApplication::clipboard()->text(), left);
+    }
+
+    // Locking zeroes and lets go of the plain passwords: the list, the drop-down lists of an
+    // editor open behind the lock (which keeps its own fields), the clipboard's remembered copy
+    // and the master password. Unlocking reads the list again as it was shown: the rows, their
+    // sort, the search, the selection and the revealed passwords.
+    void lockForgetsPasswords()
+    {
+        Window w;
+        TestEnv::AddPassword(u"Cloud"_s, u"carol"_s, u"cl0ud-pw"_s, u"cloud.example"_s);
+        TestEnv::AddPassword(u"Alpha mail"_s, u"al"_s, u"alph4-pw"_s, u"mail.example"_s);
+        Grid* grid = w.main->grid;
+        w.main->FillPasswordGrid();
+        modGrid::SortGrid(grid, 1);
+        modGrid::SortGrid(grid, 1);  // titles the other way round
+        w.main->linkAction_Click(3); // Reveal
+        auto shown = [grid] {
+            QStringList rows;
+            for (int i = 1; i <= grid->GridRowCount(); ++i) {
+                rows << grid->GridCellText(i, 1) + u'|' + grid->GridCellText(i, 3) +
+                            (grid->isGridRowVisible(i) ? u""_s : u" hidden"_s);
+            }
+            return rows;
+        };
+        w.main->txtSearch->setText(u"o"_s);
+        const long bankID =
+            w.env.RawScalar(u"SELECT PASSWORD_ID FROM PWD WHERE TITLE_TX = 'Bank'"_s).toLong();
+        modGrid::SelectRowByID(grid, bankID);
+        const QStringList before = shown();
+        QCOMPARE(before, QStringList({u"Cloud|cl0ud-pw"_s, u"Bank|b4nk-pw"_s,
+                                      u"Alpha mail|alph4-pw hidden"_s}));
+        QCOMPARE(grid->GridSelectedRow(), 2);
+        // A password copied from the list: the helper's copy shares the text held here.
+        const QString copied = grid->GridCellText(grid->GridSelectedRow(), 4);
+        ClipboardHelper::shared().CopyText(copied, true);
+
+        QString item;
+        QString keptTitle;
+        int listedBefore = 0;
+        int listedWhileLocked = -1;
+        int listedAfter = 0;
+        QTimer::singleShot(0, [&] {
+            auto* editor = qobject_cast<frmPassword*>(QApplication::activeModalWidget());
+            QVERIFY(editor);
+            listedBefore = editor->cbo[2]->count();
+            item = editor->cbo[2]->itemText(0); // shares the list's text
+            editor->txt[0]->setText(u"Draft"_s);
+            w.main->LockWindow();
+            QVERIFY(w.locked());
+            listedWhileLocked = editor->cbo[1]->count() + editor->cbo[2]->count();
+            keptTitle = editor->txt[0]->text();
+            QCOMPARE(grid->GridRowCount(), 0);
+            QVERIFY(clsPWD::Master().PASSWORD_TX.isEmpty());
+            typeText(w.main->txtPassword, u"Master pw"_s);
+            w.main->cmdUnlock->click();
+            QVERIFY(w.unlocked());
+            listedAfter = editor->cbo[2]->count();
+            QMetaObject::invokeMethod(editor, "reject");
+        });
+        w.main->linkAction_Click(0); // the password editor, modal
+        QCOMPARE(listedBefore, 3);
+        QCOMPARE(listedWhileLocked, 0);
+        QCOMPARE(item, QString(item.size(), QChar(0)));
+        QCOMPARE(keptTitle, u"Draft"_s);
+        QCOMPARE(listedAfter, 3);
+        QCOMPARE(copied, QString(copied.size(), QChar(0)));
+        QVERIFY(!ClipboardHelper::shared().HoldsOwnCopy());
+        QVERIFY(QApplication::clipboard()->text().isEmpty());
+        QVERIFY(w.main->txtPassword->text().isEmpty());
+        QCOMPARE(clsPWD::Master().PASSWORD_TX, u"Master pw"_s);
+
+        QCOMPARE(shown(), before);
+        QCOMPARE(w.main->txtSearch->text(), u"o"_s);
+        QCOMPARE(grid->GridRowID(grid->GridSelectedRow()), bankID);
+        w.main->linkAction_Click(3); // Hide
+        QCOMPARE(grid->GridCellText(2, 3), frmMain::PASSWORD_MASK);
+        w.main->linkAction_Click(3); // Reveal
+        QCOMPARE(grid->GridCellText(2, 3), u"b4nk-pw"_s);
     }
 
     // The box on the lock panel and the options change one setting.

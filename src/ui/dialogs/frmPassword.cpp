@@ -8,6 +8,7 @@
 #include "app/modSubMain.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "platform/SecretText.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/modImage.h"
 #include "ui/dialogs/modEditor.h"
@@ -313,6 +314,61 @@ void frmPassword::Form_Load()
     }
     IsLoading = false;
     UpdateSaveState();
+}
+
+frmPassword::~frmPassword()
+{
+    WipeLists();
+    if (cbo[2] && cbo[2]->lineEdit()) {
+        QString typed = cbo[2]->lineEdit()->text();
+        SecretText::Wipe(typed);
+    }
+    SecretText::Release(roPWD.PASSWORD_TX);
+}
+
+void frmPassword::WipeLists()
+{
+    for (int i : {1, 2}) {
+        QComboBox* combo = cbo[i];
+        if (!combo || combo->count() == 0) {
+            continue;
+        }
+        QLineEdit* edit = combo->lineEdit();
+        // The box may show a text picked from the list, sharing its buffer: it keeps a copy of
+        // its own, put back after the list has gone.
+        const QString shown = edit ? edit->text() : QString();
+        QString kept(shown.constData(), shown.size());
+        const int cursor = edit ? edit->cursorPosition() : 0;
+        const QSignalBlocker block(combo);
+        for (int j = 0; j < combo->count(); ++j) {
+            QString item = combo->itemText(j);
+            SecretText::Wipe(item);
+        }
+        combo->clear();
+        if (edit) {
+            edit->setText(kept);
+            edit->setCursorPosition(cursor);
+        }
+        SecretText::Release(kept);
+    }
+}
+
+void frmPassword::RefillLists()
+{
+    if (!m_loaded) {
+        return;
+    }
+    const bool loading = std::exchange(IsLoading, true);
+    std::array<QString, 3> kept;
+    for (int i : {1, 2}) {
+        kept[i] = cbo[i]->currentText();
+    }
+    FillCombos();
+    for (int i : {1, 2}) {
+        cbo[i]->setEditText(kept[i]);
+        SecretText::Release(kept[i]);
+    }
+    IsLoading = loading;
 }
 
 void frmPassword::FillCombos()

@@ -24,6 +24,8 @@ class frmPassword : public QDialog
 
 public:
     explicit frmPassword(QWidget* parent = nullptr);
+    // Zeroes the lists and the password the window holds.
+    ~frmPassword() override;
 
     // Set by the caller before the window is shown: add a new entry, or edit PASSWORD_ID.
     bool ADDING = false;
@@ -52,6 +54,12 @@ public:
     QSpinBox* spnGenerateLength = nullptr;
     // Upper-case letters, lower-case letters, digits, punctuation.
     std::array<QAction*, 4> mnuGenerateClass{};
+
+    // Zeroes and empties the drop-down lists of user names and passwords; what the boxes hold
+    // stays. The lock of the main window does this to a window it hides.
+    void WipeLists();
+    // Reads the lists again after WipeLists, keeping what the boxes hold.
+    void RefillLists();
 
 Q_SIGNALS:
     // Raised once after every successful save, with the record as stored.

@@ -8,11 +8,13 @@
 #include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "platform/SecretText.h"
 #include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -150,8 +153,26 @@ bool frmLogin::inputAcceptable() const
 
 bool frmLogin::MatchesMasterPassword(const QString& sTyped)
 {
-    const QString& master = clsPWD::Master().PASSWORD_TX;
-    return !master.isEmpty() && sTyped == master;
+    return clsPWD::Master().PasswordMatches(sTyped);
+}
+
+void frmLogin::WipeBox(QLineEdit* box)
+{
+    // The box's text shares its buffer with this copy: zeroed here, it is zeroed in the box.
+    // Setting the text (rather than clear()) also drops the undo history.
+    QString typed = box->text();
+    SecretText::Wipe(typed);
+    box->setText(QString());
+}
+
+void frmLogin::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    if (event->isAccepted()) {
+        for (QLineEdit* box : txt) {
+            WipeBox(box);
+        }
+    }
 }
 
 void frmLogin::UpdateEnterButton()
@@ -178,7 +199,10 @@ void frmLogin::openMainWindow()
 void frmLogin::openProtectedFile()
 {
     // Each try costs the key derivation, so a try happens only on Enter.
-    const QString typed = txt[0]->text();
+    const QString shown = txt[0]->text();
+    // A copy of its own: the box's text is zeroed when the window closes.
+    QString typed(shown.constData(), shown.size());
+    const auto wipe = qScopeGuard([&typed] { SecretText::Release(typed); });
     bool opened = false;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -230,10 +254,14 @@ void frmLogin::PressEnter()
         return;
     }
     clsPWD& master = clsPWD::Master();
-    const clsPWD previous = master;
+    clsPWD previous = master;
+    // The password as it was goes zeroed, unless it is put back.
+    const auto forget = qScopeGuard([&previous] { SecretText::Release(previous.PASSWORD_TX); });
     master.TITLE_TX = kProductName;
     master.USER_NM = kProductName;
-    master.PASSWORD_TX = txt[0]->text();
+    // A copy of its own: the box's text is zeroed when the window closes.
+    const QString typed = txt[0]->text();
+    master.PASSWORD_TX = QString(typed.constData(), typed.size());
 
     if (!gbResetPassword && clsApp::shared().FirstTime()) {
         MsgBox::Show(QStringLiteral("Be sure to remember your KeyCask Password."),

@@ -39,8 +39,12 @@ public:
     // unreadable or damaged master row leaves behind: it matches nothing, the empty text included.
     static bool MatchesMasterPassword(const QString& sTyped);
 
+    // Zeroes the text of a password box and empties it with its undo history.
+    static void WipeBox(QLineEdit* box);
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

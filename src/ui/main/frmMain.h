@@ -165,6 +165,11 @@ private:
     // them again after the unlock, outermost first.
     void hideModalWindows();
     void showModalWindows();
+    // The lock takes every plain password out of memory (the list, the editor's drop-down lists,
+    // the clipboard's remembered copy, the master password); the unlock reads the list again
+    // and puts back how it was shown.
+    void forgetSecrets();
+    void restoreList();
 
     // Fits the row heights of the notes to the width the list has now (once per event round).
     void scheduleRowHeightFit();
@@ -186,6 +191,18 @@ private:
     QTimer* m_idleCheck = nullptr;
     // The modal windows hidden by the lock, innermost first.
     std::vector<QPointer<QWidget>> m_hiddenModals;
+    // How the list was shown when the lock emptied it: its sort keys and each column's
+    // direction, and the selected entry.
+    struct LockedList
+    {
+        bool emptied = false;
+        std::vector<int> columnOrders;
+        // Column, sort type and order of each sort key.
+        std::vector<std::array<int, 3>> sortKeys;
+        long selectedID = 0;
+        bool hadSelection = false;
+    };
+    LockedList m_lockedList;
     bool m_frameFitted = false;
     int m_listWidth = -1;
     // The notes layout of the list being built, read once per build.

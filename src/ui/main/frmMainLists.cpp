@@ -5,6 +5,7 @@
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
 #include "platform/Grid.h"
+#include "platform/SecretText.h"
 #include "platform/SettingsStore.h"
 #include "ui/controls/usrHyperlink.h"
 #include "ui/main/frmMain.h"
@@ -74,15 +75,14 @@ void frmMain::FillPasswordGrid()
     }
     grid->SetHeaders();
 
-    const auto records = clsPWD().OpenRecords();
-    if (records) {
-        for (const clsPWD& record : *records) {
-            AddPasswordRow(record);
-        }
-    }
+    // One entry at a time: the list keeps its own copy of the texts, and the password read is
+    // zeroed after each row.
+    clsPWD().ReadRecords([this](const clsPWD& record) { AddPasswordRow(record); });
     if (grid->GridRowCount() > 0 && !ownColumn) {
         modGrid::AutoSizeRowHeights(grid, grid->GridRowTextColumn());
     }
+    // What reading the entries took for a moment is given back.
+    SecretText::DropFreedMemory();
     grid->GridRedraw(true);
 }
 
@@ -141,7 +141,9 @@ void frmMain::AddFileRow(const clsMY_FILE& roMY_FILE)
 void frmMain::ApplyRevealState()
 {
     for (int i = 1; i <= grid->GridRowCount(); ++i) {
-        grid->setGridCellText(i, 3, mbRevealPasswords ? grid->GridCellText(i, 4) : PASSWORD_MASK);
+        // Within the list's own store: the plain password is not copied out.
+        grid->setGridCellText(
+            i, 3, mbRevealPasswords ? grid->GridCellView(i, 4) : QStringView(PASSWORD_MASK));
     }
 }
 
@@ -160,6 +162,11 @@ void frmMain::UpdateCommandStates()
 
 void frmMain::tabs_TabSelected(int lIndex)
 {
+    if (IsLocked()) {
+        // The lock emptied the list; the unlock builds the list of the tab chosen then.
+        UpdateCommandStates();
+        return;
+    }
     if (lIndex == 1 && !mbLoading) {
         FillPasswordGrid();
     } else {

@@ -4,11 +4,14 @@
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "data/clsDB.h"
+#include "data/clsPWD.h"
 #include "data/modProtection.h"
 #include "platform/Grid.h"
 #include "platform/MsgBox.h"
+#include "platform/SecretText.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/frmAbout.h"
+#include "ui/dialogs/frmPassword.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/modGrid.h"
@@ -24,6 +27,8 @@
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -116,29 +121,121 @@ void frmMain::LockWindow()
 {
     // An open editor or dialog would show what the lock hides; it comes back after the unlock.
     hideModalWindows();
-    txtPassword->setText(QString());
+    frmLogin::WipeBox(txtPassword);
     modGeneral::IgnoreErrors([this] { chkLock->setChecked(clsApp::shared().LockOnMinimize()); });
     picLock->setVisible(true);
     picTop->setEnabled(false);
     picBottom->setEnabled(false);
     txtSearch->setVisible(false);
     grid->setVisible(false);
-    // A password copied from the list does not outlast the lock.
-    ClipboardHelper::shared().ClearOwnPassword();
+    forgetSecrets();
+}
+
+void frmMain::forgetSecrets()
+{
+    // The list: its texts are zeroed as it is emptied; how it was shown is kept for the unlock.
+    if (!m_lockedList.emptied) {
+        LockedList state;
+        state.emptied = true;
+        modGeneral::IgnoreErrors([&] {
+            for (int c = 1; c <= grid->GridColumnCount(); ++c) {
+                state.columnOrders.push_back(grid->GridSortOrder(c));
+            }
+            const Grid::SortSpec& keys = grid->GridSortSpec();
+            for (int k = 1; k <= keys.Count(); ++k) {
+                std::array<int, 3> key{};
+                keys.GetKey(k, key[0], key[1], key[2]);
+                state.sortKeys.push_back(key);
+            }
+            const int selected = grid->GridSelectedRow();
+            if (selected > 0) {
+                state.selectedID = grid->GridRowID(selected);
+                state.hadSelection = true;
+            }
+        });
+        m_lockedList = std::move(state);
+        grid->GridClear(true);
+    }
+    // The password editor: one still open behind the lock keeps its own fields, so that nothing
+    // typed is lost, but not the lists of every stored user name and password; one already
+    // closed goes altogether.
+    if (mfrmPassword) {
+        if (mfrmPassword->isVisible() || std::any_of(m_hiddenModals.cbegin(), m_hiddenModals.cend(),
+                                                     [this](const QPointer<QWidget>& w) {
+                                                         return w.data() == mfrmPassword.get();
+                                                     })) {
+            mfrmPassword->WipeLists();
+        } else {
+            mfrmPassword.reset();
+        }
+    }
+    // A password copied from the list does not outlast the lock, on the clipboard or in memory.
+    ClipboardHelper::shared().ForgetPassword();
+    clsPWD::Master().SealPassword();
+    SecretText::DropFreedMemory();
+}
+
+void frmMain::restoreList()
+{
+    if (!m_lockedList.emptied) {
+        return;
+    }
+    const LockedList state = std::exchange(m_lockedList, LockedList());
+    if (IsPasswordsTab()) {
+        FillPasswordGrid();
+    } else {
+        FillFileGrid();
+    }
+    grid->GridRedraw(false);
+    modGeneral::IgnoreErrors([&] {
+        const int columns = std::min<int>(grid->GridColumnCount(), int(state.columnOrders.size()));
+        for (int c = 1; c <= columns; ++c) {
+            grid->setGridSortOrder(c, state.columnOrders[std::size_t(c - 1)]);
+        }
+    });
+    if (!state.sortKeys.empty()) {
+        modGeneral::IgnoreErrors([&] {
+            Grid::SortSpec& keys = grid->GridSortSpec();
+            keys.Clear();
+            for (const auto& key : state.sortKeys) {
+                keys.SetKey(keys.Count() + 1, key[0], key[1], key[2]);
+            }
+            grid->GridSort();
+        });
+    }
+    if (IsPasswordsTab() && mbRevealPasswords) {
+        ApplyRevealState();
+    }
+    grid->GridRedraw(true);
+    // A query in the search box filters the list again, which clears the selection; then the
+    // entry selected before the lock is selected again.
+    if (txtSearch->text() != SEARCH_PLACEHOLDER) {
+        txtSearch_Change();
+    }
+    if (state.hadSelection) {
+        modGrid::SelectRowByID(grid, state.selectedID);
+    }
+    UpdateCommandStates();
 }
 
 void frmMain::cmdUnlock_Click()
 {
     if (m_foreignFile) {
-        // The file another program put in place opens with its own master password only.
+        // The file another program put in place opens with its own master password only; the
+        // list is then read from it.
         if (!modProtection::AcceptReplacedFile(txtPassword->text())) {
             MsgBox::Show(frmLogin::WRONG_PASSWORD_MESSAGE, MsgBox::vbExclamation | MsgBox::vbOKOnly,
                          QString(), this);
             return;
         }
         m_foreignFile = false;
-        tabs_TabSelected(tabs->currentIndex() + 1);
-        txtSearch_Change();
+    }
+    // The typed master password is not kept.
+    frmLogin::WipeBox(txtPassword);
+    clsPWD::Master().UnsealPassword();
+    restoreList();
+    if (mfrmPassword) {
+        mfrmPassword->RefillLists();
     }
     picLock->setVisible(false);
     picTop->setEnabled(true);
@@ -179,6 +276,14 @@ void frmMain::dataFileReloaded()
     m_reloadPending = true;
     QTimer::singleShot(0, this, [this] {
         m_reloadPending = false;
+        // Behind the lock the list holds nothing; the unlock reads it from the new file.
+        if (IsLocked()) {
+            MsgBox::Show(
+                QStringLiteral(
+                    "The data file was changed by another program. KeyCask has reloaded it."),
+                MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), this);
+            return;
+        }
         const long id =
             grid->GridSelectionCount() == 1 ? grid->GridRowID(grid->GridSelectedRow()) : 0;
         tabs_TabSelected(tabs->currentIndex() + 1);

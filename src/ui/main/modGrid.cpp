@@ -22,7 +22,7 @@ void AutoSizeRowHeights(Grid* grid, int lColumn, bool bVisibleOnly)
             if (bVisibleOnly && !grid->isGridRowVisible(i)) {
                 return;
             }
-            if (isRowText && !grid->GridCellText(i, lColumn).isEmpty()) {
+            if (isRowText && !grid->GridCellView(i, lColumn).isEmpty()) {
                 grid->GridRowHeight(i, grid->GridCellTextHeight(i, lColumn) +
                                            grid->GridDefaultRowHeight() + 4);
             } else {
@@ -90,7 +90,8 @@ void FilterGrid(Grid* grid, const QString& sText, int lColumns, long& rlCount)
                 }
                 bool matched = false;
                 for (const int j : columns) {
-                    if (matcher.indexIn(grid->GridCellText(i, j)) >= 0) {
+                    // The text where the list keeps it: a password is not copied out.
+                    if (matcher.indexIn(grid->GridCellView(i, j)) >= 0) {
                         matched = true;
                         ++rlCount;
                         break;
