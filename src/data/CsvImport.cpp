@@ -2,6 +2,7 @@
 #include "data/CsvImport.h"
 
 #include "data/CsvFile.h"
+#include "data/clsMY_FILE.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
 
@@ -46,6 +47,7 @@ struct Format
     QStringList optional;
     CsvFile::Dialect dialect;
     void (*map)(const RowView& value, Mapped& m);
+    bool folders = false;
 };
 
 QStringList names(std::initializer_list<const char*> list)
@@ -132,6 +134,14 @@ const QList<Format>& formats()
              m.extras = {{QStringLiteral("TOTP"), V("otpauth")},
                          {QStringLiteral("Tags"), V("tags")}};
          }},
+        {"KeyCask file folders",
+         names({"name", "folder", "notes"}),
+         {},
+         D::Standard,
+         [](const RowView& value, Mapped& m) {
+             m = {V("name"), QString(), QString(), V("folder"), V("notes"), {}};
+         },
+         true},
     };
     return list;
 }
@@ -252,7 +262,14 @@ void CsvImport::LoadText(const QString& sText)
         throw;
     }
     recognise();
-    if (const auto entries = clsPWD().OpenRecords()) {
+    if (FileFolders()) {
+        if (const auto folders = clsMY_FILE().OpenRecords()) {
+            for (const clsMY_FILE& folder : *folders) {
+                m_existing.insert(
+                    {folder.MY_FILE_NM, QString(), QString(), folder.MY_FILE_PATH_TX});
+            }
+        }
+    } else if (const auto entries = clsPWD().OpenRecords()) {
         for (const clsPWD& entry : *entries) {
             m_existing.insert(key(entry));
         }
@@ -358,6 +375,11 @@ void CsvImport::map()
     }
 }
 
+bool CsvImport::FileFolders() const
+{
+    return m_formatIndex >= 0 && formats()[m_formatIndex].folders;
+}
+
 int CsvImport::Count(Status eStatus) const
 {
     return int(std::count_if(m_rows.begin(), m_rows.end(),
@@ -384,10 +406,20 @@ CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
             if (row.status != Status::Add) {
                 continue;
             }
-            clsPWD entry = row.entry;
-            entry.PASSWORD_ID = nextID;
-            entry.Add();
-            nextID = QString::number(entry.PASSWORD_ID.toLongLong() + 1);
+            if (FileFolders()) {
+                clsMY_FILE folder;
+                folder.MY_FILE_ID = nextID;
+                folder.MY_FILE_NM = row.entry.TITLE_TX;
+                folder.MY_FILE_PATH_TX = row.entry.WEB_SITE_TX;
+                folder.NOTES_TX = row.entry.NOTES_TX;
+                folder.Add();
+                nextID = QString::number(folder.MY_FILE_ID.toLongLong() + 1);
+            } else {
+                clsPWD entry = row.entry;
+                entry.PASSWORD_ID = nextID;
+                entry.Add();
+                nextID = QString::number(entry.PASSWORD_ID.toLongLong() + 1);
+            }
             ++result.imported;
             if (bKeepGoing && !bKeepGoing(result.imported)) {
                 cancelled = true;

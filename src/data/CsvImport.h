@@ -1,7 +1,8 @@
 // Bringing password entries in from a comma-separated file that another password manager, a
-// browser or KeyCask itself wrote: the format is recognised by its header line (or the columns
-// are chosen by hand), each row is mapped to an entry, duplicates and unusable rows are set
-// apart, and the new entries are stored in one transaction.
+// browser or KeyCask itself wrote (and file-folder entries from KeyCask's own folder file): the
+// format is recognised by its header line (or the columns are chosen by hand), each row is mapped
+// to an entry, duplicates and unusable rows are set apart, and the new entries are stored in one
+// transaction.
 #pragma once
 
 #include "data/clsPWD.h"
@@ -42,6 +43,9 @@ public:
 
     // The recognised format's name, or empty text when the columns are to be chosen by hand.
     QString FormatName() const { return m_format; }
+    // True for KeyCask's file of file folders: each row's title is the name, its web address
+    // the folder, and the rows become file-folder entries.
+    bool FileFolders() const;
     // The names of the columns: the header's, or "Column 1", "Column 2", … without one.
     QStringList ColumnNames() const { return m_columnNames; }
     Columns ChosenColumns() const { return m_columns; }
@@ -72,6 +76,7 @@ private:
     QStringList m_columnNames;
     Columns m_columns{None, None, None, None, None};
     QList<Row> m_rows;
-    // Title, user name, password and web address of every stored entry.
+    // Title, user name, password and web address of every stored entry (name and folder of
+    // every file-folder entry for a file of file folders).
     QSet<QStringList> m_existing;
 };

@@ -72,21 +72,17 @@ bool clsMY_FILE::Save(bool bAddRecord)
     try {
         // A replaced data file is reloaded before a new entry's number is taken from it.
         clsDB::shared().PrepareChange();
-        QString sql;
         if (bAddRecord) {
             AssignNewID();
-            sql = QStringLiteral("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM, MY_FILE_PATH_TX, "
-                                 "NOTES_TX) VALUES (") +
-                  Q(MY_FILE_ID) + QStringLiteral(", ") + Q(MY_FILE_NM) + QStringLiteral(", ") +
-                  Q(MY_FILE_PATH_TX) + QStringLiteral(", ") + Q(NOTES_TX) + QStringLiteral(")");
+            insert();
         } else {
             modData::RequireDigits(MY_FILE_ID);
-            sql = QStringLiteral("UPDATE MY_FILE SET MY_FILE_NM = ") + Q(MY_FILE_NM) +
-                  QStringLiteral(", MY_FILE_PATH_TX = ") + Q(MY_FILE_PATH_TX) +
-                  QStringLiteral(", NOTES_TX = ") + Q(NOTES_TX) +
-                  QStringLiteral(" WHERE MY_FILE_ID = ") + MY_FILE_ID;
+            modData::ExecuteRequired(QStringLiteral("UPDATE MY_FILE SET MY_FILE_NM = ") +
+                                     Q(MY_FILE_NM) + QStringLiteral(", MY_FILE_PATH_TX = ") +
+                                     Q(MY_FILE_PATH_TX) + QStringLiteral(", NOTES_TX = ") +
+                                     Q(NOTES_TX) + QStringLiteral(" WHERE MY_FILE_ID = ") +
+                                     MY_FILE_ID);
         }
-        modData::ExecuteRequired(sql);
         if (!bAddRecord && clsDB::shared().Changes() == 0) {
             // The entry left the data file while it was edited: what was typed is kept.
             modData::ReportAddedAgain();
@@ -97,6 +93,24 @@ bool clsMY_FILE::Save(bool bAddRecord)
         modData::ShowError(error);
         return false;
     }
+}
+
+void clsMY_FILE::Add()
+{
+    if (MY_FILE_ID.isEmpty()) {
+        AssignNewID();
+    }
+    modData::RequireDigits(MY_FILE_ID);
+    insert();
+}
+
+void clsMY_FILE::insert()
+{
+    modData::ExecuteRequired(
+        QStringLiteral("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM, MY_FILE_PATH_TX, NOTES_TX) "
+                       "VALUES (") +
+        Q(MY_FILE_ID) + QStringLiteral(", ") + Q(MY_FILE_NM) + QStringLiteral(", ") +
+        Q(MY_FILE_PATH_TX) + QStringLiteral(", ") + Q(NOTES_TX) + QStringLiteral(")"));
 }
 
 void clsMY_FILE::AssignNewID()

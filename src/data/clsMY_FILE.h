@@ -22,9 +22,13 @@ public:
     std::optional<QList<clsMY_FILE>> OpenRecords();
     // Inserts under a new identifier (left in MY_FILE_ID) or updates the row MY_FILE_ID.
     bool Save(bool bAddRecord);
+    // Inserts under MY_FILE_ID, or a new identifier when it is empty; raises on failure (an
+    // import shows one message for all its rows).
+    void Add();
 
 private:
     void AssignNewID();
+    void insert();
     void readRow(const Recordset& rs);
 };
 

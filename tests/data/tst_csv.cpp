@@ -338,6 +338,18 @@ private Q_SLOTS:
         QList<QStringList> sorted = entries;
         std::swap(sorted[1], sorted[2]);
         QCOMPARE(storedEntries(), sorted);
+        // The folder file comes back as file-folder entries; a second import adds nothing.
+        for (const int added : {1, 0}) {
+            import.Load(out.filePath(u"keys-file-folders.csv"_s));
+            QVERIFY(import.FileFolders());
+            QCOMPARE(import.Store().imported, added);
+        }
+        const auto folders = clsMY_FILE().OpenRecords().value_or(QList<clsMY_FILE>());
+        QCOMPARE(folders.size(), 1);
+        QCOMPARE(
+            QStringList({folders[0].MY_FILE_NM, folders[0].MY_FILE_PATH_TX, folders[0].NOTES_TX}),
+            QStringList({u"Docs, \"mine\""_s, u"/srv/d"_s, u"n\r\n2"_s}));
+        QCOMPARE(storedEntries().size(), 3);
     }
 
     // A name that is a symbolic link is refused and the file it points to is left alone; no

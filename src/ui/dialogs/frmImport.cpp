@@ -77,6 +77,14 @@ frmImport::frmImport(CsvImport& import, QWidget* parent)
     grdPreview = new QTableWidget(0, CsvImport::FieldCount, this);
     grdPreview->setObjectName(QStringLiteral("grdPreview"));
     grdPreview->setHorizontalHeaderLabels(kFieldNames);
+    if (m_import.FileFolders()) {
+        // A file of file folders fills a name, a folder and notes.
+        grdPreview->setHorizontalHeaderLabels({QStringLiteral("Name"), QString(), QString(),
+                                               QStringLiteral("File Folder"),
+                                               QStringLiteral("Notes")});
+        grdPreview->hideColumn(CsvImport::UserName);
+        grdPreview->hideColumn(CsvImport::Password);
+    }
     grdPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdPreview->setSelectionMode(QAbstractItemView::NoSelection);
     grdPreview->verticalHeader()->setVisible(false);
