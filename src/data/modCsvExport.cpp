@@ -8,6 +8,7 @@
 #include "platform/AppError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <memory>
@@ -96,6 +97,8 @@ bool Export(const QString& sPath)
         const auto passwordFile = openPrivate(sPath);
         writeAll(*passwordFile, CsvFile::Write(records));
         std::unique_ptr<QSaveFile> folderFile;
+        const QString folderPath = FoldersPath(sPath);
+        const bool folderFileExisted = QFileInfo(folderPath).exists();
         if (!folders->isEmpty()) {
             records = {QStringList{QStringLiteral("Name"), QStringLiteral("Folder"),
                                    QStringLiteral("Notes")}};
@@ -103,7 +106,7 @@ bool Export(const QString& sPath)
                 records.append(
                     QStringList{entry.MY_FILE_NM, entry.MY_FILE_PATH_TX, entry.NOTES_TX});
             }
-            folderFile = openPrivate(FoldersPath(sPath));
+            folderFile = openPrivate(folderPath);
             writeAll(*folderFile, CsvFile::Write(records));
             if (!folderFile->commit()) {
                 refuse(folderFile->fileName(),
@@ -111,6 +114,10 @@ bool Export(const QString& sPath)
             }
         }
         if (!passwordFile->commit()) {
+            // Half an export is none: a folder file this export made goes again.
+            if (folderFile && !folderFileExisted) {
+                QFile::remove(folderPath);
+            }
             refuse(sPath, QStringLiteral("could not be written: ") + passwordFile->errorString());
         }
         return true;
