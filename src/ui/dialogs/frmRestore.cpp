@@ -49,6 +49,7 @@ frmRestore::frmRestore(QWidget* parent)
     lstBackups->setRootIsDecorated(false);
     lstBackups->setSelectionMode(QAbstractItemView::SingleSelection);
     label->setBuddy(lstBackups);
+    lstBackups->setAccessibleName(QStringLiteral("Backups of the data file"));
 
     cmdRestore = new QPushButton(QStringLiteral("Restore"), this);
     cmdRestore->setGeometry(modGeneral::TwipsToPixels(4155, 3660, 1080, 375));
