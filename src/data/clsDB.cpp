@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStringList>
+#include <future>
 #include <sqlite3.h>
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -207,28 +208,34 @@ QString clsDB::MakeBackup(int lKeep)
     OpenConnection(true);
     m_preparing = true;
     const auto done = qScopeGuard([this] { m_preparing = false; });
-    // A read transaction keeps every other writer off the file while its bytes are copied.
+    // A read transaction keeps every other writer off the file while its bytes are copied and
+    // its rows counted; the first read takes the file's shared lock.
     m_connection->Execute(QStringLiteral("BEGIN"));
-    modBackup::Entry rows;
     QString copy;
     try {
-        rows = modBackup::Count(*m_connection);
+        m_connection->Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         copy = modBackup::CopyFile(Database);
+        // The copy is opened and counted on a connection of its own while this one counts the
+        // file: the two scans take the time of one.
+        auto copied = std::async(std::launch::async, [copy, key = Key, kdfIter = KdfIter] {
+            return modBackup::Count(copy, key, kdfIter);
+        });
+        const modBackup::Entry rows = modBackup::Count(*m_connection);
         m_connection->Execute(QStringLiteral("COMMIT"));
-    } catch (...) {
-        try {
-            m_connection->Execute(QStringLiteral("ROLLBACK"));
-        } catch (const AppError&) {
-        }
-        throw;
-    }
-    try {
-        const modBackup::Entry copied = modBackup::Count(copy, Key, KdfIter);
-        if (copied.passwords != rows.passwords || copied.folders != rows.folders) {
+        const modBackup::Entry counted = copied.get();
+        if (counted.passwords != rows.passwords || counted.folders != rows.folders) {
             throw AppError(AppError::FileError, QStringLiteral("the copy does not hold every row"));
         }
     } catch (...) {
-        QFile::remove(copy);
+        if (m_connection->InTransaction()) {
+            try {
+                m_connection->Execute(QStringLiteral("ROLLBACK"));
+            } catch (const AppError&) {
+            }
+        }
+        if (!copy.isEmpty()) {
+            QFile::remove(copy);
+        }
         throw;
     }
     modBackup::Rotate(Database, lKeep);
