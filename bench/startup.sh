@@ -9,6 +9,7 @@
 #   program: KeyCask programs to time (default <build folder>/keycask), e.g. an older build
 #   beside the current one. The starts of all programs and of the empty window take turns, so
 #   that a busy machine weighs on each alike.
+# STARTUP_DISPLAY=n runs Xvfb on display :n instead of the first free one.
 # Each program runs from a copy in a temporary application folder, with a copy of the build's
 # data file and settings of its own, on its own Xvfb display: nothing of the build or the user
 # changes.
@@ -49,9 +50,11 @@ cp "$build/bench/bench_emptywindow" "$work/"
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data TMPDIR=$work/tmp
 unset QT_QPA_PLATFORM
 
-# A display of our own; Xvfb writes its number once it accepts clients.
+# A display of our own; Xvfb writes its number once it accepts clients. STARTUP_DISPLAY=n asks
+# for display :n instead of the first free one.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ${STARTUP_DISPLAY:+":$STARTUP_DISPLAY"} -displayfd 3 -screen 0 1280x800x24 -nolisten tcp \
+    >/dev/null 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 100); do

@@ -180,14 +180,26 @@ bool clsPWD::ReadRecords(const std::function<void(const clsPWD&)>& visit)
         auto rs = modData::ExecuteRequired(
             QStringLiteral("SELECT * FROM PWD WHERE PASSWORD_ID > 1 ORDER BY TITLE_TX"));
         std::optional<QString> failure;
+        // The columns are looked up by name once, on the first row.
+        int columns[6] = {};
+        bool bColumnsKnown = false;
         while (!rs->EndOfRows()) {
-            entry.PASSWORD_ID = rs->Field(QStringLiteral("PASSWORD_ID"));
-            entry.TITLE_TX = rs->Field(QStringLiteral("TITLE_TX"));
-            entry.USER_NM = rs->Field(QStringLiteral("USER_NM"));
-            entry.PASSWORD_TX =
-                decryptForList(rs->Field(QStringLiteral("PASSWORD_TX")), entry.TITLE_TX, failure);
-            entry.WEB_SITE_TX = rs->Field(QStringLiteral("WEB_SITE_TX"));
-            entry.NOTES_TX = rs->Field(QStringLiteral("NOTES_TX"));
+            if (!bColumnsKnown) {
+                const QString names[] = {
+                    QStringLiteral("PASSWORD_ID"), QStringLiteral("TITLE_TX"),
+                    QStringLiteral("USER_NM"),     QStringLiteral("PASSWORD_TX"),
+                    QStringLiteral("WEB_SITE_TX"), QStringLiteral("NOTES_TX")};
+                for (int i = 0; i < 6; ++i) {
+                    columns[i] = rs->FieldIndex(names[i]);
+                }
+                bColumnsKnown = true;
+            }
+            entry.PASSWORD_ID = rs->FieldAt(columns[0]);
+            entry.TITLE_TX = rs->FieldAt(columns[1]);
+            entry.USER_NM = rs->FieldAt(columns[2]);
+            entry.PASSWORD_TX = decryptForList(rs->FieldAt(columns[3]), entry.TITLE_TX, failure);
+            entry.WEB_SITE_TX = rs->FieldAt(columns[4]);
+            entry.NOTES_TX = rs->FieldAt(columns[5]);
             visit(entry);
             SecretText::Release(entry.PASSWORD_TX);
             rs->MoveNext();

@@ -58,7 +58,7 @@ void Recordset::MoveNext()
     step();
 }
 
-int Recordset::columnIndex(const QString& sName) const
+int Recordset::FieldIndex(const QString& sName) const
 {
     if (m_atEnd) {
         throw AppError(3021, QStringLiteral("Either BOF or EOF is True, or the current record "
@@ -79,7 +79,7 @@ int Recordset::columnIndex(const QString& sName) const
 
 QString Recordset::Field(const QString& sName) const
 {
-    return textAt(columnIndex(sName));
+    return textAt(FieldIndex(sName));
 }
 
 QString Recordset::FieldAt(int lIndex) const
@@ -110,5 +110,5 @@ QString Recordset::textAt(int i) const
 
 bool Recordset::IsNull(const QString& sName) const
 {
-    return sqlite3_column_type(m_stmt, columnIndex(sName)) == SQLITE_NULL;
+    return sqlite3_column_type(m_stmt, FieldIndex(sName)) == SQLITE_NULL;
 }

@@ -26,9 +26,10 @@ public:
     bool IsNull(const QString& sName) const;
     // The current row's value of a column by position (0-based), as Field gives it.
     QString FieldAt(int lIndex) const;
+    // The position of a column, for reading many rows with FieldAt; raises the errors of Field.
+    int FieldIndex(const QString& sName) const;
 
 private:
-    int columnIndex(const QString& sName) const;
     QString textAt(int lIndex) const;
     void step();
 

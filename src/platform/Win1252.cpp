@@ -11,18 +11,25 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The bytes of the characters U+0000-U+2122 (the highest one the code page holds), 0 where the
+// code page has none; U+0000 is the one character whose byte really is 0.
+constexpr char16_t kLastMapped = 0x2122;
+constexpr std::array<unsigned char, kLastMapped + 1> kBytes = [] {
+    std::array<unsigned char, kLastMapped + 1> bytes{};
+    for (unsigned b = 1; b < 0x100; ++b) {
+        bytes[(b >= 0x80 && b <= 0x9F) ? kHigh[b - 0x80] : b] = static_cast<unsigned char>(b);
+    }
+    return bytes;
+}();
+
 // Returns the byte for a character, or -1 when Windows-1252 has none.
 int toByte(char16_t ch)
 {
-    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) {
-        return ch;
+    if (ch > kLastMapped) {
+        return -1;
     }
-    for (std::size_t i = 0; i < kHigh.size(); ++i) {
-        if (kHigh[i] == ch) {
-            return static_cast<int>(0x80 + i);
-        }
-    }
-    return -1;
+    const unsigned char b = kBytes[ch];
+    return (b != 0 || ch == 0) ? b : -1;
 }
 
 } // namespace
