@@ -4,6 +4,7 @@
 // the middle of a re-encryption or a restore.
 #include "TestEnv.h"
 #include "app/clsApp.h"
+#include "app/modGeneral.h"
 #include "app/modSubMain.h"
 #include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
@@ -438,8 +439,10 @@ private Q_SLOTS:
             SqlConnection connection;
             connection.Open(other, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
             connection.Execute(u"UPDATE PWD SET TITLE_TX = 'Synced' WHERE PASSWORD_ID = 2"_s);
-            connection.Execute(u"UPDATE PWD SET PASSWORD_TX = '%1' WHERE PASSWORD_ID = 1"_s.arg(
-                modFieldEncryption::EncryptField(sameMaster ? u"first pw"_s : u"second pw"_s)));
+            connection.Execute(
+                u"UPDATE PWD SET PASSWORD_TX = %1 WHERE PASSWORD_ID = 1"_s.arg(modGeneral::QuoteSQL(
+                    modFieldEncryption::EncryptField(sameMaster ? u"first pw"_s : u"second pw"_s),
+                    u"NULL"_s)));
         }
         clsDB::shared().BeginSession();
         frmMain main;
@@ -688,8 +691,9 @@ private Q_SLOTS:
             connection.Execute(u"DELETE FROM PWD WHERE PASSWORD_ID = 2"_s);
             connection.Execute(u"INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (9, 'Synced')"_s);
             if (!sameMaster) {
-                connection.Execute(u"UPDATE PWD SET PASSWORD_TX = '%1' WHERE PASSWORD_ID = 1"_s.arg(
-                    modFieldEncryption::EncryptField(u"second pw"_s)));
+                connection.Execute(u"UPDATE PWD SET PASSWORD_TX = %1 WHERE PASSWORD_ID = 1"_s.arg(
+                    modGeneral::QuoteSQL(modFieldEncryption::EncryptField(u"second pw"_s),
+                                         u"NULL"_s)));
             }
         }
         int reloads = 0;
