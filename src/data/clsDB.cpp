@@ -6,6 +6,7 @@
 #include "data/clsPWD.h"
 #include "data/modBackup.h"
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -266,8 +267,8 @@ void clsDB::reloadIfReplaced()
         auto rs = m_connection->Execute(
             QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
         const QString stored = rs->EndOfRows() ? QString() : rs->FieldAt(0);
-        const QString master =
-            stored.isEmpty() ? QString() : modFieldEncryption::DecryptField(stored);
+        QString master = stored.isEmpty() ? QString() : modFieldEncryption::DecryptField(stored);
+        const auto wipe = qScopeGuard([&master] { SecretText::Wipe(master); });
         // Without a master row read (no one signed in yet) there is nothing to compare.
         const clsPWD& session = clsPWD::Master();
         if (!session.PASSWORD_ID.isEmpty() && !session.PasswordMatches(master)) {

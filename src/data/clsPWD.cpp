@@ -93,6 +93,9 @@ void clsPWD::readRow(const Recordset& rs)
     PASSWORD_ID = rs.Field(QStringLiteral("PASSWORD_ID"));
     TITLE_TX = rs.Field(QStringLiteral("TITLE_TX"));
     USER_NM = rs.Field(QStringLiteral("USER_NM"));
+    // The password read before (the master row is read more than once) goes zeroed, unless a
+    // copy of it is still held elsewhere.
+    SecretText::Release(PASSWORD_TX);
     PASSWORD_TX = modFieldEncryption::DecryptField(rs.Field(QStringLiteral("PASSWORD_TX")));
     WEB_SITE_TX = rs.Field(QStringLiteral("WEB_SITE_TX"));
     NOTES_TX = rs.Field(QStringLiteral("NOTES_TX"));

@@ -9,6 +9,7 @@
 #include "data/modProtection.h"
 #include "data/modSchema.h"
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 #include "platform/SqlConnection.h"
 
 #include <QDir>
@@ -203,8 +204,13 @@ bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter)
     connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
     auto rs =
         connection.Execute(QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
-    return !rs->EndOfRows() &&
-           clsPWD::Master().PasswordMatches(modFieldEncryption::DecryptField(rs->FieldAt(0)));
+    if (rs->EndOfRows()) {
+        return false;
+    }
+    QString master = modFieldEncryption::DecryptField(rs->FieldAt(0));
+    const bool same = clsPWD::Master().PasswordMatches(master);
+    SecretText::Wipe(master);
+    return same;
 }
 
 void Restore(const QString& sBackup)

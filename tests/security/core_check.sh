@@ -17,7 +17,7 @@ if ! command -v gcore >/dev/null; then echo "SKIP: core check: gcore (package gd
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 seed=kc$RANDOM$RANDOM
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 
 "$probe" make "$work/probe" "$seed"
 # The master password reaches the probe only as typing, through a pipe.

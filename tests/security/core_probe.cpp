@@ -21,6 +21,7 @@
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
@@ -47,6 +48,12 @@ QString secret(const QString& sSeed, int n)
 
 void pointAt(const QString& sFolder)
 {
+    // A folder of its own for the data file (the portable marker), never the user's data folder.
+    QDir().mkpath(sFolder);
+    QFile marker(sFolder + QLatin1Char('/') + QLatin1String(clsApp::PORTABLE_MARKER));
+    if (!marker.exists() && marker.open(QIODevice::WriteOnly)) {
+        marker.close();
+    }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, sFolder + "/settings");
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, sFolder + "/settings");
     clsApp::shared().SetApplicationFolder(sFolder);

@@ -320,8 +320,12 @@ frmPassword::~frmPassword()
 {
     WipeLists();
     if (cbo[2] && cbo[2]->lineEdit()) {
-        QString typed = cbo[2]->lineEdit()->text();
+        QLineEdit* edit = cbo[2]->lineEdit();
+        QString typed = edit->text();
         SecretText::Wipe(typed);
+        // The box draws a copy of its own (its display text), not shared with the text above.
+        QString shown = edit->displayText();
+        SecretText::Wipe(shown);
     }
     SecretText::Release(roPWD.PASSWORD_TX);
 }

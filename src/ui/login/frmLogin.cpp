@@ -220,6 +220,7 @@ void frmLogin::openProtectedFile()
         db.CloseConnection();
         db.Key = clsDB::DatabasePassword();
         db.KdfIter = 0;
+        SecretText::Release(clsPWD::Master().PASSWORD_TX);
         clsPWD::Master() = clsPWD();
     }
     MsgBox::Show(WRONG_PASSWORD_MESSAGE, MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
