@@ -143,9 +143,11 @@ bool OpenWithPassword(const QString& sPassword)
 {
     clsDB& db = clsDB::shared();
     db.CloseConnection();
-    db.Key = sPassword;
     db.KdfIter = PROTECTED_KDF_ITER;
     try {
+        // The session keeps the key the password derives over the file's salt, never the
+        // password itself: the master password is not left in memory for the whole run.
+        db.Key = SqlConnection::RawKey(sPassword, PROTECTED_KDF_ITER, fileSalt(db.Database));
         if (db.OpenConnection(true)) {
             return true;
         }
@@ -161,9 +163,11 @@ bool AcceptReplacedFile(const QString& sPassword)
 {
     clsDB& db = clsDB::shared();
     const bool protectedFile = LooksProtected(db.Database);
-    const QString key = protectedFile ? sPassword : clsDB::DatabasePassword();
     const int kdfIter = protectedFile ? PROTECTED_KDF_ITER : 0;
     try {
+        const QString key = protectedFile
+                                ? SqlConnection::RawKey(sPassword, kdfIter, fileSalt(db.Database))
+                                : clsDB::DatabasePassword();
         {
             SqlConnection connection;
             connection.Open(db.Database, key, SqlConnection::Mode::ReadOnly, kdfIter);
@@ -231,7 +235,8 @@ void Reencrypt(const QString& sNewKey, int lNewKdfIter,
         // The session checks the copy: it must open under the new key and hold every row.
         db.CloseConnection();
         db.Database = copy;
-        db.Key = sNewKey;
+        // A protected session keeps the derived key, not the master password.
+        db.Key = lNewKdfIter == PROTECTED_KDF_ITER ? rawKey : sNewKey;
         db.KdfIter = lNewKdfIter;
         db.OpenConnectionWithRawKey(rawKey);
         step(Step::CopyOpened);
