@@ -668,6 +668,31 @@ private Q_SLOTS:
         QVERIFY(!TestEnv::AddPassword(u"After"_s, u"af"_s, u"after-pw"_s).isEmpty());
     }
 
+    // A backup made under another master password says so before it is restored; No changes
+    // nothing, Yes brings that master password back with the entries.
+    void restoreOtherMaster()
+    {
+        TestEnv env;
+        addSample(u"old master"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        clsDB::shared().BeginSession();
+        clsPWD::Master().PASSWORD_TX = u"new master"_s;
+        QVERIFY(clsPWD::Master().Save(false));
+        const QString changed = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
+        frmRestore dlg;
+        for (const int answer : {int(MsgBox::vbNo), int(MsgBox::vbYes)}) {
+            env.answer = [answer](const MsgBox::Call&) { return answer; };
+            dlg.cmdRestore->click();
+            QVERIFY(
+                env.messages.last().prompt.contains(u"The backup has another master password"_s));
+            QCOMPARE(dlg.Restored(), answer == MsgBox::vbYes);
+            if (answer == MsgBox::vbNo) {
+                QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), changed);
+            }
+        }
+        QVERIFY(clsPWD::Master().PasswordMatches(u"old master"_s));
+    }
+
     // A data file replaced underneath the session: one with the same master password is reloaded
     // before the change, which lands in it; an entry it no longer holds is saved as a new one.
     // One that the session cannot use refuses every change, and neither file is written.
