@@ -2,15 +2,12 @@
 #include "data/clsDB.h"
 
 #include "app/clsApp.h"
-#include "crypto/modFieldEncryption.h"
 #include "data/clsPWD.h"
 #include "data/modBackup.h"
 #include "platform/AppError.h"
-#include "platform/SecretText.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStringList>
 #include <future>
@@ -40,16 +37,31 @@ void requireTables(SqlConnection& connection)
     }
 }
 
-// Whether a statement changes the file.
-bool isChange(const QString& sSql)
+// A statement's first word: the letters after any leading blanks.
+QStringView firstWord(const QString& sSql)
 {
-    static const QStringList words = {QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
-                                      QStringLiteral("DELETE"), QStringLiteral("REPLACE"),
-                                      QStringLiteral("BEGIN"),  QStringLiteral("CREATE"),
-                                      QStringLiteral("DROP"),   QStringLiteral("ALTER")};
-    const QString text = sSql.trimmed();
-    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[^A-Za-z]")));
-    return words.contains(text.left(end < 0 ? text.size() : end), Qt::CaseInsensitive);
+    qsizetype start = 0;
+    while (start < sSql.size() && sSql[start].isSpace()) {
+        ++start;
+    }
+    qsizetype end = start;
+    while (end < sSql.size() &&
+           ((sSql[end] >= u'A' && sSql[end] <= u'Z') || (sSql[end] >= u'a' && sSql[end] <= u'z'))) {
+        ++end;
+    }
+    return QStringView(sSql).sliced(start, end - start);
+}
+
+// Whether a statement of that first word changes the file.
+bool isChange(QStringView word)
+{
+    for (const char* change :
+         {"INSERT", "UPDATE", "DELETE", "REPLACE", "BEGIN", "CREATE", "DROP", "ALTER"}) {
+        if (word.compare(QLatin1String(change), Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The user's message for a change that was not made, with its cause.
@@ -128,7 +140,8 @@ void clsDB::ExportTo(const QString& sPath, const QString& sKey, int lKdfIter)
 
 std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
 {
-    const bool change = !m_preparing && isChange(sSql);
+    const QStringView word = firstWord(sSql);
+    const bool change = !m_preparing && isChange(word);
     if (change && !(m_connection && m_connection->InTransaction())) {
         PrepareChange();
     }
@@ -139,7 +152,7 @@ std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
     // What this session wrote is what the file now is; a SELECT never takes the stamp, or a
     // file replaced meanwhile would pass for ours.
     if (!m_connection->InTransaction() &&
-        !sSql.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive)) {
+        word.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) != 0) {
         m_stamp = stamp();
     }
     return rs;
@@ -263,15 +276,12 @@ void clsDB::reloadIfReplaced()
     CloseConnection();
     try {
         open(Key, KdfIter);
-        // The same master password, or the file is another person's.
-        auto rs = m_connection->Execute(
-            QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
-        const QString stored = rs->EndOfRows() ? QString() : rs->FieldAt(0);
-        QString master = stored.isEmpty() ? QString() : modFieldEncryption::DecryptField(stored);
-        const auto wipe = qScopeGuard([&master] { SecretText::Wipe(master); });
-        // Without a master row read (no one signed in yet) there is nothing to compare.
+        // The same master password, or the file is another person's. Without a master row read
+        // (no one signed in yet) there is nothing to compare.
         const clsPWD& session = clsPWD::Master();
-        if (!session.PASSWORD_ID.isEmpty() && !session.PasswordMatches(master)) {
+        if (!clsPWD::TestStoredMaster(*m_connection, [&session](const QString& sMaster) {
+                return session.PASSWORD_ID.isEmpty() || session.PasswordMatches(sMaster);
+            })) {
             refuse();
         }
     } catch (const AppError& error) {

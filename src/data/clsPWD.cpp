@@ -9,6 +9,8 @@
 #include "platform/SecretText.h"
 #include "platform/SqlConnection.h"
 
+#include <QScopeGuard>
+
 using modGeneral::QuoteSQL;
 
 namespace {
@@ -69,6 +71,17 @@ void clsPWD::UnsealPassword()
         // Our own cipher text of a moment ago reads back.
     }
     m_sealedPassword.reset();
+}
+
+bool clsPWD::TestStoredMaster(SqlConnection& connection,
+                              const std::function<bool(const QString&)>& bTest)
+{
+    auto rs =
+        connection.Execute(QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
+    const QString stored = rs->EndOfRows() ? QString() : rs->FieldAt(0);
+    QString master = stored.isEmpty() ? QString() : modFieldEncryption::DecryptField(stored);
+    const auto wipe = qScopeGuard([&master] { SecretText::Wipe(master); });
+    return bTest(master);
 }
 
 bool clsPWD::PasswordMatches(const QString& sTyped) const

@@ -8,6 +8,7 @@
 #include <optional>
 
 class Recordset;
+class SqlConnection;
 
 class clsPWD
 {
@@ -52,6 +53,10 @@ public:
     // True when a text is the record's password, sealed or not; an empty password (what a
     // damaged row leaves) matches nothing, the empty text included.
     bool PasswordMatches(const QString& sTyped) const;
+    // Hands the master password stored in the file that connection has open to bTest and zeroes
+    // it afterwards; a missing row or password is handed as empty text. Gives bTest's answer.
+    static bool TestStoredMaster(SqlConnection& connection,
+                                 const std::function<bool(const QString&)>& bTest);
 
 private:
     void AssignNewID();

@@ -3,13 +3,11 @@
 
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
-#include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
 #include "data/modProtection.h"
 #include "data/modSchema.h"
 #include "platform/AppError.h"
-#include "platform/SecretText.h"
 #include "platform/SqlConnection.h"
 
 #include <QDir>
@@ -42,6 +40,35 @@ QRegularExpressionMatch matchName(const QString& sDataFileName, const QString& s
 } // namespace
 
 namespace modBackup {
+
+namespace {
+
+// The full paths of the data file's copies, newest first; within one second the higher "-<n>"
+// is the later copy.
+QStringList copiesNewestFirst(const QString& sDataFile)
+{
+    const QString name = QFileInfo(sDataFile).fileName();
+    const QDir folder(Folder(sDataFile));
+    QList<std::pair<QDateTime, QString>> copies;
+    for (const QString& file : folder.entryList(QDir::Files | QDir::NoSymLinks)) {
+        if (IsBackupFileName(name, file)) {
+            copies.append({MadeAt(name, file), file});
+        }
+    }
+    std::sort(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first
+                   ? a.first > b.first
+                   : (a.second.size() != b.second.size() ? a.second.size() > b.second.size()
+                                                         : a.second > b.second);
+    });
+    QStringList paths;
+    for (const auto& copy : copies) {
+        paths << folder.filePath(copy.second);
+    }
+    return paths;
+}
+
+} // namespace
 
 QString Folder(const QString& sDataFile)
 {
@@ -132,23 +159,9 @@ QString CopyFile(const QString& sDataFile)
 
 void Rotate(const QString& sDataFile, int lKeep)
 {
-    const QString name = QFileInfo(sDataFile).fileName();
-    QList<QPair<QDateTime, QString>> copies;
-    const QDir folder(Folder(sDataFile));
-    for (const QString& file : folder.entryList(QDir::Files | QDir::NoSymLinks)) {
-        if (IsBackupFileName(name, file)) {
-            copies.append({MadeAt(name, file), file});
-        }
-    }
-    // Newest first; within one second the higher "-<n>" is the later copy.
-    std::sort(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first
-                   ? a.first > b.first
-                   : (a.second.size() != b.second.size() ? a.second.size() > b.second.size()
-                                                         : a.second > b.second);
-    });
+    const QStringList copies = copiesNewestFirst(sDataFile);
     for (qsizetype i = std::max(lKeep, 0); i < copies.size(); ++i) {
-        QFile::remove(folder.filePath(copies.at(i).second));
+        QFile::remove(copies.at(i));
     }
 }
 
@@ -175,26 +188,17 @@ Entry Count(const QString& sPath, const QString& sKey, int lKdfIter)
 QList<Entry> List(const QString& sDataFile, const QString& sKey, int lKdfIter)
 {
     const QString name = QFileInfo(sDataFile).fileName();
-    const QDir folder(Folder(sDataFile));
     QList<Entry> entries;
-    for (const QString& file : folder.entryList(QDir::Files | QDir::NoSymLinks)) {
-        if (!IsBackupFileName(name, file)) {
-            continue;
-        }
+    for (const QString& path : copiesNewestFirst(sDataFile)) {
         Entry entry;
         try {
-            entry = Count(folder.filePath(file), sKey, lKdfIter);
+            entry = Count(path, sKey, lKdfIter);
         } catch (const AppError&) {
-            entry.path = folder.filePath(file);
+            entry.path = path;
         }
-        entry.made = MadeAt(name, file);
+        entry.made = MadeAt(name, QFileInfo(path).fileName());
         entries.append(entry);
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.made != b.made ? a.made > b.made
-                                : (a.path.size() != b.path.size() ? a.path.size() > b.path.size()
-                                                                  : a.path > b.path);
-    });
     return entries;
 }
 
@@ -202,15 +206,9 @@ bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter)
 {
     SqlConnection connection;
     connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
-    auto rs =
-        connection.Execute(QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
-    if (rs->EndOfRows()) {
-        return false;
-    }
-    QString master = modFieldEncryption::DecryptField(rs->FieldAt(0));
-    const bool same = clsPWD::Master().PasswordMatches(master);
-    SecretText::Wipe(master);
-    return same;
+    return clsPWD::TestStoredMaster(connection, [](const QString& sMaster) {
+        return clsPWD::Master().PasswordMatches(sMaster);
+    });
 }
 
 void Restore(const QString& sBackup)

@@ -2,7 +2,6 @@
 // copy that replaces the file in one rename.
 #include "data/modProtection.h"
 
-#include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
 #include "data/modSchema.h"
@@ -171,10 +170,9 @@ bool AcceptReplacedFile(const QString& sPassword)
         {
             SqlConnection connection;
             connection.Open(db.Database, key, SqlConnection::Mode::ReadOnly, kdfIter);
-            auto rs = connection.Execute(
-                QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
-            if (sPassword.isEmpty() || rs->EndOfRows() ||
-                modFieldEncryption::DecryptField(rs->FieldAt(0)) != sPassword) {
+            if (!clsPWD::TestStoredMaster(connection, [&sPassword](const QString& sMaster) {
+                    return !sPassword.isEmpty() && sMaster == sPassword;
+                })) {
                 return false;
             }
         }

@@ -116,6 +116,24 @@ void typeText(QLineEdit* w, const QString& sText)
     QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, sText, Qt::NoModifier);
 }
 
+// A copy of the data file changed as another program would change it: the statements run on it
+// and its master password set; gives the copy's path.
+QString syncedCopy(const QString& sPath, const QStringList& statements, const QString& sMaster)
+{
+    const QString copy = sPath + u".synced"_s;
+    if (!QFile::copy(sPath, copy)) {
+        return QString();
+    }
+    SqlConnection connection;
+    connection.Open(copy, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
+    for (const QString& statement : statements) {
+        connection.Execute(statement);
+    }
+    connection.Execute(u"UPDATE PWD SET PASSWORD_TX = %1 WHERE PASSWORD_ID = 1"_s.arg(
+        modGeneral::QuoteSQL(modFieldEncryption::EncryptField(sMaster), u"NULL"_s)));
+    return copy;
+}
+
 // The backups of the data file, newest first.
 QStringList backupPaths(const TestEnv& env)
 {
@@ -435,17 +453,9 @@ private Q_SLOTS:
         addSample(u"first pw"_s);
         clsPWD::Master().OpenRecord(u"1"_s);
         const QString path = env.DataFilePath();
-        const QString other = path + u".synced"_s;
-        QVERIFY(QFile::copy(path, other));
-        {
-            SqlConnection connection;
-            connection.Open(other, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
-            connection.Execute(u"UPDATE PWD SET TITLE_TX = 'Synced' WHERE PASSWORD_ID = 2"_s);
-            connection.Execute(
-                u"UPDATE PWD SET PASSWORD_TX = %1 WHERE PASSWORD_ID = 1"_s.arg(modGeneral::QuoteSQL(
-                    modFieldEncryption::EncryptField(sameMaster ? u"first pw"_s : u"second pw"_s),
-                    u"NULL"_s)));
-        }
+        const QString other =
+            syncedCopy(path, {u"UPDATE PWD SET TITLE_TX = 'Synced' WHERE PASSWORD_ID = 2"_s},
+                       sameMaster ? u"first pw"_s : u"second pw"_s);
         clsDB::shared().BeginSession();
         frmMain main;
         main.show();
@@ -710,19 +720,11 @@ private Q_SLOTS:
         addSample(u"first pw"_s);
         clsPWD::Master().OpenRecord(u"1"_s);
         const QString path = env.DataFilePath();
-        const QString other = path + u".synced"_s;
-        QVERIFY(QFile::copy(path, other));
-        {
-            SqlConnection connection;
-            connection.Open(other, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
-            connection.Execute(u"DELETE FROM PWD WHERE PASSWORD_ID = 2"_s);
-            connection.Execute(u"INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (9, 'Synced')"_s);
-            if (!sameMaster) {
-                connection.Execute(u"UPDATE PWD SET PASSWORD_TX = %1 WHERE PASSWORD_ID = 1"_s.arg(
-                    modGeneral::QuoteSQL(modFieldEncryption::EncryptField(u"second pw"_s),
-                                         u"NULL"_s)));
-            }
-        }
+        const QString other =
+            syncedCopy(path,
+                       {u"DELETE FROM PWD WHERE PASSWORD_ID = 2"_s,
+                        u"INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (9, 'Synced')"_s},
+                       sameMaster ? u"first pw"_s : u"second pw"_s);
         int reloads = 0;
         int foreign = 0;
         clsDB::shared().OnReloaded = [&] { ++reloads; };

@@ -277,19 +277,14 @@ void frmMain::dataFileReloaded()
     QTimer::singleShot(0, this, [this] {
         m_reloadPending = false;
         // Behind the lock the list holds nothing; the unlock reads it from the new file.
-        if (IsLocked()) {
-            MsgBox::Show(
-                QStringLiteral(
-                    "The data file was changed by another program. KeyCask has reloaded it."),
-                MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), this);
-            return;
-        }
-        const long id =
-            grid->GridSelectionCount() == 1 ? grid->GridRowID(grid->GridSelectedRow()) : 0;
-        tabs_TabSelected(tabs->currentIndex() + 1);
-        txtSearch_Change();
-        if (id > 0) {
-            modGrid::SelectRowByID(grid, id);
+        if (!IsLocked()) {
+            const long id =
+                grid->GridSelectionCount() == 1 ? grid->GridRowID(grid->GridSelectedRow()) : 0;
+            tabs_TabSelected(tabs->currentIndex() + 1);
+            txtSearch_Change();
+            if (id > 0) {
+                modGrid::SelectRowByID(grid, id);
+            }
         }
         MsgBox::Show(QStringLiteral(
                          "The data file was changed by another program. KeyCask has reloaded it."),
