@@ -161,8 +161,8 @@ void BM_SignInProtected(benchmark::State& state)
 }
 BENCHMARK(BM_SignInProtected)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// A backup: the file copied under a read lock, the copy opened with the key and its rows
-// counted. The copies go again outside the time.
+// A backup: the file copied under a read lock, the copy compared with it byte for byte and
+// opened with the key. The copies go again outside the time.
 void BM_Backup(benchmark::State& state)
 {
     if (!useDataFile(int(state.range(0)))) {

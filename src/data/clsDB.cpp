@@ -223,23 +223,25 @@ QString clsDB::MakeBackup(int lKeep)
     m_preparing = true;
     const auto done = qScopeGuard([this] { m_preparing = false; });
     // A read transaction keeps every other writer off the file while its bytes are copied and
-    // its rows counted; the first read takes the file's shared lock.
+    // compared; the first read takes the file's shared lock. The bytes are read through one
+    // handle, closed only after the transaction has ended: closing any handle on the file
+    // drops every lock this process holds on it.
+    QFile file(Database);
     m_connection->Execute(QStringLiteral("BEGIN"));
     QString copy;
     try {
         m_connection->Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        copy = modBackup::CopyFile(Database);
-        // The copy is opened and counted on a connection of its own while this one counts the
-        // file: the two scans take the time of one.
-        auto copied = std::async(std::launch::async, [copy, key = Key, kdfIter = KdfIter] {
-            return modBackup::Count(copy, key, kdfIter);
+        copy = modBackup::CopyFile(file);
+        // The copy is opened with the key on a connection of its own while its bytes are
+        // compared with the file's: the same bytes hold the same rows, and the open shows the
+        // key reads them.
+        auto opened = std::async(std::launch::async, [copy, key = Key, kdfIter = KdfIter] {
+            SqlConnection connection;
+            connection.Open(copy, key, SqlConnection::Mode::ReadOnly, kdfIter);
         });
-        const modBackup::Entry rows = modBackup::Count(*m_connection);
+        modBackup::CompareCopy(file, copy);
         m_connection->Execute(QStringLiteral("COMMIT"));
-        const modBackup::Entry counted = copied.get();
-        if (counted.passwords != rows.passwords || counted.folders != rows.folders) {
-            throw AppError(AppError::FileError, QStringLiteral("the copy does not hold every row"));
-        }
+        opened.get();
     } catch (...) {
         if (m_connection->InTransaction()) {
             try {

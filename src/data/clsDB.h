@@ -61,9 +61,9 @@ public:
     void PrepareChange();
     // The same check without a change: when the window becomes active.
     void CheckForReplacement();
-    // Copies the data file into the backup folder now, checks that the copy opens with the
-    // session's key and holds every row, and deletes the copies beyond lKeep. Raises with the
-    // cause.
+    // Copies the data file into the backup folder now, checks that the copy holds the file's
+    // bytes and opens with the session's key, and deletes the copies beyond lKeep. Raises with
+    // the cause.
     QString MakeBackup(int lKeep);
     // Whether a replaced data file waits for the master password that opens it.
     bool Refused() const { return m_refused; }

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cstring>
 #include <system_error>
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -89,11 +90,10 @@ QDateTime MadeAt(const QString& sDataFileName, const QString& sName)
                : QDateTime();
 }
 
-void CopyPrivate(const QString& sSource, const QString& sTarget)
+void CopyPrivate(QFile& source, const QString& sTarget)
 {
-    QFile source(sSource);
-    if (!source.open(QIODevice::ReadOnly)) {
-        raiseFileError(QStringLiteral("Cannot read"), sSource, source.errorString());
+    if (!source.isOpen() && !source.open(QIODevice::ReadOnly)) {
+        raiseFileError(QStringLiteral("Cannot read"), source.fileName(), source.errorString());
     }
     modSchema::CreatePrivateFile(sTarget);
     QFile target(sTarget);
@@ -106,7 +106,8 @@ void CopyPrivate(const QString& sSource, const QString& sTarget)
         for (;;) {
             const qint64 read = source.read(buffer.data(), buffer.size());
             if (read < 0) {
-                raiseFileError(QStringLiteral("Cannot read"), sSource, source.errorString());
+                raiseFileError(QStringLiteral("Cannot read"), source.fileName(),
+                               source.errorString());
             }
             if (read == 0) {
                 break;
@@ -132,8 +133,45 @@ void CopyPrivate(const QString& sSource, const QString& sTarget)
     }
 }
 
-QString CopyFile(const QString& sDataFile)
+void CopyPrivate(const QString& sSource, const QString& sTarget)
 {
+    QFile source(sSource);
+    CopyPrivate(source, sTarget);
+}
+
+void CompareCopy(QFile& source, const QString& sCopy)
+{
+    QFile copy(sCopy);
+    if (!copy.open(QIODevice::ReadOnly)) {
+        raiseFileError(QStringLiteral("Cannot read"), sCopy, copy.errorString());
+    }
+    if (!source.seek(0)) {
+        raiseFileError(QStringLiteral("Cannot read"), source.fileName(), source.errorString());
+    }
+    QByteArray original(1 << 20, Qt::Uninitialized);
+    QByteArray copied(original.size(), Qt::Uninitialized);
+    for (;;) {
+        const qint64 read = source.read(original.data(), original.size());
+        if (read < 0) {
+            raiseFileError(QStringLiteral("Cannot read"), source.fileName(), source.errorString());
+        }
+        // A short read of a regular file only happens at its end, so the copy must end there too.
+        const qint64 readBack = copy.read(copied.data(), copied.size());
+        if (readBack != read ||
+            std::memcmp(original.constData(), copied.constData(), size_t(read)) != 0) {
+            raiseFileError(
+                QStringLiteral("Cannot write"), sCopy,
+                QStringLiteral("the copy read back differs from the file it was made of"));
+        }
+        if (read == 0) {
+            return;
+        }
+    }
+}
+
+QString CopyFile(QFile& dataFile)
+{
+    const QString sDataFile = dataFile.fileName();
     const QString folder = Folder(sDataFile);
     const QFileInfo info(folder);
     if (info.isSymLink() || (info.exists() && !info.isDir())) {
@@ -153,7 +191,7 @@ QString CopyFile(const QString& sDataFile)
     for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n) {
         path = base + QStringLiteral("-%1.bak").arg(n);
     }
-    CopyPrivate(sDataFile, path);
+    CopyPrivate(dataFile, path);
     return path;
 }
 
@@ -218,14 +256,12 @@ void Restore(const QString& sBackup)
     // The name of a cut-off re-encryption's copy: a start after a crash removes it.
     const QString copy = path + QStringLiteral(".new");
     QFile::remove(copy);
-    CopyPrivate(sBackup, copy);
+    QFile backup(sBackup);
+    CopyPrivate(backup, copy);
     try {
-        const Entry before = Count(sBackup, db.Key, db.KdfIter);
-        const Entry copied = Count(copy, db.Key, db.KdfIter);
-        if (copied.passwords != before.passwords || copied.folders != before.folders) {
-            throw AppError(AppError::FileError,
-                           QStringLiteral("The copy of the backup does not hold every row."));
-        }
+        // The same bytes as the backup, and every row of them read with the session's key.
+        CompareCopy(backup, copy);
+        Count(copy, db.Key, db.KdfIter);
         // Kept even when backups are off, and then without deleting older ones.
         const int keep = clsApp::shared().KeepBackups();
         db.MakeBackup(keep > 0 ? keep : MAX_KEEP);

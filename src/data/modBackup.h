@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+class QFile;
 class SqlConnection;
 
 namespace modBackup {
@@ -22,13 +23,18 @@ bool IsBackupFileName(const QString& sDataFileName, const QString& sName);
 // When the copy of that name was made; invalid for other names.
 QDateTime MadeAt(const QString& sDataFileName, const QString& sName);
 
-// Copies the file's bytes as they are to a new copy in the folder, which is made or kept its
-// owner's alone; the copy is its owner's alone from the start, never written through a link,
-// and on the disk when this returns. Raises with the cause; a failed copy is removed.
-QString CopyFile(const QString& sDataFile);
-// Copies sSource's bytes to sTarget, a new file of the owner's alone, and flushes it to the disk.
-// Raises with the cause; the target is removed on a failure.
+// Copies the data file's bytes as they are, read from its start through dataFile (opened here
+// when it is not open yet), to a new copy in the folder, which is made or kept its owner's
+// alone; the copy is its owner's alone from the start, never written through a link, and on
+// the disk when this returns. Raises with the cause; a failed copy is removed.
+QString CopyFile(QFile& dataFile);
+// Copies the bytes of source (opened here when it is not open yet) or sSource to sTarget, a new
+// file of the owner's alone, and flushes it to the disk. Raises with the cause; the target is
+// removed on a failure.
+void CopyPrivate(QFile& source, const QString& sTarget);
 void CopyPrivate(const QString& sSource, const QString& sTarget);
+// Reads source again from its start and sCopy, and raises unless they hold the same bytes.
+void CompareCopy(QFile& source, const QString& sCopy);
 // Deletes the copies of the data file beyond the newest lKeep; other files are left alone.
 void Rotate(const QString& sDataFile, int lKeep);
 

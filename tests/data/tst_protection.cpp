@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
@@ -604,6 +605,56 @@ private Q_SLOTS:
             QCOMPARE(QFile::permissions(folder) & 0x0777, QFileDevice::Permissions(0x0700));
         }
         QVERIFY(env.messages.isEmpty());
+    }
+
+    // A copy counts as made only with every byte of its original, across the 1 MB reads.
+    void compareCopy_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("changedAt"); // -1: the same bytes
+        QTest::addColumn<int>("sizeChange");
+        QTest::addColumn<bool>("same");
+        const int mb = 1 << 20;
+        QTest::newRow("same, over two reads") << mb + 3 << -1 << 0 << true;
+        QTest::newRow("empty") << 0 << -1 << 0 << true;
+        QTest::newRow("last byte of the first read") << mb + 3 << mb - 1 << 0 << false;
+        QTest::newRow("last byte of the file") << mb + 3 << mb + 2 << 0 << false;
+        QTest::newRow("copy a byte short") << mb << -1 << -1 << false;
+        QTest::newRow("copy a byte longer") << mb << -1 << 1 << false;
+    }
+
+    void compareCopy()
+    {
+        QFETCH(int, size);
+        QFETCH(int, changedAt);
+        QFETCH(int, sizeChange);
+        QFETCH(bool, same);
+        QTemporaryDir dir;
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i) {
+            bytes[i] = char(i * 7 + i / 251);
+        }
+        QFile original(dir.filePath(u"original"_s));
+        QVERIFY(original.open(QIODevice::WriteOnly) && original.write(bytes) == size);
+        original.close();
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QString copy = dir.filePath(u"copy"_s);
+        modBackup::CopyPrivate(original, copy);
+        QFile edited(copy);
+        QVERIFY(edited.open(QIODevice::ReadWrite));
+        if (changedAt >= 0) {
+            QVERIFY(edited.seek(changedAt) && edited.write(QByteArray(1, char(~bytes[changedAt]))));
+        }
+        QVERIFY(edited.resize(size + sizeChange));
+        edited.close();
+        bool matched = true;
+        try {
+            modBackup::CompareCopy(original, copy);
+        } catch (const AppError& error) {
+            matched = false;
+            QVERIFY(error.Description().endsWith(u"differs from the file it was made of"_s));
+        }
+        QCOMPARE(matched, same);
     }
 
     // A backup that cannot be made refuses the change and says why; the next change tries again.
