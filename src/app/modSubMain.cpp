@@ -20,6 +20,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
+#include <future>
+#include <memory>
 
 #ifdef Q_OS_LINUX
 #include <sys/prctl.h>
@@ -151,33 +153,37 @@ bool Main()
     // 2. Common controls need no registration with Qt.
     // 3. The report folder; failures are of no concern here.
     app.MakeReportPath();
-    // 4, 5. The data file.
+    // 4, 5. The data file. Deriving its key is most of the start: the file is opened on a
+    // second thread while the sign-in window is built and styled here, and nothing else uses
+    // the session until the open has ended.
     clsDB& db = clsDB::shared();
     db.Database = dataFile;
-    bool open = false;
-    try {
-        open = db.OpenConnection(true);
-    } catch (const AppError&) {
-        open = false;
-    }
+    auto opening = std::async(std::launch::async, [&db] {
+        try {
+            return db.OpenConnection(true);
+        } catch (const AppError&) {
+            return false;
+        }
+    });
+    auto login = std::make_unique<frmLogin>();
+    login->setAttribute(Qt::WA_DeleteOnClose);
+    login->ensurePolished();
+    const bool open = opening.get();
     if (!open && modProtection::LooksProtected(db.Database)) {
         // Protected by the master password: the login window asks for it and opens the file.
-        auto* login = new frmLogin();
-        login->setAttribute(Qt::WA_DeleteOnClose);
         login->gbProtectedFile = true;
-        login->show();
+        login.release()->show();
         return true;
     }
     if (!open) {
+        login.reset();
         MsgBox::Show(ConnectFailureMessage(db.Database), MsgBox::vbExclamation | MsgBox::vbOKOnly);
         guard.Release();
         return false;
     }
     // 6. The master row, then the login window.
     clsPWD::Master().OpenRecord(QStringLiteral("1"));
-    auto* login = new frmLogin();
-    login->setAttribute(Qt::WA_DeleteOnClose);
-    login->show();
+    login.release()->show();
     return true;
 }
 
