@@ -183,13 +183,14 @@ void clsPWD::OpenRecord(const QString& rsPASSWORD_ID)
 std::optional<QList<clsPWD>> clsPWD::OpenRecords()
 {
     QList<clsPWD> list;
-    if (!ReadRecords([&list](const clsPWD& entry) { list.append(entry); })) {
+    // Each entry's texts move into the list: the record is refilled from the next row anyway.
+    if (!ReadRecords([&list](clsPWD& entry) { list.append(std::move(entry)); })) {
         return std::nullopt;
     }
     return list;
 }
 
-bool clsPWD::ReadRecords(const std::function<void(const clsPWD&)>& visit)
+bool clsPWD::ReadRecords(const std::function<void(clsPWD&)>& visit)
 {
     clsPWD entry;
     try {

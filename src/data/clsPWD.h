@@ -32,10 +32,11 @@ public:
     void OpenRecord(const QString& rsPASSWORD_ID);
     // Every entry but the master row, ordered by title.
     std::optional<QList<clsPWD>> OpenRecords();
-    // The same entries, handed to visit one at a time in one record that is reused: each
-    // password is zeroed once its visit is over, unless the visit kept a copy. False when the
-    // read failed (the error has been shown); the entries visited until then stay visited.
-    bool ReadRecords(const std::function<void(const clsPWD&)>& visit);
+    // The same entries, handed to visit one at a time in one record that is reused and may be
+    // moved from: each password is zeroed once its visit is over, unless the visit kept it.
+    // False when the read failed (the error has been shown); the entries visited until then
+    // stay visited.
+    bool ReadRecords(const std::function<void(clsPWD&)>& visit);
     // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
     bool Save(bool bAddRecord);
     // Inserts under the identifier in PASSWORD_ID, or under a new one (left there) when it is
