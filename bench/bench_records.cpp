@@ -366,6 +366,7 @@ void BM_PlainTextStreamReport(benchmark::State& state)
         state.SkipWithError("no data file");
         return;
     }
+    clsApp::shared().MakeReportPath();
     const QString path = clsApp::shared().ReportPath() + QStringLiteral("/plain.txt");
     for (auto _ : state) {
         const auto entries = clsPWD().OpenRecords();
