@@ -133,12 +133,6 @@ void CopyPrivate(QFile& source, const QString& sTarget)
     }
 }
 
-void CopyPrivate(const QString& sSource, const QString& sTarget)
-{
-    QFile source(sSource);
-    CopyPrivate(source, sTarget);
-}
-
 void CompareCopy(QFile& source, const QString& sCopy)
 {
     QFile copy(sCopy);
@@ -203,23 +197,17 @@ void Rotate(const QString& sDataFile, int lKeep)
     }
 }
 
-Entry Count(SqlConnection& connection)
-{
-    auto rs =
-        connection.Execute(QStringLiteral("SELECT (SELECT count(*) FROM PWD WHERE "
-                                          "PASSWORD_ID <> 1), (SELECT count(*) FROM MY_FILE)"));
-    Entry entry;
-    entry.passwords = rs->FieldAt(0).toLongLong();
-    entry.folders = rs->FieldAt(1).toLongLong();
-    return entry;
-}
-
 Entry Count(const QString& sPath, const QString& sKey, int lKdfIter)
 {
     SqlConnection connection;
     connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
-    Entry entry = Count(connection);
+    auto rs =
+        connection.Execute(QStringLiteral("SELECT (SELECT count(*) FROM PWD WHERE "
+                                          "PASSWORD_ID <> 1), (SELECT count(*) FROM MY_FILE)"));
+    Entry entry;
     entry.path = sPath;
+    entry.passwords = rs->FieldAt(0).toLongLong();
+    entry.folders = rs->FieldAt(1).toLongLong();
     return entry;
 }
 

@@ -7,7 +7,6 @@
 #include <QString>
 
 class QFile;
-class SqlConnection;
 
 namespace modBackup {
 
@@ -28,11 +27,10 @@ QDateTime MadeAt(const QString& sDataFileName, const QString& sName);
 // alone; the copy is its owner's alone from the start, never written through a link, and on
 // the disk when this returns. Raises with the cause; a failed copy is removed.
 QString CopyFile(QFile& dataFile);
-// Copies the bytes of source (opened here when it is not open yet) or sSource to sTarget, a new
-// file of the owner's alone, and flushes it to the disk. Raises with the cause; the target is
-// removed on a failure.
+// Copies the bytes of source (opened here when it is not open yet) to sTarget, a new file of the
+// owner's alone, and flushes it to the disk. Raises with the cause; the target is removed on a
+// failure.
 void CopyPrivate(QFile& source, const QString& sTarget);
-void CopyPrivate(const QString& sSource, const QString& sTarget);
 // Reads source again from its start and sCopy, and raises unless they hold the same bytes.
 void CompareCopy(QFile& source, const QString& sCopy);
 // Deletes the copies of the data file beyond the newest lKeep; other files are left alone.
@@ -52,8 +50,6 @@ QList<Entry> List(const QString& sDataFile, const QString& sKey, int lKdfIter);
 // The rows of the password and file-folder tables of the file, master row left out; raises
 // when it does not open with the key.
 Entry Count(const QString& sPath, const QString& sKey, int lKdfIter);
-// The same over an open connection.
-Entry Count(SqlConnection& connection);
 
 // Whether the master password stored in the copy is the one of the session's master row.
 bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter);
