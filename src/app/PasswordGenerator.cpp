@@ -1,6 +1,7 @@
 // Random passwords for the password editor: alphabets, unbiased choice by rejection sampling,
 // and whole passwords redrawn until every chosen class is in them.
 #include "app/PasswordGenerator.h"
+#include "platform/SecretText.h"
 
 #include <QRandomGenerator>
 #include <algorithm>
@@ -71,12 +72,8 @@ QString PasswordGenerator::Generate(int lLength, CharClasses classes)
         }
         return buffer[next++];
     });
-    // The drawn values tell the password; none is left behind in memory. Written through a
-    // volatile pointer so that the compiler keeps the stores.
-    volatile quint32* wipe = buffer.data();
-    for (std::size_t i = 0; i < buffer.size(); ++i) {
-        wipe[i] = 0;
-    }
+    // The drawn values tell the password; none is left behind in memory.
+    SecretText::Zero(buffer.data(), sizeof(buffer));
     return text;
 }
 

@@ -49,17 +49,6 @@ void Grid::SortSpec::SetKey(int lPosition, int lColumn, int lSortType, int lOrde
     }
 }
 
-void Grid::SortSpec::GetKey(int lPosition, int& rlColumn, int& rlSortType, int& rlOrder) const
-{
-    if (lPosition < 1 || lPosition > Count()) {
-        outOfRange();
-    }
-    const Key& key = m_keys[static_cast<std::size_t>(lPosition - 1)];
-    rlColumn = key.column;
-    rlSortType = key.sortType;
-    rlOrder = key.order;
-}
-
 Grid::Grid(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);

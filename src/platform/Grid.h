@@ -42,8 +42,6 @@ public:
         int IndexOf(int lColumn) const;
         // Sets the key at a position; the position after the last one appends a key.
         void SetKey(int lPosition, int lColumn, int lSortType, int lOrder);
-        // Reads the key at a position (from 1).
-        void GetKey(int lPosition, int& rlColumn, int& rlSortType, int& rlOrder) const;
 
     private:
         friend class Grid;

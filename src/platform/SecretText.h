@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
-#include <memory>
 
 namespace SecretText {
 
@@ -41,25 +40,6 @@ public:
 
 private:
     QString m_text;
-};
-
-// An allocator that zeroes what it gives back: containers of secret characters leave nothing
-// behind when they grow, shrink or go.
-template <typename T> struct ZeroingAllocator
-{
-    using value_type = T;
-    ZeroingAllocator() = default;
-    template <typename U> ZeroingAllocator(const ZeroingAllocator<U>&) noexcept {}
-    T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
-    void deallocate(T* p, std::size_t n) noexcept
-    {
-        Zero(p, n * sizeof(T));
-        std::allocator<T>().deallocate(p, n);
-    }
-    template <typename U> bool operator==(const ZeroingAllocator<U>&) const noexcept
-    {
-        return true;
-    }
 };
 
 } // namespace SecretText

@@ -2,6 +2,8 @@
 // lock panel, the bottom bar, and the window's placement and clean-up.
 #pragma once
 
+#include "platform/Grid.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -10,7 +12,6 @@
 
 class clsMY_FILE;
 class clsPWD;
-class Grid;
 class GradientPanel;
 class QCheckBox;
 class QLabel;
@@ -198,7 +199,7 @@ private:
         bool emptied = false;
         std::vector<int> columnOrders;
         // Column, sort type and order of each sort key.
-        std::vector<std::array<int, 3>> sortKeys;
+        Grid::SortSpec sortKeys;
         long selectedID = 0;
         bool hadSelection = false;
     };

@@ -141,12 +141,7 @@ void frmMain::forgetSecrets()
             for (int c = 1; c <= grid->GridColumnCount(); ++c) {
                 state.columnOrders.push_back(grid->GridSortOrder(c));
             }
-            const Grid::SortSpec& keys = grid->GridSortSpec();
-            for (int k = 1; k <= keys.Count(); ++k) {
-                std::array<int, 3> key{};
-                keys.GetKey(k, key[0], key[1], key[2]);
-                state.sortKeys.push_back(key);
-            }
+            state.sortKeys = grid->GridSortSpec();
             const int selected = grid->GridSelectedRow();
             if (selected > 0) {
                 state.selectedID = grid->GridRowID(selected);
@@ -193,13 +188,9 @@ void frmMain::restoreList()
             grid->setGridSortOrder(c, state.columnOrders[std::size_t(c - 1)]);
         }
     });
-    if (!state.sortKeys.empty()) {
+    if (state.sortKeys.Count() > 0) {
         modGeneral::IgnoreErrors([&] {
-            Grid::SortSpec& keys = grid->GridSortSpec();
-            keys.Clear();
-            for (const auto& key : state.sortKeys) {
-                keys.SetKey(keys.Count() + 1, key[0], key[1], key[2]);
-            }
+            grid->GridSortSpec() = state.sortKeys;
             grid->GridSort();
         });
     }
