@@ -26,6 +26,12 @@ namespace {
 
 constexpr int kDefaultColumnWidth = 64;
 
+// A string over the list's own characters, not a copy of them.
+QString rawString(QStringView text)
+{
+    return QString::fromRawData(reinterpret_cast<const QChar*>(text.utf16()), text.size());
+}
+
 } // namespace
 
 int Grid::SortSpec::IndexOf(int lColumn) const
@@ -428,9 +434,9 @@ int Grid::textHeight(QStringView sText, int lWidth, bool bWrap) const
         return metrics.height();
     }
     // The text where the list keeps it, not a copy.
-    const QRect bounds = metrics.boundingRect(
-        QRect(0, 0, std::max(1, lWidth), 1 << 20), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
-        QString::fromRawData(reinterpret_cast<const QChar*>(sText.utf16()), sText.size()));
+    const QRect bounds =
+        metrics.boundingRect(QRect(0, 0, std::max(1, lWidth), 1 << 20),
+                             Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, rawString(sText));
     return std::max(bounds.height(), metrics.height());
 }
 
@@ -677,8 +683,7 @@ void Grid::GridSort()
         column.reserve(count);
         for (const Row& row : m_rows) {
             const QStringView text = textOf(cellAt(row, static_cast<std::size_t>(key.column - 1)));
-            column.push_back(m_collator->sortKey(
-                QString::fromRawData(reinterpret_cast<const QChar*>(text.utf16()), text.size())));
+            column.push_back(m_collator->sortKey(rawString(text)));
         }
         keys.push_back(std::move(column));
     }
@@ -894,8 +899,7 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
                 // Drawn from where the list keeps the text; a copy made for the ellipsis is
                 // zeroed when drawn.
                 const QStringView view = textOf(content);
-                const QString text =
-                    QString::fromRawData(reinterpret_cast<const QChar*>(view.utf16()), view.size());
+                const QString text = rawString(view);
                 if (style.format & DT_END_ELLIPSIS) {
                     const SecretText::Scoped simplified(text.simplified());
                     const SecretText::Scoped shown(painter.fontMetrics().elidedText(
@@ -920,9 +924,8 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
             const Style& style = m_styles[content.style];
             painter.setPen(selected || !style.color.isValid() ? normalText : style.color);
             const QStringView view = textOf(content);
-            painter.drawText(
-                textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                QString::fromRawData(reinterpret_cast<const QChar*>(view.utf16()), view.size()));
+            painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                             rawString(view));
         }
         painter.setPen(m_gridLineColor);
         painter.drawLine(-scrollX, top + row.height - 1, contentWidth - scrollX,
