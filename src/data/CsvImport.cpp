@@ -367,10 +367,12 @@ void CsvImport::map()
         row.entry.NOTES_TX = m.notes;
         if (unusable) {
             row.status = Status::Error;
-        } else if (!seen.contains(key(row.entry))) {
-            seen.insert(key(row.entry));
         } else {
-            row.status = Status::Duplicate;
+            const qsizetype known = seen.size();
+            seen.insert(key(row.entry));
+            if (seen.size() == known) {
+                row.status = Status::Duplicate;
+            }
         }
     }
 }

@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QStringList>
 #include <future>
 #include <sqlite3.h>
@@ -141,7 +140,7 @@ void clsDB::ExportTo(const QString& sPath, const QString& sKey, int lKdfIter)
 std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
 {
     const QStringView word = firstWord(sSql);
-    const bool change = !m_preparing && isChange(word);
+    const bool change = isChange(word);
     if (change && !(m_connection && m_connection->InTransaction())) {
         PrepareChange();
     }
@@ -220,8 +219,6 @@ void clsDB::PrepareChange()
 QString clsDB::MakeBackup(int lKeep)
 {
     OpenConnection(true);
-    m_preparing = true;
-    const auto done = qScopeGuard([this] { m_preparing = false; });
     // A read transaction keeps every other writer off the file while its bytes are copied and
     // compared; the first read takes the file's shared lock. The bytes are read through one
     // handle, closed only after the transaction has ended: closing any handle on the file

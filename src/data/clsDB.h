@@ -101,6 +101,4 @@ private:
     bool m_session = false;
     bool m_backupMade = false;
     bool m_refused = false;
-    // A change is being prepared: the backup's own statements are no change.
-    bool m_preparing = false;
 };

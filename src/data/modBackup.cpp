@@ -242,8 +242,8 @@ void Restore(const QString& sBackup)
     clsDB& db = clsDB::shared();
     const QString path = db.Database;
     // The name of a cut-off re-encryption's copy: a start after a crash removes it.
-    const QString copy = path + QStringLiteral(".new");
-    QFile::remove(copy);
+    const QString copy = modProtection::CopyPath(path);
+    modProtection::RemoveLeftOverCopy(path);
     QFile backup(sBackup);
     CopyPrivate(backup, copy);
     try {
@@ -256,7 +256,7 @@ void Restore(const QString& sBackup)
         db.CloseConnection();
         modProtection::ReplaceWithCopy(copy, path);
     } catch (...) {
-        QFile::remove(copy);
+        modProtection::RemoveLeftOverCopy(path);
         throw;
     }
     db.AcceptFile(db.Key, db.KdfIter);

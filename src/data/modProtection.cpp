@@ -57,11 +57,6 @@ void step(modProtection::Step eStep)
     }
 }
 
-QString copyPath(const QString& sPath)
-{
-    return sPath + QStringLiteral(".new");
-}
-
 // A salt for a new key, from the system's source of random numbers.
 QByteArray newSalt()
 {
@@ -184,9 +179,14 @@ bool AcceptReplacedFile(const QString& sPassword)
     return true;
 }
 
+QString CopyPath(const QString& sPath)
+{
+    return sPath + QStringLiteral(".new");
+}
+
 void RemoveLeftOverCopy(const QString& sPath)
 {
-    const QString copy = copyPath(sPath);
+    const QString copy = CopyPath(sPath);
     QFile::remove(copy);
     QFile::remove(copy + QStringLiteral("-journal"));
 }
@@ -205,7 +205,7 @@ void Reencrypt(const QString& sNewKey, int lNewKdfIter,
     const QString path = db.Database;
     const QString oldKey = db.Key;
     const int oldKdfIter = db.KdfIter;
-    const QString copy = copyPath(path);
+    const QString copy = CopyPath(path);
     // What a failure leaves: the old file, untouched, and the session on it with its key.
     auto restore = [&] {
         db.CloseConnection();

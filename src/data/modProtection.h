@@ -22,8 +22,10 @@ bool SessionProtected();
 // failure the session is left closed with the built-in key.
 bool OpenWithPassword(const QString& sPassword);
 
-// Removes what an interrupted re-encryption of the data file at sPath may have left beside it:
-// its copy and the copy's journal, by those names only.
+// The copy of the data file at sPath that is written beside it before it takes the file's place.
+QString CopyPath(const QString& sPath);
+// Removes what an interrupted re-encryption or restore of the data file at sPath may have left
+// beside it: its copy and the copy's journal, by those names only.
 void RemoveLeftOverCopy(const QString& sPath);
 
 // Re-encrypts the session's data file under a new key: a copy readable by its owner alone is
