@@ -13,13 +13,13 @@
 #include "platform/AppError.h"
 #include "platform/FileDialog.h"
 #include "platform/MsgBox.h"
+#include "platform/WaitCursor.h"
 #include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/dialogs/frmImport.h"
 #include "ui/dialogs/frmRestore.h"
 #include "ui/login/frmLogin.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
@@ -267,22 +267,20 @@ bool frmOptions::applyProtection()
         return true;
     }
     // The file is written anew under its new key; a failure leaves it as it was.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        const WaitCursor busy;
         if (protect) {
             modProtection::Protect(clsPWD::Master().PASSWORD_TX);
         } else {
             modProtection::Unprotect();
         }
     } catch (const AppError& error) {
-        QApplication::restoreOverrideCursor();
         MsgBox::Show(
             QStringLiteral("The data file could not be changed; it is as it was.\r\n\r\n") +
                 error.Description(),
             MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
         return false;
     }
-    QApplication::restoreOverrideCursor();
     m_protected = protect;
     return true;
 }
@@ -341,11 +339,9 @@ void frmOptions::cmdImport_Click()
     }
     CsvImport import;
     try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const WaitCursor busy;
         import.Load(path);
-        QApplication::restoreOverrideCursor();
     } catch (const AppError& error) {
-        QApplication::restoreOverrideCursor();
         MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
                      this);
         return;
@@ -367,7 +363,6 @@ void frmOptions::cmdExport_Click()
     if (path.isEmpty()) {
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const WaitCursor busy;
     modCsvExport::Export(path);
-    QApplication::restoreOverrideCursor();
 }

@@ -6,13 +6,12 @@
 #include "data/modBackup.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "platform/WaitCursor.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTreeWidget>
 
 namespace {
@@ -70,8 +69,7 @@ void frmRestore::fill()
     const clsDB& db = clsDB::shared();
     QList<modBackup::Entry> entries;
     {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto done = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const WaitCursor busy;
         entries = modBackup::List(db.Database, db.Key, db.KdfIter);
     }
     for (const modBackup::Entry& entry : entries) {
@@ -132,8 +130,7 @@ void frmRestore::cmdRestore_Click()
         return;
     }
     try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto done = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const WaitCursor busy;
         modBackup::Restore(path);
     } catch (const AppError& error) {
         MsgBox::Show(QStringLiteral("The backup could not be restored: ") + error.Description(),

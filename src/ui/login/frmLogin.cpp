@@ -9,11 +9,11 @@
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "platform/SecretText.h"
+#include "platform/WaitCursor.h"
 #include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
 #include "ui/main/frmMain.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QKeyEvent>
@@ -205,9 +205,8 @@ void frmLogin::openProtectedFile()
     const auto wipe = qScopeGuard([&typed] { SecretText::Release(typed); });
     bool opened = false;
     {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const WaitCursor busy;
         opened = modProtection::OpenWithPassword(typed);
-        QApplication::restoreOverrideCursor();
     }
     if (opened) {
         clsPWD::Master().OpenRecord(QStringLiteral("1"));
@@ -233,12 +232,12 @@ bool frmLogin::saveNewPassword()
     }
     // A protected file takes the new password as its key in the same step.
     try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        modProtection::ChangeMasterPassword(clsPWD::Master().PASSWORD_TX);
-        QApplication::restoreOverrideCursor();
+        {
+            const WaitCursor busy;
+            modProtection::ChangeMasterPassword(clsPWD::Master().PASSWORD_TX);
+        }
         return true;
     } catch (const AppError& error) {
-        QApplication::restoreOverrideCursor();
         MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
                      this);
         return false;

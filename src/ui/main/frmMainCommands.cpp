@@ -9,6 +9,7 @@
 #include "platform/Grid.h"
 #include "platform/MsgBox.h"
 #include "platform/VbKey.h"
+#include "platform/WaitCursor.h"
 #include "reports/clsRTFFile.h"
 #include "reports/clsRTFPassword.h"
 #include "ui/controls/GradientPanel.h"
@@ -20,7 +21,6 @@
 #include "ui/main/frmMain.h"
 #include "ui/main/modGrid.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
 #include <QLineEdit>
@@ -40,16 +40,6 @@ constexpr int kKeyF = 70;
 // The grid's masked password column and the hidden column beside it with the plain password.
 constexpr int kMaskedColumn = 3;
 constexpr int kPlainColumn = 4;
-
-// Shows the busy cursor for as long as it lives.
-class WaitCursorScope
-{
-public:
-    WaitCursorScope() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursorScope() { QApplication::restoreOverrideCursor(); }
-    WaitCursorScope(const WaitCursorScope&) = delete;
-    WaitCursorScope& operator=(const WaitCursorScope&) = delete;
-};
 
 } // namespace
 
@@ -166,7 +156,7 @@ void frmMain::printReport()
 {
     // The report lives until the command ends; a report that cannot be written opens nothing.
     try {
-        WaitCursorScope busy;
+        WaitCursor busy;
         if (IsPasswordsTab()) {
             clsRTFPassword report;
             report.Build(true);
