@@ -147,14 +147,50 @@ std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
     if (!OpenConnection(true)) {
         return nullptr;
     }
-    auto rs = m_connection->Execute(sSql);
-    // What this session wrote is what the file now is; a SELECT never takes the stamp, or a
-    // file replaced meanwhile would pass for ours.
-    if (!m_connection->InTransaction() &&
-        word.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) != 0) {
+    const bool select = word.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0;
+    std::unique_ptr<Recordset> rs;
+    try {
+        rs = m_connection->Execute(sSql);
+    } catch (const AppError&) {
+        // The library refuses to write to a file that is no longer at its path.
+        if (!select && fileReplacedUnderConnection()) {
+            writeLost();
+        }
+        throw;
+    }
+    // What this session wrote is what the file now is, unless the file at the path is no longer
+    // the one the connection wrote to. A SELECT never takes the stamp, or a file replaced
+    // meanwhile would pass for ours.
+    if (!m_connection->InTransaction() && !select) {
+        if (fileReplacedUnderConnection()) {
+            writeLost();
+        }
         m_stamp = stamp();
     }
     return rs;
+}
+
+bool clsDB::fileReplacedUnderConnection() const
+{
+    if (!m_connection || !m_connection->IsOpen()) {
+        return false;
+    }
+    if (m_connection->FileMoved()) {
+        return true;
+    }
+    // The library compares inodes only; a path that now leads to another device is another
+    // file too.
+    const auto now = stamp();
+    return m_stamp && m_stampPath == Database && (!now || now->device != m_stamp->device);
+}
+
+void clsDB::writeLost()
+{
+    reload();
+    throw AppError(AppError::ChangeRefused,
+                   QStringLiteral("The data file was replaced by another program while KeyCask "
+                                  "was saving. Your change was not saved; KeyCask has reloaded "
+                                  "the file."));
 }
 
 int clsDB::Changes() const
@@ -272,6 +308,11 @@ void clsDB::reloadIfReplaced()
     if (!m_stamp || m_stampPath != Database || stamp() == m_stamp) {
         return;
     }
+    reload();
+}
+
+void clsDB::reload()
+{
     CloseConnection();
     try {
         open(Key, KdfIter);

@@ -93,6 +93,14 @@ private:
     };
     std::optional<FileStamp> stamp() const;
     void reloadIfReplaced();
+    // Closes the connection and opens the file now at the path: the session goes on with it
+    // (OnReloaded) when it opens with the session's master password, else refuse().
+    void reload();
+    // Whether the file the connection has open is no longer the file at the path.
+    bool fileReplacedUnderConnection() const;
+    // A write went into a file that another program has replaced: the new file is loaded and
+    // the change reported as not saved.
+    [[noreturn]] void writeLost();
     [[noreturn]] void refuse();
 
     std::unique_ptr<SqlConnection> m_connection;

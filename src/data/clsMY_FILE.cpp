@@ -13,6 +13,15 @@ QString Q(const QString& sText)
     return modGeneral::QuoteSQL(sText, QStringLiteral("NULL"));
 }
 
+// The columns after the identifier, in the table's order.
+const QStringList& textColumns()
+{
+    static const QStringList columns = {QStringLiteral("MY_FILE_NM"),
+                                        QStringLiteral("MY_FILE_PATH_TX"),
+                                        QStringLiteral("NOTES_TX")};
+    return columns;
+}
+
 } // namespace
 
 void clsMY_FILE::readRow(const Recordset& rs)
@@ -21,6 +30,7 @@ void clsMY_FILE::readRow(const Recordset& rs)
     MY_FILE_NM = rs.Field(QStringLiteral("MY_FILE_NM"));
     MY_FILE_PATH_TX = rs.Field(QStringLiteral("MY_FILE_PATH_TX"));
     NOTES_TX = rs.Field(QStringLiteral("NOTES_TX"));
+    m_storedRow = {MY_FILE_ID, MY_FILE_NM, MY_FILE_PATH_TX, NOTES_TX};
 }
 
 bool clsMY_FILE::Delete(const QString& rsMY_FILE_ID)
@@ -29,6 +39,25 @@ bool clsMY_FILE::Delete(const QString& rsMY_FILE_ID)
         modData::RequireDigits(rsMY_FILE_ID);
         modData::ExecuteRequired(QStringLiteral("DELETE FROM MY_FILE WHERE MY_FILE_ID = ") +
                                  rsMY_FILE_ID);
+        return true;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+}
+
+bool clsMY_FILE::DeleteStoredRow(const QStringList& asRead)
+{
+    try {
+        modData::RequireDigits(asRead.value(0));
+        modData::ExecuteRequired(QStringLiteral("DELETE FROM MY_FILE WHERE MY_FILE_ID = ") +
+                                 asRead[0] + QStringLiteral(" AND ") +
+                                 modData::MatchesStored(textColumns(), asRead.mid(1)));
+        if (clsDB::shared().Changes() == 0) {
+            modData::ShowError(
+                QStringLiteral("This entry was changed by another program and was not deleted."));
+            return false;
+        }
         return true;
     } catch (const AppError& error) {
         modData::ShowError(error);
@@ -77,17 +106,25 @@ bool clsMY_FILE::Save(bool bAddRecord)
             insert();
         } else {
             modData::RequireDigits(MY_FILE_ID);
+            // An entry read from the file is updated only while its row is as read.
+            const QString asRead =
+                m_storedRow.value(0) == MY_FILE_ID
+                    ? QStringLiteral(" AND ") +
+                          modData::MatchesStored(textColumns(), m_storedRow.mid(1))
+                    : QString();
             modData::ExecuteRequired(QStringLiteral("UPDATE MY_FILE SET MY_FILE_NM = ") +
                                      Q(MY_FILE_NM) + QStringLiteral(", MY_FILE_PATH_TX = ") +
                                      Q(MY_FILE_PATH_TX) + QStringLiteral(", NOTES_TX = ") +
                                      Q(NOTES_TX) + QStringLiteral(" WHERE MY_FILE_ID = ") +
-                                     MY_FILE_ID);
+                                     MY_FILE_ID + asRead);
         }
         if (!bAddRecord && clsDB::shared().Changes() == 0) {
-            // The entry left the data file while it was edited: what was typed is kept.
+            // The entry left the data file, or another program changed it, while it was edited:
+            // what was typed is kept as a new entry.
             modData::ReportAddedAgain();
             return Save(true);
         }
+        m_storedRow = {MY_FILE_ID, MY_FILE_NM, MY_FILE_PATH_TX, NOTES_TX};
         return true;
     } catch (const AppError& error) {
         modData::ShowError(error);

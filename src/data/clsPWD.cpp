@@ -20,6 +20,15 @@ QString Q(const QString& sText)
     return QuoteSQL(sText, QStringLiteral("NULL"));
 }
 
+// The columns after the identifier, in the table's order.
+const QStringList& textColumns()
+{
+    static const QStringList columns = {QStringLiteral("TITLE_TX"), QStringLiteral("USER_NM"),
+                                        QStringLiteral("PASSWORD_TX"),
+                                        QStringLiteral("WEB_SITE_TX"), QStringLiteral("NOTES_TX")};
+    return columns;
+}
+
 // Decrypts a stored password for a list. An unreadable one comes back empty; the first such
 // failure of a listing is kept so that it is reported once.
 QString decryptForList(const QString& sStored, const QString& sTitle,
@@ -109,9 +118,11 @@ void clsPWD::readRow(const Recordset& rs)
     // The password read before (the master row is read more than once) goes zeroed, unless a
     // copy of it is still held elsewhere.
     SecretText::Release(PASSWORD_TX);
-    PASSWORD_TX = modFieldEncryption::DecryptField(rs.Field(QStringLiteral("PASSWORD_TX")));
+    const QString stored = rs.Field(QStringLiteral("PASSWORD_TX"));
+    PASSWORD_TX = modFieldEncryption::DecryptField(stored);
     WEB_SITE_TX = rs.Field(QStringLiteral("WEB_SITE_TX"));
     NOTES_TX = rs.Field(QStringLiteral("NOTES_TX"));
+    m_storedRow = {PASSWORD_ID, TITLE_TX, USER_NM, stored, WEB_SITE_TX, NOTES_TX};
 }
 
 bool clsPWD::Delete(const QString& rsPASSWORD_ID)
@@ -120,6 +131,25 @@ bool clsPWD::Delete(const QString& rsPASSWORD_ID)
         modData::RequireDigits(rsPASSWORD_ID);
         modData::ExecuteRequired(QStringLiteral("DELETE FROM PWD WHERE PASSWORD_ID = ") +
                                  rsPASSWORD_ID);
+        return true;
+    } catch (const AppError& error) {
+        modData::ShowError(error);
+        return false;
+    }
+}
+
+bool clsPWD::DeleteStoredRow(const QStringList& asRead)
+{
+    try {
+        modData::RequireDigits(asRead.value(0));
+        modData::ExecuteRequired(QStringLiteral("DELETE FROM PWD WHERE PASSWORD_ID = ") +
+                                 asRead[0] + QStringLiteral(" AND ") +
+                                 modData::MatchesStored(textColumns(), asRead.mid(1)));
+        if (clsDB::shared().Changes() == 0) {
+            modData::ShowError(
+                QStringLiteral("This entry was changed by another program and was not deleted."));
+            return false;
+        }
         return true;
     } catch (const AppError& error) {
         modData::ShowError(error);
@@ -214,9 +244,12 @@ bool clsPWD::ReadRecords(const std::function<void(clsPWD&)>& visit)
             entry.PASSWORD_ID = rs->FieldAt(columns[0]);
             entry.TITLE_TX = rs->FieldAt(columns[1]);
             entry.USER_NM = rs->FieldAt(columns[2]);
-            entry.PASSWORD_TX = decryptForList(rs->FieldAt(columns[3]), entry.TITLE_TX, failure);
+            const QString stored = rs->FieldAt(columns[3]);
+            entry.PASSWORD_TX = decryptForList(stored, entry.TITLE_TX, failure);
             entry.WEB_SITE_TX = rs->FieldAt(columns[4]);
             entry.NOTES_TX = rs->FieldAt(columns[5]);
+            entry.m_storedRow = {entry.PASSWORD_ID, entry.TITLE_TX, entry.USER_NM, stored,
+                                 entry.WEB_SITE_TX, entry.NOTES_TX};
             visit(entry);
             SecretText::Release(entry.PASSWORD_TX);
             rs->MoveNext();
@@ -266,7 +299,8 @@ bool clsPWD::write(bool bAddRecord)
         return false;
     }
     if (!bAddRecord && PASSWORD_ID != QLatin1String("1") && clsDB::shared().Changes() == 0) {
-        // The entry left the data file while it was edited: what was typed is kept.
+        // The entry left the data file, or another program changed it, while it was edited: what
+        // was typed is kept as a new entry.
         modData::ReportAddedAgain();
         return Save(true);
     }
@@ -286,6 +320,12 @@ void clsPWD::writeOrRaise(bool bAddRecord)
     // Up to ten attempts, each with a fresh cipher text. A file that another program holds
     // locked has been waited for within the attempt (SqlConnection::BusyTimeoutMs): waiting
     // ten times over would freeze the window for long, so a busy file ends the attempts.
+    // An entry read from the file is updated only while its row is as read; the master row goes
+    // by its number.
+    const QString asRead =
+        !bAddRecord && PASSWORD_ID != QLatin1String("1") && m_storedRow.value(0) == PASSWORD_ID
+            ? QStringLiteral(" AND ") + modData::MatchesStored(textColumns(), m_storedRow.mid(1))
+            : QString();
     std::optional<AppError> lastError;
     for (int attempt = 1; attempt <= 10; ++attempt) {
         try {
@@ -302,8 +342,11 @@ void clsPWD::writeOrRaise(bool bAddRecord)
                                  QStringLiteral(", PASSWORD_TX = ") + Q(cipher) +
                                  QStringLiteral(", WEB_SITE_TX = ") + Q(WEB_SITE_TX) +
                                  QStringLiteral(", NOTES_TX = ") + Q(NOTES_TX) +
-                                 QStringLiteral(" WHERE PASSWORD_ID = ") + PASSWORD_ID;
+                                 QStringLiteral(" WHERE PASSWORD_ID = ") + PASSWORD_ID + asRead;
             modData::ExecuteRequired(sql);
+            if (clsDB::shared().Changes() > 0) {
+                m_storedRow = {PASSWORD_ID, TITLE_TX, USER_NM, cipher, WEB_SITE_TX, NOTES_TX};
+            }
             return;
         } catch (const AppError& error) {
             lastError = error;

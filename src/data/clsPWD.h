@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -24,6 +25,14 @@ public:
     static clsPWD& Master();
 
     bool Delete(const QString& rsPASSWORD_ID);
+    // The row as the data file held it when this record last read or wrote it: the identifier,
+    // then the other columns' texts in the table's order, the password as its cipher text.
+    // Empty for a record that was neither read nor written.
+    const QStringList& StoredRow() const { return m_storedRow; }
+    // Deletes the entry whose StoredRow a list showed, only while the data file still holds
+    // exactly that row: an entry that another program changed, removed or put under the same
+    // number stays, and the user is told. False when nothing was deleted.
+    static bool DeleteStoredRow(const QStringList& asRead);
     // Every entry's password, decrypted; the entries' other properties are empty.
     std::optional<QList<clsPWD>> GetPasswords();
     // Every distinct user name, the master row's included. Never shows a message.
@@ -37,7 +46,9 @@ public:
     // False when the read failed (the error has been shown); the entries visited until then
     // stay visited.
     bool ReadRecords(const std::function<void(clsPWD&)>& visit);
-    // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID.
+    // Inserts under a new identifier (left in PASSWORD_ID) or updates the row PASSWORD_ID; an
+    // entry read from the file is updated only while its row is still as read (StoredRow), else
+    // saved as a new entry.
     bool Save(bool bAddRecord);
     // Inserts under the identifier in PASSWORD_ID, or under a new one (left there) when it is
     // empty, and raises the error instead of showing it: for a caller that stores many entries
@@ -69,6 +80,7 @@ private:
     void readRow(const Recordset& rs);
 
     std::optional<QString> m_sealedPassword;
+    QStringList m_storedRow;
 };
 
 // Texts only: a list that grows moves its entries as they are, without copying each text.

@@ -1,6 +1,7 @@
 // Shared steps of the record classes.
 #include "data/modData.h"
 
+#include "app/modGeneral.h"
 #include "data/clsDB.h"
 #include "platform/MsgBox.h"
 
@@ -27,6 +28,16 @@ std::unique_ptr<Recordset> ExecuteRequired(const QString& sSql)
         throw AppError(91, QStringLiteral("Object variable or With block variable not set"));
     }
     return rs;
+}
+
+QString MatchesStored(const QStringList& columns, const QStringList& values)
+{
+    QStringList terms;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        terms << QStringLiteral("IFNULL(CAST(%1 AS TEXT), '') = %2 COLLATE BINARY")
+                     .arg(columns[i], modGeneral::QuoteSQL(values.value(i), QStringLiteral("''")));
+    }
+    return terms.join(QStringLiteral(" AND "));
 }
 
 void ShowError(const AppError& error)

@@ -6,6 +6,7 @@
 #include "platform/Recordset.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace modData {
@@ -17,6 +18,10 @@ void RequireDigits(const QString& sID);
 // Runs the statement through the shared session. A session without a connection is an error
 // here, so a write that never reached the file is not taken for a success.
 std::unique_ptr<Recordset> ExecuteRequired(const QString& sSql);
+
+// The condition that a row still holds exactly the texts read from it: each column's stored text
+// compared byte by byte with its value (a NULL reads as empty text).
+QString MatchesStored(const QStringList& columns, const QStringList& values);
 
 // Shows an error's description as the record classes report failures: the text alone, an OK
 // button, no icon, the application's title.

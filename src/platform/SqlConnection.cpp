@@ -216,6 +216,16 @@ bool SqlConnection::InTransaction() const
     return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
 
+bool SqlConnection::FileMoved() const
+{
+    // The library compares the file it holds open with what its path names now (fstat of its
+    // descriptor against stat of the path).
+    int moved = 0;
+    return m_db &&
+           sqlite3_file_control(m_db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved != 0;
+}
+
 int SqlConnection::Changes() const
 {
     return m_db ? sqlite3_changes(m_db) : 0;

@@ -38,6 +38,9 @@ public:
     bool InTransaction() const;
     // The rows the last INSERT, UPDATE or DELETE changed.
     int Changes() const;
+    // Whether the file this connection has open is no longer the one at its path (renamed over,
+    // moved or deleted): what the connection writes then goes into a file no one will read.
+    bool FileMoved() const;
 
     // Runs exactly one statement. Rows, if any, come back in the recordset; a statement that
     // gives no rows comes back as a recordset already at its end.

@@ -616,6 +616,101 @@ private Q_SLOTS:
         QCOMPARE(env.messages.size(), 3);
     }
 
+    // An entry read by an editor or a list, then changed by another program (each column in
+    // turn, a case or a trailing space alone, NULL for a text; or another entry put under its
+    // number; or removed): a save keeps the other program's row and adds the edited entry as a
+    // new one, a delete deletes nothing and says so. Unchanged, both act on the row itself.
+    void changedElsewhere_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("remove");
+        const char* const changes[][3] = {
+            {"PWD unchanged", "", ""},
+            {"PWD title case", "PWD", "TITLE_TX = 'BANK'"},
+            {"PWD user", "PWD", "USER_NM = 'bobby'"},
+            {"PWD password", "PWD", "PASSWORD_TX = 'x'"},
+            {"PWD site", "PWD", "WEB_SITE_TX = NULL"},
+            {"PWD notes trailing space", "PWD", "NOTES_TX = 'notes '"},
+            {"PWD another entry", "PWD",
+             "TITLE_TX = 'Club', USER_NM = 'carl', PASSWORD_TX = NULL, WEB_SITE_TX = NULL, "
+             "NOTES_TX = NULL"},
+            {"PWD removed", "PWD", "-"},
+            {"MY_FILE unchanged", "", ""},
+            {"MY_FILE name case", "MY_FILE", "MY_FILE_NM = 'music'"},
+            {"MY_FILE path", "MY_FILE", "MY_FILE_PATH_TX = '/srv/music/'"},
+            {"MY_FILE notes", "MY_FILE", "NOTES_TX = NULL"},
+            {"MY_FILE removed", "MY_FILE", "-"}};
+        for (const auto& row : changes) {
+            const bool folder = QLatin1String(row[0]).startsWith(u"MY_FILE");
+            const QString table = folder ? u"MY_FILE"_s : u"PWD"_s;
+            const QString key = folder ? u"MY_FILE_ID"_s : u"PASSWORD_ID"_s;
+            const QString change =
+                *row[2] == 0 ? QString()
+                : *row[2] == '-'
+                    ? u"DELETE FROM %1 WHERE %2 = "_s.arg(table, key)
+                    : u"UPDATE %1 SET %2 WHERE %3 = "_s.arg(table, QLatin1String(row[2]), key);
+            for (const bool remove : {false, true}) {
+                QTest::addRow("%s, %s", row[0], remove ? "delete" : "save")
+                    << folder << change << remove;
+            }
+        }
+    }
+
+    void changedElsewhere()
+    {
+        QFETCH(bool, folder);
+        QFETCH(QString, change);
+        QFETCH(bool, remove);
+        TestEnv env;
+        addMaster();
+        const QString id = folder ? TestEnv::AddFolder(u"Music"_s, u"/srv/music"_s, u"notes"_s)
+                                  : TestEnv::AddPassword(u"Bank"_s, u"bob"_s, u"b4nk-pw"_s,
+                                                         u"bank.example"_s, u"notes"_s);
+        clsPWD pwd;
+        clsMY_FILE dir;
+        folder ? dir.OpenRecord(id) : pwd.OpenRecord(id);
+        const QString table = folder ? u"SELECT hex(MY_FILE_NM) || hex(MY_FILE_PATH_TX) || "
+                                       "hex(NOTES_TX) FROM MY_FILE"_s
+                                     : u"SELECT hex(TITLE_TX) || hex(USER_NM) || hex(PASSWORD_TX) "
+                                       "|| hex(WEB_SITE_TX) || hex(NOTES_TX) FROM PWD"_s;
+        const QString where = folder ? u" WHERE MY_FILE_ID = "_s : u" WHERE PASSWORD_ID = "_s;
+        if (!change.isEmpty()) {
+            env.RawExecute(change + id);
+        }
+        const QString other = env.RawScalar(table + where + id);
+        const QString count = u"SELECT count(*) FROM "_s + (folder ? u"MY_FILE"_s : u"PWD"_s);
+        const int rows = env.RawScalar(count).toInt();
+        bool done = false;
+        if (remove) {
+            done = folder ? clsMY_FILE::DeleteStoredRow(dir.StoredRow())
+                          : clsPWD::DeleteStoredRow(pwd.StoredRow());
+        } else {
+            pwd.TITLE_TX = dir.MY_FILE_NM = u"Edited"_s;
+            done = folder ? dir.Save(false) : pwd.Save(false);
+        }
+        const bool changed = !change.isEmpty();
+        QCOMPARE(done, !(remove && changed));
+        QCOMPARE(env.messages.size(), changed ? 1 : 0);
+        if (changed) {
+            QCOMPARE(env.messages[0].prompt,
+                     remove ? u"This entry was changed by another program and was not deleted."_s
+                            : u"This entry is no longer in the data file, which another program "
+                              "changed. It has been added again as a new entry."_s);
+            // The other program's row stays as it made it (a removed row's number may be taken
+            // again by the new entry).
+            if (!other.isEmpty()) {
+                QCOMPARE(env.RawScalar(table + where + id), other);
+            }
+        }
+        QCOMPARE(env.RawScalar(count).toInt(), rows + (remove ? -!changed : changed));
+        if (!remove) {
+            QCOMPARE(env.RawScalar(count + u" WHERE "_s +
+                                   (folder ? u"MY_FILE_NM"_s : u"TITLE_TX"_s) + u" = 'Edited'"_s),
+                     u"1"_s);
+        }
+    }
+
     // Identifiers other than decimal digits run no SQL; a read-only session refuses writes.
     void refused_data()
     {

@@ -33,6 +33,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -171,9 +172,10 @@ private Q_SLOTS:
         QVERIFY(!w.linkEnabled(1) && !w.linkEnabled(2));
     }
 
-    // Digit keys act from whatever control has the focus and still reach it; keypad digits and
-    // the 3 do nothing; Reveal on the folder list changes nothing. A key of the top row is its
-    // digit by its place (X11 key codes 10-19), whatever Shift or the layout make it type.
+    // Digit keys act from whatever control has the focus and still reach it, an entry selected;
+    // keypad digits and the 3 do nothing; Reveal on the folder list changes nothing. A key of the
+    // top row is its digit by its place (X11 key codes 10-19), whatever Shift or the layout make it
+    // type.
     void digitKeys_data()
     {
         QTest::addColumn<int>("tab");
@@ -191,6 +193,8 @@ private Q_SLOTS:
             << 1 << int(Qt::Key_1) << u"1"_s << none << 0 << u"frmFile"_s << u"1"_s;
         QTest::newRow("6 opens Options")
             << 0 << int(Qt::Key_6) << u"6"_s << none << 0 << u"frmOptions"_s << QString();
+        QTest::newRow("2 edits") << 0 << int(Qt::Key_2) << u"2"_s << none << 0 << u"frmPassword"_s
+                                 << u"2"_s;
         QTest::newRow("3 only types")
             << 0 << int(Qt::Key_3) << u"3"_s << none << 0 << QString() << u"3"_s;
         QTest::newRow("keypad 1 only types")
@@ -220,6 +224,7 @@ private Q_SLOTS:
         Window w;
         w.main->tabs->setCurrentIndex(tab);
         w.main->txtSearch->setFocus();
+        w.main->grid->GridSelectCell(1, 1, true);
         QStringList seen;
         if (!opened.isEmpty()) {
             onNextModal(seen, &closeModal);
@@ -388,14 +393,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<QString>("question");
         QTest::addColumn<bool>("gone");
+        // What another program changes in the listed entry while the question is open.
+        QTest::addColumn<QString>("otherChange");
         QTest::newRow("password, yes")
-            << 0 << int(MsgBox::vbYes) << false << u"Delete Password?"_s << true;
+            << 0 << int(MsgBox::vbYes) << false << u"Delete Password?"_s << true << QString();
         QTest::newRow("password, no")
-            << 0 << int(MsgBox::vbNo) << false << u"Delete Password?"_s << false;
-        QTest::newRow("folder, yes")
-            << 1 << int(MsgBox::vbYes) << false << u"Delete File Folder from KeyCask?"_s << true;
+            << 0 << int(MsgBox::vbNo) << false << u"Delete Password?"_s << false << QString();
+        QTest::newRow("folder, yes") << 1 << int(MsgBox::vbYes) << false
+                                     << u"Delete File Folder from KeyCask?"_s << true << QString();
         QTest::newRow("folder, refused")
-            << 1 << int(MsgBox::vbYes) << true << u"Delete File Folder from KeyCask?"_s << false;
+            << 1 << int(MsgBox::vbYes) << true << u"Delete File Folder from KeyCask?"_s << false
+            << QString();
+        QTest::newRow("password changed by another program")
+            << 0 << int(MsgBox::vbYes) << false << u"Delete Password?"_s << false
+            << u"UPDATE PWD SET USER_NM = 'bobby' WHERE TITLE_TX = 'Bank'"_s;
+        QTest::newRow("folder changed by another program")
+            << 1 << int(MsgBox::vbYes) << false << u"Delete File Folder from KeyCask?"_s << false
+            << u"UPDATE MY_FILE SET NOTES_TX = NULL WHERE MY_FILE_NM = 'Music'"_s;
     }
 
     void deleteEntry()
@@ -405,6 +419,7 @@ private Q_SLOTS:
         QFETCH(bool, readOnly);
         QFETCH(QString, question);
         QFETCH(bool, gone);
+        QFETCH(QString, otherChange);
         Window w;
         w.main->tabs->setCurrentIndex(tab);
         Grid* grid = w.main->grid;
@@ -416,10 +431,20 @@ private Q_SLOTS:
             w.env.ReopenReadOnly();
         }
         w.selectRow(rowOf(grid, title));
-        w.env.answer = [answer](const MsgBox::Call&) { return answer; };
+        w.env.answer = [&](const MsgBox::Call&) {
+            if (!otherChange.isEmpty()) {
+                w.env.RawExecute(std::exchange(otherChange, QString()));
+            }
+            return answer;
+        };
+        const bool changed = !otherChange.isEmpty();
         QTest::keyClick(grid, Qt::Key_Delete);
 
-        QCOMPARE(w.env.messages.size(), readOnly ? 2 : 1);
+        QCOMPARE(w.env.messages.size(), readOnly || changed ? 2 : 1);
+        if (changed) {
+            QCOMPARE(w.env.messages[1].prompt,
+                     u"This entry was changed by another program and was not deleted."_s);
+        }
         QCOMPARE(w.env.messages[0].prompt, question);
         QCOMPARE(w.env.messages[0].title, u"Delete"_s);
         QCOMPARE(w.env.messages[0].flags, int(MsgBox::vbYesNo | MsgBox::vbQuestion));

@@ -4,7 +4,9 @@
 
 #include "platform/Grid.h"
 
+#include <QHash>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -193,7 +195,8 @@ private:
     // The modal windows hidden by the lock, innermost first.
     std::vector<QPointer<QWidget>> m_hiddenModals;
     // How the list was shown when the lock emptied it: its sort keys and each column's
-    // direction, and the selected entry.
+    // direction, the selected entry, the entries whose passwords were shown in clear and how
+    // far the list was scrolled.
     struct LockedList
     {
         bool emptied = false;
@@ -202,10 +205,15 @@ private:
         Grid::SortSpec sortKeys;
         long selectedID = 0;
         bool hadSelection = false;
+        std::vector<long> revealedIDs;
+        int scrollY = 0;
     };
     LockedList m_lockedList;
     bool m_frameFitted = false;
     int m_listWidth = -1;
     // The notes layout of the list being built, read once per build.
     bool m_notesOwnColumn = false;
+    // Each listed entry's row as the data file held it when the list was read (StoredRow), by
+    // its identifier: Delete removes an entry only while the file still holds it as listed.
+    QHash<long, QStringList> m_listedRows;
 };

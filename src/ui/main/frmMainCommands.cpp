@@ -26,15 +26,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTabBar>
+#include <array>
+#include <utility>
 
 namespace {
 
-// Key codes of the digit keys on the main keyboard.
-constexpr int kKey1 = 49;
-constexpr int kKey2 = 50;
-constexpr int kKey4 = 52;
-constexpr int kKey5 = 53;
-constexpr int kKey6 = 54;
+// The digit keys of the main keyboard (their key codes) and the command each runs, an index of
+// linkAction: Add, Edit, Reveal, Print, Options. No digit deletes.
+constexpr std::array<std::pair<int, int>, 5> kDigitCommands = {
+    {{49, 0}, {50, 1}, {52, 3}, {53, 4}, {54, 5}}};
 constexpr int kKeyF = 70;
 
 // The grid's masked password column and the hidden column beside it with the plain password.
@@ -192,6 +192,9 @@ void frmMain::DeleteSelectedEntry()
         return;
     }
     const bool passwords = IsPasswordsTab();
+    // The entry as listed when the user chose it: the list may be read again meanwhile.
+    const long id = grid->GridRowID(grid->GridSelectedRow());
+    const QStringList asListed = m_listedRows.value(id, {QString::number(id)});
     const int answer =
         MsgBox::Show(passwords ? QStringLiteral("Delete Password?")
                                : QStringLiteral("Delete File Folder from KeyCask?"),
@@ -199,11 +202,19 @@ void frmMain::DeleteSelectedEntry()
     if (answer != MsgBox::vbYes) {
         return;
     }
-    const int row = grid->GridSelectedRow();
-    const QString id = QString::number(grid->GridRowID(row));
-    const bool deleted = passwords ? clsPWD().Delete(id) : clsMY_FILE().Delete(id);
+    const bool deleted =
+        passwords ? clsPWD::DeleteStoredRow(asListed) : clsMY_FILE::DeleteStoredRow(asListed);
     if (deleted) {
-        grid->GridRemoveRow(row);
+        for (int row = grid->GridRowCount(); row >= 1; --row) {
+            if (grid->GridRowID(row) == id) {
+                grid->GridRemoveRow(row);
+                m_listedRows.remove(id);
+            }
+        }
+    } else {
+        // What the file holds now, another program's change included.
+        tabs_TabSelected(tabs->currentIndex() + 1);
+        txtSearch_Change();
     }
     grid->setFocus();
     UpdateCommandStates();
@@ -339,24 +350,15 @@ bool frmMain::Form_KeyDown(int lKeyCode, int lShift)
     if (IsLocked()) {
         return false;
     }
+    for (const auto& [key, command] : kDigitCommands) {
+        if (lKeyCode == key) {
+            linkAction_Click(command);
+            return true;
+        }
+    }
     switch (lKeyCode) {
     case VbKey::vbKeyF1:
         modGeneral::ShowHelpTopic(1);
-        return true;
-    case kKey1:
-        linkAction_Click(0);
-        return true;
-    case kKey2:
-        linkAction_Click(1);
-        return true;
-    case kKey4:
-        linkAction_Click(3);
-        return true;
-    case kKey5:
-        linkAction_Click(4);
-        return true;
-    case kKey6:
-        linkAction_Click(5);
         return true;
     case VbKey::vbKeyScrollLock:
         LockWindow();

@@ -57,6 +57,7 @@ void frmMain::FillPasswordGrid()
     m_notesOwnColumn = ownColumn;
     grid->GridRedraw(false);
     grid->GridClear(true);
+    m_listedRows.clear();
     grid->GridAddColumn(QStringLiteral("TITLE_TX"), QStringLiteral("Title"),
                         storedColumnWidth(QStringLiteral("TITLE_TX"), 85));
     grid->GridAddColumn(QStringLiteral("USER_NM"), QStringLiteral("User Name"),
@@ -89,6 +90,7 @@ void frmMain::FillPasswordGrid()
 void frmMain::AddPasswordRow(const clsPWD& roPWD)
 {
     grid->GridAddRow(roPWD.PASSWORD_ID);
+    m_listedRows.insert(roPWD.PASSWORD_ID.toLong(), roPWD.StoredRow());
     const int r = grid->GridRowCount();
     grid->GridSetCell(r, 1, roPWD.TITLE_TX);
     grid->GridSetCell(r, 2, roPWD.USER_NM);
@@ -105,6 +107,7 @@ void frmMain::FillFileGrid()
     m_notesOwnColumn = ownColumn;
     grid->GridRedraw(false);
     grid->GridClear(true);
+    m_listedRows.clear();
     grid->GridAddColumn(QStringLiteral("MY_FILE_NM"), QStringLiteral("Name"),
                         storedColumnWidth(QStringLiteral("MY_FILE_NM"), 85));
     grid->GridAddColumn(QStringLiteral("MY_FILE_PATH_TX"), QStringLiteral("Path"),
@@ -132,6 +135,7 @@ void frmMain::FillFileGrid()
 void frmMain::AddFileRow(const clsMY_FILE& roMY_FILE)
 {
     grid->GridAddRow(roMY_FILE.MY_FILE_ID);
+    m_listedRows.insert(roMY_FILE.MY_FILE_ID.toLong(), roMY_FILE.StoredRow());
     const int r = grid->GridRowCount();
     grid->GridSetCell(r, 1, roMY_FILE.MY_FILE_NM);
     grid->GridSetCell(r, 2, roMY_FILE.MY_FILE_PATH_TX);

@@ -23,6 +23,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTabBar>
@@ -147,9 +148,19 @@ void frmMain::forgetSecrets()
                 state.selectedID = grid->GridRowID(selected);
                 state.hadSelection = true;
             }
+            // A list built again after Reveal shows its rows masked: each row's own state counts.
+            if (IsPasswordsTab()) {
+                for (int r = 1; r <= grid->GridRowCount(); ++r) {
+                    if (grid->GridCellView(r, 3) != PASSWORD_MASK) {
+                        state.revealedIDs.push_back(grid->GridRowID(r));
+                    }
+                }
+            }
+            state.scrollY = grid->verticalScrollBar()->value();
         });
         m_lockedList = std::move(state);
         grid->GridClear(true);
+        m_listedRows.clear();
     }
     // The password editor: one still open behind the lock keeps its own fields, so that nothing
     // typed is lost, but not the lists of every stored user name and password; one already
@@ -194,8 +205,14 @@ void frmMain::restoreList()
             grid->GridSort();
         });
     }
-    if (IsPasswordsTab() && mbRevealPasswords) {
-        ApplyRevealState();
+    // Never more shown in clear than before the lock.
+    if (IsPasswordsTab()) {
+        for (int r = 1; r <= grid->GridRowCount(); ++r) {
+            if (std::find(state.revealedIDs.cbegin(), state.revealedIDs.cend(),
+                          grid->GridRowID(r)) != state.revealedIDs.cend()) {
+                grid->setGridCellText(r, 3, grid->GridCellView(r, 4));
+            }
+        }
     }
     grid->GridRedraw(true);
     // A query in the search box filters the list again, which clears the selection; then the
@@ -206,6 +223,7 @@ void frmMain::restoreList()
     if (state.hadSelection) {
         modGrid::SelectRowByID(grid, state.selectedID);
     }
+    grid->verticalScrollBar()->setValue(state.scrollY);
     UpdateCommandStates();
 }
 
@@ -220,6 +238,13 @@ void frmMain::cmdUnlock_Click()
             return;
         }
         m_foreignFile = false;
+    }
+    // A data file replaced while the window was locked is loaded before the list is read again;
+    // one that opens with another master password keeps the window locked until that is typed.
+    clsDB::shared().CheckForReplacement();
+    if (m_foreignFile) {
+        frmLogin::WipeBox(txtPassword);
+        return;
     }
     // The typed master password is not kept.
     frmLogin::WipeBox(txtPassword);
@@ -265,10 +290,10 @@ void frmMain::dataFileReloaded()
         return;
     }
     m_reloadPending = true;
-    QTimer::singleShot(0, this, [this] {
+    QTimer::singleShot(0, this, [this, locked = IsLocked()] {
         m_reloadPending = false;
         // Behind the lock the list holds nothing; the unlock reads it from the new file.
-        if (!IsLocked()) {
+        if (!locked && !IsLocked()) {
             const long id =
                 grid->GridSelectionCount() == 1 ? grid->GridRowID(grid->GridSelectedRow()) : 0;
             tabs_TabSelected(tabs->currentIndex() + 1);
