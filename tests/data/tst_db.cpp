@@ -1,5 +1,6 @@
 // Tests of clsDB and its recordsets: opening, refused files and statements, fields, encryption.
 #include "TestEnv.h"
+#include "data/CsvImport.h"
 #include "data/clsDB.h"
 #include "data/modSchema.h"
 #include "platform/AppError.h"
@@ -223,6 +224,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("when");
         QTest::addColumn<bool>("sameLook");
         QTest::newRow("during a transaction") << "transaction" << false;
+        QTest::newRow("during an import") << "import" << false;
         QTest::newRow("before a change, same size and time") << "change" << true;
         QTest::newRow("while idle, same size and time") << "idle" << true;
     }
@@ -250,30 +252,54 @@ private Q_SLOTS:
                                         "KeyCask was saving. Your change was not saved; KeyCask "
                                         "has reloaded the file."));
             }
-        } else {
-            replaceDataFile(env.DataFilePath(), sameLook);
-            if (when == "idle") {
-                db.CheckForReplacement();
+        } else if (when == "import") {
+            // Applied in one transaction: nothing of it is applied, and the user is told.
+            CsvImport import;
+            import.LoadText("name,url,username,password\nMail,https://mail.example,ann,pw1\n"
+                            "Shop,https://shop.example,bob,pw2\n");
+            try {
+                import.Store([&](int lDone) {
+                    if (lDone == 1) {
+                        replaceDataFile(env.DataFilePath(), sameLook);
             }
-        }
-        QCOMPARE(reloads, when == "change" ? 0 : 1);
-        db.Execute("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM) VALUES (3, 'After')");
-        QCOMPARE(reloads, 1);
-        QCOMPARE(env.RawScalar("SELECT group_concat(MY_FILE_NM) FROM MY_FILE"),
-                 sameLook ? QStringLiteral("Before,After") : QStringLiteral("Before,After,Synced"));
+            return true;
+        });
+        QFAIL("no error raised");
     }
-
-    void encrypted()
+    catch (const AppError& e)
     {
-        TestEnv env;
-        clsDB::shared().Execute("INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (1, 'Findme')");
-        clsDB::shared().CloseConnection();
-        const QByteArray bytes = fileBytes(env.DataFilePath());
-        QVERIFY(bytes.size() >= 1024);
-        QVERIFY(!bytes.startsWith("SQLite format 3"));
-        QVERIFY(!bytes.contains("Findme") && !bytes.contains("CREATE TABLE"));
+        QCOMPARE(e.Description(),
+                 QStringLiteral("Nothing was imported: The data file was replaced by "
+                                "another program while KeyCask was saving. Your change "
+                                "was not saved; KeyCask has reloaded the file."));
     }
-};
+    QCOMPARE(env.RawScalar("SELECT count(*) FROM PWD"), QStringLiteral("0"));
+} else
+{
+    replaceDataFile(env.DataFilePath(), sameLook);
+    if (when == "idle") {
+        db.CheckForReplacement();
+    }
+}
+QCOMPARE(reloads, when == "change" ? 0 : 1);
+db.Execute("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM) VALUES (3, 'After')");
+QCOMPARE(reloads, 1);
+QCOMPARE(env.RawScalar("SELECT group_concat(MY_FILE_NM) FROM MY_FILE"),
+         sameLook ? QStringLiteral("Before,After") : QStringLiteral("Before,After,Synced"));
+}
+
+void encrypted()
+{
+    TestEnv env;
+    clsDB::shared().Execute("INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (1, 'Findme')");
+    clsDB::shared().CloseConnection();
+    const QByteArray bytes = fileBytes(env.DataFilePath());
+    QVERIFY(bytes.size() >= 1024);
+    QVERIFY(!bytes.startsWith("SQLite format 3"));
+    QVERIFY(!bytes.contains("Findme") && !bytes.contains("CREATE TABLE"));
+}
+}
+;
 
 QTEST_MAIN(tst_DB)
 #include "tst_db.moc"
