@@ -205,6 +205,7 @@ private:
         Grid::SortSpec sortKeys;
         long selectedID = 0;
         bool hadSelection = false;
+        // Sorted.
         std::vector<long> revealedIDs;
         int scrollY = 0;
     };

@@ -155,6 +155,7 @@ void frmMain::forgetSecrets()
                         state.revealedIDs.push_back(grid->GridRowID(r));
                     }
                 }
+                std::sort(state.revealedIDs.begin(), state.revealedIDs.end());
             }
             state.scrollY = grid->verticalScrollBar()->value();
         });
@@ -208,8 +209,8 @@ void frmMain::restoreList()
     // Never more shown in clear than before the lock.
     if (IsPasswordsTab()) {
         for (int r = 1; r <= grid->GridRowCount(); ++r) {
-            if (std::find(state.revealedIDs.cbegin(), state.revealedIDs.cend(),
-                          grid->GridRowID(r)) != state.revealedIDs.cend()) {
+            if (std::binary_search(state.revealedIDs.cbegin(), state.revealedIDs.cend(),
+                                   grid->GridRowID(r))) {
                 grid->setGridCellText(r, 3, grid->GridCellView(r, 4));
             }
         }
