@@ -207,6 +207,7 @@ private:
         bool hadSelection = false;
         // Sorted.
         std::vector<long> revealedIDs;
+        int scrollX = 0;
         int scrollY = 0;
     };
     LockedList m_lockedList;

@@ -157,6 +157,7 @@ void frmMain::forgetSecrets()
                 }
                 std::sort(state.revealedIDs.begin(), state.revealedIDs.end());
             }
+            state.scrollX = grid->horizontalScrollBar()->value();
             state.scrollY = grid->verticalScrollBar()->value();
         });
         m_lockedList = std::move(state);
@@ -224,6 +225,7 @@ void frmMain::restoreList()
     if (state.hadSelection) {
         modGrid::SelectRowByID(grid, state.selectedID);
     }
+    grid->horizontalScrollBar()->setValue(state.scrollX);
     grid->verticalScrollBar()->setValue(state.scrollY);
     UpdateCommandStates();
 }
