@@ -1,5 +1,5 @@
-// One running copy per data file: a lock file in the data file's folder, a local socket to wake
-// the running copy.
+// One running copy per data file: a lock file in the data file's folder, a local socket in the
+// user's private runtime folder to wake the running copy.
 #include "app/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -11,12 +11,15 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <algorithm>
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -45,9 +48,9 @@ int waitMs(const QDeadlineTimer& deadline)
 enum class StaleLock { Removed, Held, Stuck };
 
 // Takes away a lock file no running copy has answered for. A running copy keeps its lock file
-// locked for as long as it runs (QLockFile locks it); anything else at that path is stale,
-// whatever it holds: an empty or cut-off file, garbage, another machine's lock, a folder or a
-// link. Held: a live copy holds it (one still starting or closing). Stuck: it cannot be removed.
+// locked for as long as it runs; anything else at that path is stale, whatever it holds: an empty
+// or cut-off file, garbage, another machine's lock, a folder, a link or a pipe. Held: a live copy
+// holds it (one still starting or closing). Stuck: it cannot be removed.
 StaleLock removeStaleLock(const QString& sLockPath)
 {
 #ifdef Q_OS_UNIX
@@ -66,7 +69,7 @@ StaleLock removeStaleLock(const QString& sLockPath)
         return ::unlink(name.constData()) == 0 || errno == ENOENT ? StaleLock::Removed
                                                                   : StaleLock::Stuck;
     }
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT ? StaleLock::Removed : StaleLock::Stuck;
     }
@@ -88,6 +91,85 @@ StaleLock removeStaleLock(const QString& sLockPath)
         return StaleLock::Removed;
     }
     return StaleLock::Held;
+#endif
+}
+
+enum class Take {
+    // The lock file is this process's.
+    Taken,
+    // A running copy holds it.
+    Held,
+    // Something is in the way that no copy holds (a folder, a link, a pipe, a file that cannot
+    // be written).
+    Stale,
+    // The folder cannot hold a lock file (read-only media).
+    NoLock,
+    // The file went while it was being taken; look again.
+    Again,
+};
+
+#ifdef Q_OS_UNIX
+// Opens the lock file, making it when missing, and locks it. A link is never followed and the
+// open never waits (a pipe at that path would block it); what is not a regular file is refused
+// before anything is read or written. Nothing of the file is read: only the lock tells whether a
+// copy holds it.
+Take takeLock(const QString& sLockPath, int& rFd)
+{
+    const QByteArray name = QFile::encodeName(sLockPath);
+    const int fd = ::open(name.constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    struct stat seen = {};
+    if (fd < 0) {
+        return ::lstat(name.constData(), &seen) == 0 ? Take::Stale : Take::NoLock;
+    }
+    struct stat opened = {};
+    Take result = Take::Taken;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        result = Take::Stale;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        result = Take::Held;
+    } else if (::lstat(name.constData(), &seen) != 0 || seen.st_dev != opened.st_dev ||
+               seen.st_ino != opened.st_ino) {
+        // Another start removed it as stale between the open and the lock.
+        result = Take::Again;
+    } else {
+        // What a lock file says, as Qt's lock files say it: process, program and machine.
+        const QByteArray info =
+            QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+            QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
+            QSysInfo::machineHostName().toUtf8() + '\n';
+        // The contents are for people; the lock is what counts, so a failed write is no matter.
+        if (::ftruncate(fd, 0) == 0) {
+            const ssize_t written = ::pwrite(fd, info.constData(), size_t(info.size()), 0);
+            Q_UNUSED(written);
+        }
+        rFd = fd;
+        return result;
+    }
+    ::close(fd);
+    return result;
+}
+#else
+Take takeLock(std::unique_ptr<QLockFile>& rLock)
+{
+    // A lock whose process is gone is stale at once; a live one never goes stale by age.
+    rLock->setStaleLockTime(0);
+    if (rLock->tryLock(0)) {
+        return Take::Taken;
+    }
+    return rLock->error() == QLockFile::LockFailedError ? Take::Held : Take::NoLock;
+}
+#endif
+
+// A folder only this user can reach: owned by the user, no link, no rights for others.
+bool isPrivateFolder(const QString& sFolder)
+{
+#ifdef Q_OS_UNIX
+    struct stat seen = {};
+    return !sFolder.isEmpty() && ::lstat(QFile::encodeName(sFolder).constData(), &seen) == 0 &&
+           S_ISDIR(seen.st_mode) && seen.st_uid == ::geteuid() && (seen.st_mode & 077) == 0;
+#else
+    return !sFolder.isEmpty() && QFileInfo(sFolder).isDir();
 #endif
 }
 
@@ -113,18 +195,45 @@ QString SingleInstance::LockPath(const QString& sDatabasePath)
 
 QString SingleInstance::ServerName(const QString& sDatabasePath)
 {
-    // Socket names are short and carry no path separators: a hash of the user and the file.
-    const QByteArray key =
-        (qEnvironmentVariable("USER") + QLatin1Char('\n') + canonicalPath(sDatabasePath)).toUtf8();
-    return QStringLiteral("KeyCask-") +
-           QString::fromLatin1(
-               QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24));
+    // The name is a hash of the user and the file. The socket lies in the user's private runtime
+    // folder, where no other user can put one first; only where there is none (or its path would
+    // be too long for a socket) is it a bare name in the shared temporary folder, and there the
+    // peer's user is what makes it trusted.
+#ifdef Q_OS_UNIX
+    const QString user = QString::number(::geteuid());
+#else
+    const QString user = qEnvironmentVariable("USERNAME");
+#endif
+    const QByteArray key = (user + QLatin1Char('\n') + canonicalPath(sDatabasePath)).toUtf8();
+    const QString name =
+        QStringLiteral("KeyCask-") +
+        QString::fromLatin1(
+            QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString path = QDir(folder).filePath(name);
+    // A socket's path has room for about a hundred bytes.
+    constexpr int kMaxSocketPath = 100;
+    return isPrivateFolder(folder) && QFile::encodeName(path).size() < kMaxSocketPath ? path : name;
+}
+
+bool SingleInstance::SameUser(qintptr socketDescriptor)
+{
+#ifdef Q_OS_LINUX
+    struct ucred peer = {};
+    socklen_t size = sizeof(peer);
+    return ::getsockopt(static_cast<int>(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &peer,
+                        &size) == 0 &&
+           peer.uid == ::geteuid();
+#else
+    Q_UNUSED(socketDescriptor);
+    return true;
+#endif
 }
 
 SingleInstance::Outcome SingleInstance::Acquire(const QString& sDatabasePath)
 {
     const QString path = canonicalPath(sDatabasePath);
-    if (m_lock && path == m_path) {
+    if (holdsLock() && path == m_path) {
         return Outcome::Held;
     }
     Release();
@@ -135,20 +244,32 @@ SingleInstance::Outcome SingleInstance::Acquire(const QString& sDatabasePath)
     }
     const QString lockPath = LockPath(path);
     const QString name = ServerName(path);
-    auto lock = std::make_unique<QLockFile>(lockPath);
-    // A lock whose process is gone is stale at once; a live one never goes stale by age.
-    lock->setStaleLockTime(0);
+#ifndef Q_OS_UNIX
+    m_lock = std::make_unique<QLockFile>(lockPath);
+#endif
     const QDeadlineTimer deadline(WaitForCopyMs);
-    while (!lock->tryLock(0)) {
-        if (lock->error() != QLockFile::LockFailedError) {
+    for (;;) {
+#ifdef Q_OS_UNIX
+        const Take taken = takeLock(lockPath, m_lockFd);
+#else
+        const Take taken = takeLock(m_lock);
+#endif
+        if (taken == Take::Taken) {
+            break;
+        }
+        if (taken == Take::NoLock) {
             // The folder cannot hold a lock file (read-only media): run unguarded.
+            Release();
             return Outcome::Held;
         }
-        if (askRunningCopy(name, deadline) == Answer::Shown) {
+        if (taken == Take::Held && askRunningCopy(name, deadline) == Answer::Shown) {
+            Release();
             return Outcome::HandedOver;
         }
-        const StaleLock stale = removeStaleLock(lockPath);
+        const StaleLock stale =
+            taken == Take::Again ? StaleLock::Removed : removeStaleLock(lockPath);
         if (stale == StaleLock::Stuck || deadline.hasExpired()) {
+            Release();
             return Outcome::Blocked;
         }
         if (stale == StaleLock::Held) {
@@ -156,7 +277,6 @@ SingleInstance::Outcome SingleInstance::Acquire(const QString& sDatabasePath)
             QThread::msleep(kRetryMs);
         }
     }
-    m_lock = std::move(lock);
     m_path = path;
     m_closing = false;
     // The socket goes with the application object, not with the end of the process.
@@ -180,6 +300,12 @@ void SingleInstance::listen(const QString& sServerName)
     connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            if (!SameUser(socket->socketDescriptor())) {
+                // Another user's program learns nothing and wakes nothing.
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 // A copy that is ending shows nothing: the new start waits for it instead.
                 if (socket->readAll().contains(kActivate.trimmed()) && !m_closing) {
@@ -198,7 +324,8 @@ SingleInstance::Answer SingleInstance::askRunningCopy(const QString& sServerName
 {
     QLocalSocket socket;
     socket.connectToServer(sServerName);
-    if (!socket.waitForConnected(waitMs(deadline))) {
+    // Only a copy run by this user is trusted with the start.
+    if (!socket.waitForConnected(waitMs(deadline)) || !SameUser(socket.socketDescriptor())) {
         return Answer::None;
     }
     socket.write(kActivate);
@@ -218,12 +345,37 @@ void SingleInstance::onLastWindowClosed()
     }
 }
 
+bool SingleInstance::holdsLock() const
+{
+#ifdef Q_OS_UNIX
+    return m_lockFd >= 0;
+#else
+    return m_lock && m_lock->isLocked();
+#endif
+}
+
 void SingleInstance::Release()
 {
     m_server.reset();
+#ifdef Q_OS_UNIX
+    if (m_lockFd >= 0) {
+        // The name goes while the lock is still held, and only when it is still this lock's.
+        const QByteArray name = QFile::encodeName(LockPath(m_path));
+        struct stat opened = {};
+        struct stat seen = {};
+        if (!m_path.isEmpty() && ::fstat(m_lockFd, &opened) == 0 &&
+            ::lstat(name.constData(), &seen) == 0 && opened.st_dev == seen.st_dev &&
+            opened.st_ino == seen.st_ino) {
+            ::unlink(name.constData());
+        }
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
+#else
     if (m_lock) {
         m_lock->unlock();
         m_lock.reset();
     }
+#endif
     m_path.clear();
 }

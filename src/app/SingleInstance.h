@@ -1,5 +1,6 @@
 // Keeps one running copy of the program per data file: the first copy holds a lock file beside
-// the data file and listens on a local socket; a later copy asks it to come to the front and ends.
+// the data file and listens on a local socket in the user's private runtime folder; a later copy
+// asks it to come to the front and ends.
 #pragma once
 
 #include <QObject>
@@ -8,7 +9,9 @@
 
 class QDeadlineTimer;
 class QLocalServer;
+#ifndef Q_OS_UNIX
 class QLockFile;
+#endif
 
 class SingleInstance : public QObject
 {
@@ -40,9 +43,13 @@ public:
     // Gives the data file up (the lock file is removed).
     void Release();
 
-    // The lock file of a data file, and the socket name the copies of one data file meet on.
+    // The lock file of a data file, and the socket the copies of one data file meet on: a path in
+    // the user's private runtime folder, or a bare name where there is none.
     static QString LockPath(const QString& sDatabasePath);
     static QString ServerName(const QString& sDatabasePath);
+    // True when the other end of a connected local socket runs as this process's user (always
+    // true where the system cannot tell).
+    static bool SameUser(qintptr socketDescriptor);
 
 Q_SIGNALS:
     // Another copy was started on the same data file.
@@ -57,8 +64,15 @@ private:
     void listen(const QString& sServerName);
     void onLastWindowClosed();
 
+    bool holdsLock() const;
+
     QString m_path;
+#ifdef Q_OS_UNIX
+    // The open, locked lock file.
+    int m_lockFd = -1;
+#else
     std::unique_ptr<QLockFile> m_lock;
+#endif
     std::unique_ptr<QLocalServer> m_server;
     // Set once the program has begun to end: a later start then waits for it instead of being
     // told that it has shown itself.

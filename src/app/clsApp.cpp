@@ -16,6 +16,10 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -25,11 +29,26 @@ QString& folderOverride()
     return folder;
 }
 
+// The user's folders are found from HOME; where it is not set (a service, a cron job, `env -i`)
+// they would be looked for under the root folder. The home of the password database takes its
+// place, for the settings as well.
+void settleHome()
+{
+#ifdef Q_OS_UNIX
+    if (qEnvironmentVariableIsEmpty("HOME")) {
+        if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_dir && *user->pw_dir) {
+            qputenv("HOME", QByteArray(user->pw_dir));
+        }
+    }
+#endif
+}
+
 } // namespace
 
 clsApp& clsApp::shared()
 {
     static clsApp app;
+    settleHome();
     return app;
 }
 
@@ -81,10 +100,10 @@ int clsApp::readNumber(const QString& sValueName, int lDefault, int lMin, int lM
     const QString text = SettingsStore::shared().GetStoredSetting(
         SettingsStore::ProductKeyPath(), sValueName, QString::number(lDefault));
     const auto number = TextToNumber(text);
-    if (!number) {
-        return lDefault;
-    }
-    return static_cast<int>(std::clamp<double>(std::round(*number), lMin, lMax));
+    // A number outside the limits was never stored by KeyCask: like text that is no number it
+    // counts as missing, so that a hand-edited -1 never turns a protection off.
+    const double rounded = number ? std::round(*number) : lDefault;
+    return rounded >= lMin && rounded <= lMax ? static_cast<int>(rounded) : lDefault;
 }
 
 void clsApp::writeNumber(const QString& sValueName, int lValue) const
@@ -260,17 +279,33 @@ QString clsApp::DatabasePath() const
 
 QString clsApp::ReportPath() const
 {
-    QString folder;
+    // Reports hold passwords in plain text: the first of the folders that is the user's own and
+    // that no one else can write in (the last one in any case; its problem is said then).
+    QStringList folders;
     if (RunMode() == Mode::Folder) {
-        folder = ApplicationFolder() + QStringLiteral("/Reports");
-    } else if (const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-               !runtime.isEmpty() && QFileInfo(runtime).isDir()) {
-        folder = runtime + QStringLiteral("/keycask");
-    } else {
-        folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-                 QStringLiteral("/Reports");
+        folders << ApplicationFolder() + QStringLiteral("/Reports");
     }
-    return QDir::toNativeSeparators(QDir::cleanPath(folder));
+    if (const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        !runtime.isEmpty() && QFileInfo(runtime).isDir() && !modGeneral::IsForeignFolder(runtime)) {
+        folders << runtime + QStringLiteral("/keycask");
+    }
+    folders << QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                   QStringLiteral("/Reports");
+    const auto own = std::find_if(folders.cbegin(), folders.cend(), [](const QString& sFolder) {
+        return !modGeneral::IsForeignFolder(sFolder);
+    });
+    return QDir::toNativeSeparators(QDir::cleanPath(own != folders.cend() ? *own : folders.last()));
+}
+
+QString clsApp::DataFolderProblem() const
+{
+    const QString folder = QFileInfo(DatabasePath()).absolutePath();
+    if (RunMode() == Mode::Installed && modGeneral::IsForeignFolder(folder)) {
+        return QStringLiteral("The data folder %1 belongs to another user, or other users can "
+                              "change what it holds. KeyCask does not keep your passwords there.")
+            .arg(QDir::toNativeSeparators(folder));
+    }
+    return QString();
 }
 
 QString clsApp::HelpPath() const
@@ -331,6 +366,11 @@ QString clsApp::ReportPathProblem() const
     }
     if (info.exists() && !info.isDir()) {
         return QStringLiteral("The report folder \"%1\" is not a folder.").arg(folder);
+    }
+    if (modGeneral::IsForeignFolder(folder)) {
+        return QStringLiteral("The report folder \"%1\" belongs to another user, or other users "
+                              "can write in it.")
+            .arg(folder);
     }
     return QString();
 }

@@ -61,7 +61,11 @@ public:
     QString DatabasePath() const;
     // Folder mode: "Reports" beside the program. Installed: a private folder of the session
     // ($XDG_RUNTIME_DIR/keycask, emptied at log-out), else "Reports" in the user's local data.
+    // A folder of another user's, or one others can write in, is passed over for the next.
     QString ReportPath() const;
+    // Installed, why the data file's folder cannot hold the user's passwords: it belongs to
+    // another user, or others can write in it (also through a link). Empty when it can.
+    QString DataFolderProblem() const;
     // The folder that holds the help pages (its "keycask/keycask.htm" is the start page).
     QString HelpPath() const;
     QString MajorMinorRevision() const;
@@ -105,7 +109,8 @@ private:
     // unreadable setting never turns a protection off. Errors of the store pass to the caller.
     bool readBoolean(const QString& sValueName, bool bDefault) const;
     void writeBoolean(const QString& sValueName, bool bValue) const;
-    // A whole number setting; a number outside the limits is brought inside them.
+    // A whole number setting, rounded to the nearest; a number outside the limits gives the
+    // default.
     int readNumber(const QString& sValueName, int lDefault, int lMin, int lMax) const;
     void writeNumber(const QString& sValueName, int lValue) const;
 

@@ -476,4 +476,16 @@ void KeepToOwner(const QString& sPath)
 #endif
 }
 
+bool IsForeignFolder(const QString& sFolder)
+{
+#ifdef Q_OS_UNIX
+    struct stat st = {};
+    return ::stat(QFile::encodeName(sFolder).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           (st.st_uid != ::geteuid() || (st.st_mode & 022) != 0);
+#else
+    Q_UNUSED(sFolder);
+    return false;
+#endif
+}
+
 } // namespace modGeneral

@@ -25,6 +25,10 @@ template <typename Step> void IgnoreErrors(Step&& step)
 // is left alone. Files that hold secrets and their folders are their owner's alone.
 void KeepToOwner(const QString& sPath);
 
+// True for an existing folder (followed through links) that belongs to another user or that
+// others can write in: no place for the user's files.
+bool IsForeignFolder(const QString& sFolder);
+
 // The key code of Backspace and Enter as the type-ahead sees them.
 inline constexpr int vbKeyBack = 8;
 inline constexpr int vbKeyReturn = 13;

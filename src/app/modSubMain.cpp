@@ -119,6 +119,10 @@ bool Main()
         const QString folder = QFileInfo(app.DatabasePath()).absolutePath();
         QDir().mkpath(QFileInfo(folder).absolutePath());
         QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (const QString problem = app.DataFolderProblem(); !problem.isEmpty()) {
+            MsgBox::Show(problem, MsgBox::vbExclamation | MsgBox::vbOKOnly);
+            return false;
+        }
     }
     const QString dataFile = dataFileTarget(app.DatabasePath());
     SingleInstance& guard = SingleInstance::shared();

@@ -2,7 +2,11 @@
 #include "platform/SettingsStore.h"
 
 #include "platform/AppError.h"
+#include "platform/MsgBox.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStringList>
 #include <memory>
@@ -11,7 +15,38 @@ namespace {
 
 const QString kProductKeyPath = QStringLiteral("Software\\QuillonSoftware\\KeyCask");
 
-// Opens the store and gives the group path of a key path inside it.
+#ifndef Q_OS_WIN
+// The INI file of the product, found without reading it: Qt names the user's settings folder only
+// through a settings object, which reads its files as it is made, so one of a name that no file
+// has gives the folder.
+QString iniFilePath()
+{
+    const QSettings probe(QSettings::IniFormat, QSettings::UserScope,
+                          QStringLiteral("KeyCask-settings-folder"), QStringLiteral("none"));
+    return QFileInfo(QFileInfo(probe.fileName()).absolutePath()).absolutePath() +
+           QStringLiteral("/QuillonSoftware/KeyCask.ini");
+}
+
+// True when the INI file is too large to be a settings file of KeyCask's: it is then left alone
+// and the defaults apply. Says so once per file.
+bool oversized(const QString& sPath)
+{
+    const QFileInfo info(sPath);
+    if (!info.isFile() || info.size() <= SettingsStore::MAX_FILE_SIZE) {
+        return false;
+    }
+    static QSet<QString> told;
+    if (!told.contains(sPath)) {
+        told.insert(sPath);
+        MsgBox::Show(SettingsStore::OversizedMessage(sPath),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly);
+    }
+    return true;
+}
+#endif
+
+// Opens the store and gives the group path of a key path inside it; nothing when the store is an
+// INI file too large to read.
 std::unique_ptr<QSettings> openStore(const QString& sKeyPath, QString& rsGroup)
 {
     QString path = sKeyPath;
@@ -30,9 +65,11 @@ std::unique_ptr<QSettings> openStore(const QString& sKeyPath, QString& rsGroup)
         rsGroup = QStringLiteral("Other\\") + path;
     }
     rsGroup.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("QuillonSoftware"),
-                                       QStringLiteral("KeyCask"));
+    const QString file = iniFilePath();
+    if (oversized(file)) {
+        return nullptr;
+    }
+    return std::make_unique<QSettings>(file, QSettings::IniFormat);
 #endif
 }
 
@@ -95,11 +132,21 @@ QString SettingsStore::ProductKeyPath()
     return kProductKeyPath;
 }
 
+QString SettingsStore::OversizedMessage(const QString& sPath)
+{
+    return QStringLiteral("The settings file %1 is larger than 1 MB. KeyCask leaves it as it is "
+                          "and uses its default settings.")
+        .arg(QDir::toNativeSeparators(sPath));
+}
+
 QString SettingsStore::GetStoredSetting(const QString& sKeyPath, const QString& sValueName,
                                         const QString& sDefault) const
 {
     QString group;
     auto settings = openStore(sKeyPath, group);
+    if (!settings) {
+        return sDefault;
+    }
     raiseOnError(*settings);
     const QVariant value = settings->value(storedKey(*settings, group, sValueName));
     if (!value.isValid()) {
@@ -113,6 +160,9 @@ bool SettingsStore::SaveStoredSetting(const QString& sKeyPath, const QString& sV
 {
     QString group;
     auto settings = openStore(sKeyPath, group);
+    if (!settings) {
+        return false;
+    }
     settings->setValue(storedKey(*settings, group, sValueName), sValue);
     settings->sync();
     raiseOnError(*settings);

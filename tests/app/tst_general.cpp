@@ -5,6 +5,7 @@
 #include "app/modSubMain.h"
 #include "data/clsDB.h"
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 #include "platform/SettingsStore.h"
 
 #include <QComboBox>
@@ -327,6 +328,45 @@ private Q_SLOTS:
         FileHelper::shared().Launch(target, false);
         const QUrl url = expected.startsWith('/') ? QUrl::fromLocalFile(expected) : QUrl(expected);
         QCOMPARE(env.launches, QList<QUrl>{url});
+    }
+
+    // A wipe zeroes the whole buffer of a secret, its spare room before and after the text
+    // included; a copy that shares the buffer keeps it alive to be looked at afterwards.
+    void wipe_data()
+    {
+        columns<bool, int, int>("bytes", "cutFront", "spare");
+        row("text", false, 0, 0);
+        row("text with room at the front", false, 7, 0);
+        row("text with room at the end", false, 0, 50);
+        row("bytes", true, 0, 0);
+        row("bytes with room at both ends", true, 5, 40);
+    }
+
+    void wipe()
+    {
+        QFETCH(bool, bytes);
+        QFETCH(int, cutFront);
+        QFETCH(int, spare);
+        const auto check = [&](auto secret) {
+            secret.reserve(secret.size() + spare);
+            secret.remove(0, cutFront);
+            auto kept = secret;
+            auto& d = kept.data_ptr();
+            QVERIFY(d->isShared());
+            const auto* start = d.data() - d.freeSpaceAtBegin();
+            const qsizetype length = d.allocatedCapacity();
+            QVERIFY(length >= secret.size() + spare);
+            SecretText::Wipe(secret);
+            QVERIFY(secret.isEmpty());
+            for (qsizetype i = 0; i < length; ++i) {
+                QVERIFY2(start[i] == 0, qPrintable(QString::number(i)));
+            }
+        };
+        if (bytes) {
+            check(QByteArray("correct horse battery staple"));
+        } else {
+            check(QString::fromUtf8("correct horse battery staple \u00e9\u20ac"));
+        }
     }
 };
 

@@ -14,7 +14,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSettings>
 #include <QTest>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -149,12 +153,18 @@ private Q_SLOTS:
                  QStringLiteral("<missing>"));
     }
 
-    // Every stored number is bounded before use: a number beyond a limit takes that limit, and
-    // text that is no finite number counts as missing (the window is docked to the right edge).
+    // Every stored number is bounded before use: a setting outside its limits counts as missing,
+    // so that none turns a protection off; a window's placement or a column's width beyond a
+    // limit takes that limit. Text that is no finite number counts as missing (the window is
+    // docked to the right edge). A fraction is rounded to the nearest whole number.
     void storedNumbers_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("taken"); // least, most or default
+        QTest::addColumn<QString>("taken"); // least, most, default or ten
+        QTest::newRow("9.6") << "9.6"
+                             << "ten";
+        QTest::newRow("10.4") << "10.4"
+                              << "ten";
         QTest::newRow("-1") << "-1"
                             << "least";
         QTest::newRow("-2147483649") << "-2147483649"
@@ -184,22 +194,26 @@ private Q_SLOTS:
         QFETCH(QString, taken);
         TestEnv env;
         const auto pick = [&taken](int lLeast, int lMost, int lDefault) {
-            return taken == "least" ? lLeast : taken == "most" ? lMost : lDefault;
+            return taken == "least"  ? lLeast
+                   : taken == "most" ? lMost
+                   : taken == "ten"  ? 10
+                                     : lDefault;
         };
         clsApp& app = clsApp::shared();
         const struct
         {
             const char* name;
             int (clsApp::*get)() const;
-            int least, most, byDefault;
+            int byDefault;
         } numbers[] = {
-            {"ClearClipboardSeconds", &clsApp::ClearClipboardSeconds, 0, 3600, 30},
-            {"IdleLockMinutes", &clsApp::IdleLockMinutes, 0, 1440, 0},
-            {"GeneratorLength", &clsApp::GeneratorLength, 8, 50, 20},
+            {"ClearClipboardSeconds", &clsApp::ClearClipboardSeconds, 30},
+            {"IdleLockMinutes", &clsApp::IdleLockMinutes, 0},
+            {"GeneratorLength", &clsApp::GeneratorLength, 20},
+            {"KeepBackups", &clsApp::KeepBackups, 3},
         };
         for (const auto& n : numbers) {
             store(n.name, text);
-            QCOMPARE((app.*n.get)(), pick(n.least, n.most, n.byDefault));
+            QCOMPARE((app.*n.get)(), taken == "ten" ? 10 : n.byDefault);
         }
 
         // Placement, one value at a time among usable ones (100, 200, 300, 400 pixels, normal).
@@ -251,6 +265,45 @@ private Q_SLOTS:
         QVERIFY(env.messages.isEmpty());
     }
 
+    // A settings file up to 1 MB is read; a larger one is neither read nor written, and one
+    // message says so however often a setting is asked for or saved.
+    void oversizedFile_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("1 MB") << SettingsStore::MAX_FILE_SIZE << true;
+        QTest::newRow("1 MB and a byte") << SettingsStore::MAX_FILE_SIZE + 1 << false;
+    }
+
+    void oversizedFile()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, read);
+        TestEnv env(false);
+        const QString path =
+            QSettings(QSettings::IniFormat, QSettings::UserScope, "QuillonSoftware", "KeyCask")
+                .fileName();
+        QByteArray bytes = "[General]\nClearClipboardSeconds=5\n;";
+        bytes += QByteArray(size - bytes.size() - 1, 'x') + '\n';
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == size);
+        file.close();
+
+        clsApp& app = clsApp::shared();
+        QCOMPARE(app.ClearClipboardSeconds(), read ? 5 : 30);
+        app.setLockOnMinimize(false);
+        QCOMPARE(app.LockOnMinimize(), !read);
+        if (read) {
+            QVERIFY(env.messages.isEmpty());
+        } else {
+            QCOMPARE(env.messages.size(), 1);
+            QCOMPARE(env.messages[0].prompt, SettingsStore::OversizedMessage(path));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), bytes);
+        }
+    }
+
     // Fixed paths and version; the report folder is made one level deep only, and silently. An
     // existing one becomes its owner's alone, and the reports a run left behind go.
     void paths()
@@ -290,12 +343,25 @@ private Q_SLOTS:
         QTest::addColumn<bool>("runtimeFolder");
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<bool>("installed");
-        QTest::newRow("marker") << true << false << true << false << false;
-        QTest::newRow("data file") << false << true << false << false << false;
-        QTest::newRow("neither") << false << false << true << false << true;
-        QTest::newRow("neither, no runtime folder") << false << false << false << false << true;
+        // A folder in the way that is not the user's own: "shared" others can write in, "owned"
+        // belongs to another user; "reports" is the session's report folder, "data" the data
+        // file's folder (a link to a shared one).
+        QTest::addColumn<QString>("foreign");
+        QTest::newRow("marker") << true << false << true << false << false << QString();
+        QTest::newRow("data file") << false << true << false << false << false << QString();
+        QTest::newRow("neither") << false << false << true << false << true << QString();
+        QTest::newRow("neither, no runtime folder")
+            << false << false << false << false << true << QString();
         QTest::newRow("neither, read-only program folder")
-            << false << false << true << true << true;
+            << false << false << true << true << true << QString();
+        QTest::newRow("shared report folder")
+            << false << false << true << false << true << "shared reports";
+        QTest::newRow("another user's report folder")
+            << false << false << true << false << true << "owned reports";
+        QTest::newRow("data folder linked to a shared one")
+            << false << false << true << false << true << "shared data";
+        QTest::newRow("another user's data folder")
+            << false << false << true << false << true << "owned data";
     }
 
     void runMode()
@@ -305,6 +371,10 @@ private Q_SLOTS:
         QFETCH(bool, runtimeFolder);
         QFETCH(bool, readOnly);
         QFETCH(bool, installed);
+        QFETCH(QString, foreign);
+        if (foreign.startsWith("owned") && ::geteuid() != 0) {
+            QSKIP("Giving a folder to another user takes root.");
+        }
         TestEnv env(false);
         const QString org = QCoreApplication::organizationName();
         const QString name = QCoreApplication::applicationName();
@@ -331,16 +401,34 @@ private Q_SLOTS:
         if (readOnly) {
             QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner));
         }
+        const QString user = root + "/home/.local/share/QuillonSoftware/KeyCask";
+        const QString foreignFolder =
+            foreign.endsWith("reports") ? root + "/run/keycask" : user + "/Database";
+        const QString strangerReport = foreignFolder + "/PWD_2026-12-07_153000.rtf";
+        if (!foreign.isEmpty()) {
+            QVERIFY(QDir().mkpath(foreign == "shared data" ? root + "/shared" : foreignFolder));
+            if (foreign == "shared data") {
+                QVERIFY(QDir().mkpath(user));
+                QVERIFY(QFile::link(root + "/shared", foreignFolder));
+            }
+            QFile file(strangerReport);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(::chmod(QFile::encodeName(foreignFolder).constData(),
+                            foreign.startsWith("shared") ? 0777 : 0755) == 0);
+            if (foreign.startsWith("owned")) {
+                QVERIFY(::chown(QFile::encodeName(foreignFolder).constData(), 65534, 65534) == 0);
+            }
+        }
         clsApp& app = clsApp::shared();
         app.SetApplicationFolder(bin);
 
-        const QString user = root + "/home/.local/share/QuillonSoftware/KeyCask";
         QCOMPARE(app.RunMode(), installed ? clsApp::Mode::Installed : clsApp::Mode::Folder);
         QCOMPARE(app.DatabasePath(),
                  QDir::toNativeSeparators((installed ? user : bin) + "/Database/pwd.quillondata"));
-        QCOMPARE(app.ReportPath(), QDir::toNativeSeparators(!installed      ? bin + "/Reports"
-                                                            : runtimeFolder ? root + "/run/keycask"
-                                                                            : user + "/Reports"));
+        const bool sessionReports = runtimeFolder && !foreign.endsWith("reports");
+        QCOMPARE(app.ReportPath(), QDir::toNativeSeparators(!installed       ? bin + "/Reports"
+                                                            : sessionReports ? root + "/run/keycask"
+                                                                             : user + "/Reports"));
         QCOMPARE(app.HelpPath(), QDir::toNativeSeparators(
                                      installed ? root + "/usr/share/keycask/help" : bin + "/help"));
         app.MakeReportPath();
@@ -349,7 +437,49 @@ private Q_SLOTS:
         if (installed) {
             QCOMPARE(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
         }
+        // Nothing in a folder that is not the user's own is touched; a data folder of that kind
+        // ends the start with a message naming it.
+        if (!foreign.isEmpty()) {
+            QVERIFY(QFileInfo::exists(strangerReport));
+        }
+        QCOMPARE(app.DataFolderProblem().isEmpty(), !foreign.endsWith("data"));
+        if (foreign.endsWith("data")) {
+            QVERIFY(app.DataFolderProblem().contains(QDir::toNativeSeparators(foreignFolder)));
+            QVERIFY(!modSubMain::Main());
+            QCOMPARE(env.messages.size(), 1);
+            QCOMPARE(env.messages[0].prompt, app.DataFolderProblem());
+            QCOMPARE(QDir(foreignFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                     QStringList{"PWD_2026-12-07_153000.rtf"});
+        }
         QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+
+    // Without HOME, installed mode finds the user's folders in the home of the password database,
+    // never under the root folder.
+    void homeUnset()
+    {
+        TestEnv env(false);
+        const QByteArray home = qgetenv("HOME");
+        const QString org = QCoreApplication::organizationName();
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setOrganizationName("QuillonSoftware");
+        QCoreApplication::setApplicationName("KeyCask");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", home);
+            QCoreApplication::setOrganizationName(org);
+            QCoreApplication::setApplicationName(name);
+        });
+        qunsetenv("HOME");
+        qunsetenv("XDG_DATA_HOME");
+        const passwd* user = ::getpwuid(::geteuid());
+        QVERIFY(user && user->pw_dir);
+        clsApp& app = clsApp::shared();
+        app.SetApplicationFolder(env.AppFolder() + "/usr/bin");
+        QCOMPARE(app.RunMode(), clsApp::Mode::Installed);
+        QCOMPARE(app.DatabasePath(),
+                 QDir::toNativeSeparators(QString::fromLocal8Bit(user->pw_dir) +
+                                          "/.local/share/QuillonSoftware/KeyCask/Database/"
+                                          "pwd.quillondata"));
     }
 };
 

@@ -12,12 +12,15 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -129,6 +132,12 @@ private Q_SLOTS:
         QCOMPARE(guard.Acquire(path), SingleInstance::Outcome::Held);
         QCOMPARE(guard.Acquire(path), SingleInstance::Outcome::Held); // held already: no conflict
         QSignalSpy woken(&guard, &SingleInstance::ActivateRequested);
+        // The copies meet in the user's private runtime folder, where no other user is first.
+        const QFileInfo socket(SingleInstance::ServerName(path));
+        QCOMPARE(socket.absolutePath(),
+                 QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+        QVERIFY(socket.exists() && socket.ownerId() == ::geteuid());
+        QCOMPARE(QFile::permissions(socket.absolutePath()) & 0x0077, QFileDevice::Permissions());
 
         Copy copy;
         copy.start(u"probe"_s, path);
@@ -193,7 +202,8 @@ private Q_SLOTS:
     }
 
     // A lock file that no running copy answers for is stale whatever lies there: start-up
-    // removes it, takes the file and goes on without a word. One that cannot be removed is
+    // removes it, takes the file and goes on without a word; it never reads through a link nor
+    // waits on a pipe. One that cannot be removed is
     // named in a message, and the start ends as a failure.
     void badLockFile_data()
     {
@@ -205,6 +215,8 @@ private Q_SLOTS:
         QTest::newRow("a live process's") << u"live"_s << true;
         QTest::newRow("empty folder") << u"folder"_s << true;
         QTest::newRow("dangling link") << u"link"_s << true;
+        QTest::newRow("link to an endless device") << u"zero"_s << true;
+        QTest::newRow("pipe") << u"pipe"_s << true;
         QTest::newRow("folder with a file") << u"full folder"_s << false;
     }
 
@@ -237,6 +249,10 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(lockPath));
         } else if (kind == "link"_L1) {
             QVERIFY(QFile::link(linkTarget, lockPath));
+        } else if (kind == "zero"_L1) {
+            QVERIFY(QFile::link(u"/dev/zero"_s, lockPath));
+        } else if (kind == "pipe"_L1) {
+            QVERIFY(::mkfifo(QFile::encodeName(lockPath).constData(), 0600) == 0);
         } else {
             QVERIFY(QDir().mkpath(lockPath + u"/inside"_s));
         }

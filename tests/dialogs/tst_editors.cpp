@@ -761,8 +761,8 @@ private Q_SLOTS:
             << QStringList{u"GeneratorLength=9"_s, u"GeneratorUpper=0"_s, u"GeneratorDigits=0"_s,
                            u"GeneratorPunctuation=0"_s}
             << true << 9 << u"a-z"_s;
-        QTest::newRow("length beyond the box, brought inside")
-            << QStringList{u"GeneratorLength=51"_s, u"GeneratorUpper=0"_s} << false << 50
+        QTest::newRow("length beyond the box, default")
+            << QStringList{u"GeneratorLength=51"_s, u"GeneratorUpper=0"_s} << false << 20
             << u"a-z0-9!-/:-@\\[-`{-~"_s;
         QTest::newRow("unreadable length, default")
             << QStringList{u"GeneratorLength=twelve"_s, u"GeneratorPunctuation=0"_s} << false << 20

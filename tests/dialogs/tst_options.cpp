@@ -197,7 +197,7 @@ private Q_SLOTS:
         QTest::newRow("no numbers, OK")
             << u"soon"_s << u"later"_s << u"many"_s << 30 << 0 << 3 << true;
         QTest::newRow("beyond the limits, OK")
-            << u"99999"_s << u"-5"_s << u"21"_s << 3600 << 0 << 20 << true;
+            << u"99999"_s << u"-5"_s << u"21"_s << 30 << 0 << 3 << true;
     }
 
     void numberRows()

@@ -449,6 +449,11 @@ private Q_SLOTS:
         QTest::qWait(20);
         QVERIFY(!menu->isVisible());
         QTRY_VERIFY(menu->isVisible());
+        // Once the menu is up, nothing of the tray's is still waiting to open it again.
+        for (const QTimer* timer :
+             w.main->mfrmSystemTray->findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY(!timer->isActive());
+        }
         menu->close();
 
         Q_EMIT w.main->mfrmSystemTray->SysTrayMouseDown(1);
