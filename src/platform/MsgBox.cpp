@@ -2,6 +2,7 @@
 #include "platform/MsgBox.h"
 
 #include <QApplication>
+#include <QList>
 #include <QMessageBox>
 
 namespace {
@@ -52,20 +53,27 @@ int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* par
     default:
         break;
     }
+    QList<QMessageBox::StandardButton> order;
     switch (lFlags & 0x0F) {
     case vbOKCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        order = {QMessageBox::Ok, QMessageBox::Cancel};
         break;
     case vbYesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        order = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
         break;
     case vbYesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        order = {QMessageBox::Yes, QMessageBox::No};
         break;
     default:
-        box.setStandardButtons(QMessageBox::Ok);
+        order = {QMessageBox::Ok};
         break;
     }
+    QMessageBox::StandardButtons buttons;
+    for (const QMessageBox::StandardButton button : order) {
+        buttons |= button;
+    }
+    box.setStandardButtons(buttons);
+    box.setDefaultButton(order.value((lFlags & 0xF00) >> 8, order.first()));
     switch (box.exec()) {
     case QMessageBox::Yes:
         return vbYes;

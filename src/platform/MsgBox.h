@@ -19,6 +19,9 @@ enum Flags : int {
     vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
+    // The button that Enter presses, when not the first.
+    vbDefaultButton2 = 256,
+    vbDefaultButton3 = 512,
 };
 
 // Answers.

@@ -1,6 +1,7 @@
 // The list of the data file's backups, newest first, and the way back to one of them.
 #pragma once
 
+#include <QDateTime>
 #include <QDialog>
 
 class QPushButton;
@@ -11,7 +12,12 @@ class frmRestore : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmRestore(QWidget* parent = nullptr);
+    // What the list restores: the session's data file, or at start-up a data file that no
+    // session could open, or that is missing. There the built-in key lists the backups; one it
+    // does not open may be protected and asks for its own master password, and the damaged
+    // data file is kept beside.
+    enum class Use { Session, DamagedFile };
+    explicit frmRestore(QWidget* parent = nullptr, Use eUse = Use::Session);
 
     // The controls, reachable for tests that drive the window.
     QTreeWidget* lstBackups = nullptr;
@@ -25,6 +31,8 @@ private:
     void fill();
     void updateRestore();
     void cmdRestore_Click();
+    void restoreOverDamaged(const QString& sPath, const QDateTime& made);
 
     bool m_restored = false;
+    Use m_use = Use::Session;
 };
