@@ -99,18 +99,24 @@ QString fileWithBackup(const QString& sPath, bool bProtected)
 }
 
 // Answers the windows of a restore at start-up as they come: the list restores the backup it
-// selects, and a protected backup's password box gets its password.
+// selects (and is closed when that fails), and a protected backup's password box gets its
+// password.
 struct RestoreDriver
 {
     explicit RestoreDriver(const QString& sPassword)
     {
         QObject::connect(&timer, &QTimer::timeout, [this, sPassword] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (auto* list = qobject_cast<frmRestore*>(modal); list && list != lastList) {
+            if (auto* list = qobject_cast<frmRestore*>(modal); list && list == tried) {
+                list->reject();
+            } else if (list && list != clicked) {
                 // Clicked from a timer of its own: this one does not fire inside itself.
-                lastList = list;
+                clicked = list;
                 ++listsShown;
-                QTimer::singleShot(0, list->cmdRestore, &QPushButton::click);
+                QTimer::singleShot(0, list, [this, list] {
+                    list->cmdRestore->click();
+                    tried = list;
+                });
             } else if (auto* ask = qobject_cast<QInputDialog*>(modal)) {
                 ++passwordsAsked;
                 ask->setTextValue(sPassword);
@@ -120,7 +126,8 @@ struct RestoreDriver
         timer.start(0);
     }
     QTimer timer;
-    QPointer<frmRestore> lastList;
+    QPointer<frmRestore> clicked;
+    QPointer<frmRestore> tried;
     int listsShown = 0;
     int passwordsAsked = 0;
 };
