@@ -328,6 +328,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("restore"); // the answer to the offer
         QTest::newRow("cannot be opened, declined") << "plain" << false << false;
         QTest::newRow("cannot be opened, restored") << "plain" << false << true;
+        QTest::newRow("wrong password or damaged, declined") << "random" << false << false;
         QTest::newRow("wrong password or damaged, restored") << "random" << false << true;
         QTest::newRow("master row unreadable, restored") << "master" << false << true;
         QTest::newRow("protected backup, restored") << "random" << true << true;
@@ -374,6 +375,13 @@ private Q_SLOTS:
         QCOMPARE(driver.listsShown, int(restore));
         QCOMPARE(driver.passwordsAsked, int(protectedFile));
         if (!restore) {
+            if (frmLogin* login = shownLogin()) {
+                // A second wrong password is only told: the backups were offered.
+                QTest::keyClick(login->txt[0], Qt::Key_Return);
+                QCOMPARE(env.messages.size(), 3);
+                QCOMPARE(env.messages[2].prompt, frmLogin::WRONG_PASSWORD_MESSAGE);
+                env.messages.removeLast();
+            }
             QCOMPARE(env.messages.size(), 2);
             QCOMPARE(fileBytes(path), damaged);
             QVERIFY(damagedCopies(path).isEmpty());
