@@ -2,7 +2,6 @@
 #include "platform/MsgBox.h"
 
 #include <QApplication>
-#include <QList>
 #include <QMessageBox>
 
 namespace {
@@ -53,27 +52,26 @@ int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* par
     default:
         break;
     }
-    QList<QMessageBox::StandardButton> order;
     switch (lFlags & 0x0F) {
     case vbOKCancel:
-        order = {QMessageBox::Ok, QMessageBox::Cancel};
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
     case vbYesNoCancel:
-        order = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     case vbYesNo:
-        order = {QMessageBox::Yes, QMessageBox::No};
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
     default:
-        order = {QMessageBox::Ok};
+        box.setStandardButtons(QMessageBox::Ok);
         break;
     }
-    QMessageBox::StandardButtons buttons;
-    for (const QMessageBox::StandardButton button : order) {
-        buttons |= button;
+    if (lFlags & vbDefaultButton2) {
+        box.setDefaultButton((lFlags & 0x0F) == vbOKCancel ? QMessageBox::Cancel : QMessageBox::No);
     }
-    box.setStandardButtons(buttons);
-    box.setDefaultButton(order.value((lFlags & 0xF00) >> 8, order.first()));
+    if ((lFlags & vbDefaultButton3) && (lFlags & 0x0F) == vbYesNoCancel) {
+        box.setDefaultButton(QMessageBox::Cancel);
+    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return vbYes;

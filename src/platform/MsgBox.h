@@ -19,8 +19,8 @@ enum Flags : int {
     vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
-    // The button that Enter presses, when not the first.
     vbDefaultButton2 = 256,
+    // The third button (Cancel of Yes/No/Cancel) is the default one.
     vbDefaultButton3 = 512,
 };
 
