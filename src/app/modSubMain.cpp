@@ -14,6 +14,8 @@
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "platform/SecretText.h"
+#include "platform/SqlConnection.h"
+#include "platform/WaitCursor.h"
 #include "ui/dialogs/frmRestore.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
@@ -23,6 +25,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <cmath>
 #include <future>
@@ -289,6 +294,75 @@ bool Main()
         }
     }
     login.release()->show();
+    return true;
+}
+
+bool RestoreBackupAtStart(const QString& sPath, const QString& sMade, QWidget* parent)
+{
+    clsDB& db = clsDB::shared();
+    const bool damaged = QFileInfo::exists(db.Database);
+    QString question = QStringLiteral("Restore the backup of %1 as the data file?").arg(sMade);
+    if (damaged) {
+        question += QStringLiteral(" The damaged data file is kept beside it.");
+    }
+    if (MsgBox::Show(question, MsgBox::vbQuestion | MsgBox::vbYesNo, QString(), parent) !=
+        MsgBox::vbYes) {
+        return false;
+    }
+    QString key = clsDB::DatabasePassword();
+    int kdfIter = 0;
+    if (!modProtection::OpensWithBuiltInPassword(sPath)) {
+        QInputDialog ask(parent);
+        ask.setWindowTitle(parent ? parent->windowTitle() : MsgBox::AppTitle());
+        ask.setLabelText(
+            QStringLiteral("The backup of %1 is protected. Its master password:").arg(sMade));
+        ask.setTextEchoMode(QLineEdit::Password);
+        const bool accepted = ask.exec() == QDialog::Accepted;
+        const QString shown = ask.textValue();
+        // A copy of its own: the box's text is zeroed now.
+        QString typed(shown.constData(), shown.size());
+        for (QLineEdit* box : ask.findChildren<QLineEdit*>()) {
+            frmLogin::WipeBox(box);
+        }
+        const auto wipe = qScopeGuard([&typed] { SecretText::Wipe(typed); });
+        if (!accepted || typed.isEmpty()) {
+            return false;
+        }
+        kdfIter = modProtection::PROTECTED_KDF_ITER;
+        try {
+            // The key is derived once, over the backup's salt, which the restored file keeps.
+            const WaitCursor busy;
+            QFile backup(sPath);
+            const QByteArray salt =
+                backup.open(QIODevice::ReadOnly) ? backup.read(SqlConnection::SaltBytes) : "";
+            key = SqlConnection::RawKey(typed, kdfIter, salt);
+            modBackup::Count(sPath, key, kdfIter);
+        } catch (const AppError&) {
+            MsgBox::Show(QStringLiteral("The password is wrong, or the backup is damaged."),
+                         MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), parent);
+            return false;
+        }
+    }
+    QString kept;
+    try {
+        const WaitCursor busy;
+        db.CloseConnection();
+        kept = modBackup::RestoreOverDamaged(sPath, db.Database, key, kdfIter);
+        db.AcceptFile(key, kdfIter);
+    } catch (const AppError& error) {
+        db.CloseConnection();
+        db.Key = clsDB::DatabasePassword();
+        db.KdfIter = 0;
+        MsgBox::Show(QStringLiteral("The backup could not be restored: ") + error.Description(),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), parent);
+        return false;
+    }
+    if (!kept.isEmpty()) {
+        MsgBox::Show(QStringLiteral("The backup of %1 is the data file now. The damaged data "
+                                    "file is kept as %2.")
+                         .arg(sMade, QDir::toNativeSeparators(kept)),
+                     MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), parent);
+    }
     return true;
 }
 

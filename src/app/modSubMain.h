@@ -32,6 +32,12 @@ inline constexpr char16_t OFFER_BACKUPS[] =
 // the data file's place, and the session is then open on it with its master row read.
 bool OfferBackups(QWidget* parent = nullptr);
 
+// Puts the backup sPath, made at sMade, in the place of a data file that no session could open,
+// or that is missing, once the user agrees; a protected backup asks for its own master password.
+// The damaged file is kept beside. True when the backup took its place: the session is then
+// open on it. Every refusal and failure is told.
+bool RestoreBackupAtStart(const QString& sPath, const QString& sMade, QWidget* parent);
+
 // The message shown when the lock file of the data file is in the way and cannot be taken.
 QString LockFailureMessage(const QString& sLockPath);
 

@@ -2,26 +2,18 @@
 #include "ui/dialogs/frmRestore.h"
 
 #include "app/modGeneral.h"
+#include "app/modSubMain.h"
 #include "data/clsDB.h"
 #include "data/modBackup.h"
 #include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
-#include "platform/SecretText.h"
-#include "platform/SqlConnection.h"
 #include "platform/WaitCursor.h"
-#include "ui/login/frmLogin.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
-#include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTreeWidget>
 
 namespace {
@@ -126,7 +118,10 @@ void frmRestore::cmdRestore_Click()
     const QString path = selected.first()->data(0, kPathRole).toString();
     const QDateTime made = selected.first()->data(0, Qt::UserRole + 1).toDateTime();
     if (m_use == Use::DamagedFile) {
-        restoreOverDamaged(path, made);
+        if (modSubMain::RestoreBackupAtStart(path, madeText(made), this)) {
+            m_restored = true;
+            accept();
+        }
         return;
     }
     const clsDB& db = clsDB::shared();
@@ -154,77 +149,6 @@ void frmRestore::cmdRestore_Click()
                      MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
         fill();
         return;
-    }
-    m_restored = true;
-    accept();
-}
-
-void frmRestore::restoreOverDamaged(const QString& sPath, const QDateTime& made)
-{
-    clsDB& db = clsDB::shared();
-    const bool damaged = QFileInfo::exists(db.Database);
-    QString question =
-        QStringLiteral("Restore the backup of %1 as the data file?").arg(madeText(made));
-    if (damaged) {
-        question += QStringLiteral(" The damaged data file is kept beside it.");
-    }
-    if (MsgBox::Show(question, MsgBox::vbQuestion | MsgBox::vbYesNo, QString(), this) !=
-        MsgBox::vbYes) {
-        return;
-    }
-    QString key = clsDB::DatabasePassword();
-    int kdfIter = 0;
-    if (!modProtection::OpensWithBuiltInPassword(sPath)) {
-        QInputDialog ask(this);
-        ask.setWindowTitle(windowTitle());
-        ask.setLabelText(QStringLiteral("The backup of %1 is protected. Its master password:")
-                             .arg(madeText(made)));
-        ask.setTextEchoMode(QLineEdit::Password);
-        const bool accepted = ask.exec() == QDialog::Accepted;
-        const QString shown = ask.textValue();
-        // A copy of its own: the box's text is zeroed now.
-        QString typed(shown.constData(), shown.size());
-        for (QLineEdit* box : ask.findChildren<QLineEdit*>()) {
-            frmLogin::WipeBox(box);
-        }
-        const auto wipe = qScopeGuard([&typed] { SecretText::Wipe(typed); });
-        if (!accepted || typed.isEmpty()) {
-            return;
-        }
-        kdfIter = modProtection::PROTECTED_KDF_ITER;
-        try {
-            // The key is derived once, over the backup's salt, which the restored file keeps.
-            const WaitCursor busy;
-            QFile backup(sPath);
-            const QByteArray salt =
-                backup.open(QIODevice::ReadOnly) ? backup.read(SqlConnection::SaltBytes) : "";
-            key = SqlConnection::RawKey(typed, kdfIter, salt);
-            modBackup::Count(sPath, key, kdfIter);
-        } catch (const AppError&) {
-            MsgBox::Show(QStringLiteral("The password is wrong, or the backup is damaged."),
-                         MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
-            return;
-        }
-    }
-    QString kept;
-    try {
-        const WaitCursor busy;
-        db.CloseConnection();
-        kept = modBackup::RestoreOverDamaged(sPath, db.Database, key, kdfIter);
-        db.AcceptFile(key, kdfIter);
-    } catch (const AppError& error) {
-        db.CloseConnection();
-        db.Key = clsDB::DatabasePassword();
-        db.KdfIter = 0;
-        MsgBox::Show(QStringLiteral("The backup could not be restored: ") + error.Description(),
-                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
-        return;
-    }
-    if (!kept.isEmpty()) {
-        MsgBox::Show(QStringLiteral("The backup of %1 is the data file now. The damaged data "
-                                    "file is kept as %2.")
-                         .arg(madeText(made), QDir::toNativeSeparators(kept)),
-                     MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), this);
     }
     m_restored = true;
     accept();

@@ -1,7 +1,6 @@
 // The list of the data file's backups, newest first, and the way back to one of them.
 #pragma once
 
-#include <QDateTime>
 #include <QDialog>
 
 class QPushButton;
@@ -31,7 +30,6 @@ private:
     void fill();
     void updateRestore();
     void cmdRestore_Click();
-    void restoreOverDamaged(const QString& sPath, const QDateTime& made);
 
     bool m_restored = false;
     Use m_use = Use::Session;
