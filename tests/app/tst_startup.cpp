@@ -8,6 +8,7 @@
 #include "data/modBackup.h"
 #include "data/modProtection.h"
 #include "data/modSchema.h"
+#include "platform/AppError.h"
 #include "platform/SqlConnection.h"
 #include "ui/dialogs/frmRestore.h"
 #include "ui/login/frmLogin.h"
@@ -399,6 +400,31 @@ private Q_SLOTS:
         QVERIFY(frmLogin::MatchesMasterPassword("pw"));
         QCOMPARE(modProtection::SessionProtected(), protectedFile);
         QCOMPARE(clsDB::shared().Database, path);
+    }
+
+    // A backup that fails its check leaves the data file as it was, and nothing beside it.
+    void restoreOverDamagedRefused_data()
+    {
+        QTest::addColumn<bool>("dataFile");
+        QTest::newRow("damaged data file") << true;
+        QTest::newRow("missing data file") << false;
+    }
+
+    void restoreOverDamagedRefused()
+    {
+        QFETCH(bool, dataFile);
+        TestEnv env(false);
+        const QString path = env.DataFilePath();
+        const QString backup = fileWithBackup(path, true);
+        QVERIFY(QFile::remove(path));
+        if (dataFile) {
+            writeBytes(path, "damaged");
+        }
+        const QStringList before = QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files);
+        QVERIFY_THROWS_EXCEPTION(
+            AppError, modBackup::RestoreOverDamaged(backup, path, clsDB::DatabasePassword(), 0));
+        QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), before);
+        QCOMPARE(fileBytes(path), dataFile ? QByteArray("damaged") : QByteArray());
     }
 
     // Installed, only the first start makes the data file; a later one (Backups there, or the
