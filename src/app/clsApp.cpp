@@ -277,6 +277,19 @@ QString clsApp::DatabasePath() const
         QDir::cleanPath(folder + QStringLiteral("/Database/pwd.quillondata")));
 }
 
+bool clsApp::DataFileMade() const
+{
+    return SettingsStore::shared().GetStoredSetting(SettingsStore::ProductKeyPath(),
+                                                    QStringLiteral("DataFileMade"),
+                                                    QString()) == DatabasePath();
+}
+
+void clsApp::RecordDataFileMade() const
+{
+    SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(),
+                                              QStringLiteral("DataFileMade"), DatabasePath());
+}
+
 QString clsApp::ReportPath() const
 {
     // Reports hold passwords in plain text: the first of the folders that is the user's own and

@@ -59,6 +59,10 @@ public:
     static constexpr const char* PORTABLE_MARKER = "keycask.portable";
 
     QString DatabasePath() const;
+    // Whether KeyCask made the data file at DatabasePath() itself (installed mode, first start):
+    // a later start that finds it missing asks before making another.
+    bool DataFileMade() const;
+    void RecordDataFileMade() const;
     // Folder mode: "Reports" beside the program. Installed: a private folder of the session
     // ($XDG_RUNTIME_DIR/keycask, emptied at log-out), else "Reports" in the user's local data.
     // A folder of another user's, or one others can write in, is passed over for the next.

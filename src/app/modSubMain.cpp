@@ -4,12 +4,19 @@
 #include "app/SingleInstance.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
+#include "crypto/modFieldEncryption.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modBackup.h"
+#include "data/modData.h"
 #include "data/modProtection.h"
 #include "data/modSchema.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "platform/SecretText.h"
+#include "platform/SqlConnection.h"
+#include "platform/WaitCursor.h"
+#include "ui/dialogs/frmRestore.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 
@@ -18,6 +25,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <cmath>
 #include <future>
@@ -63,9 +73,101 @@ QString dataFileTarget(const QString& sPath)
     return target.isEmpty() ? sPath : QDir::toNativeSeparators(target);
 }
 
+// Whether the master row, when there is one, can be read: a damaged file may open and still
+// fail here.
+bool masterRowReadable()
+{
+    try {
+        auto rs = modData::ExecuteRequired(
+            QStringLiteral("SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"));
+        if (!rs->EndOfRows()) {
+            QString password = modFieldEncryption::DecryptField(rs->FieldAt(0));
+            SecretText::Wipe(password);
+        }
+        return true;
+    } catch (const AppError&) {
+        return false;
+    }
+}
+
+// The list of the backups, for a data file that no session could open or that is missing; true
+// when one took its place, the session then open on it with its master row read.
+bool restoreFromList(QWidget* parent)
+{
+    frmRestore list(parent, frmRestore::Use::DamagedFile);
+    list.exec();
+    if (!list.Restored()) {
+        return false;
+    }
+    SecretText::Release(clsPWD::Master().PASSWORD_TX);
+    clsPWD::Master() = clsPWD();
+    clsPWD::Master().OpenRecord(QStringLiteral("1"));
+    return true;
+}
+
+// Installed, the first start makes the user's data file. A later start (the folder holds
+// backups, or the settings say KeyCask made the file) never does so by itself: the file may lie
+// on a disk or in a synchronised folder that is not there yet. The user restores a backup, makes
+// a new empty file or quits (the default). False to quit; bRestored tells that a backup came
+// back, the session open on it.
+bool provideMissingFile(const QString& sDataFile, bool& bRestored)
+{
+    clsApp& app = clsApp::shared();
+    const QFileInfo backups(modBackup::Folder(sDataFile));
+    if (app.DataFileMade() || backups.exists() || backups.isSymLink()) {
+        for (;;) {
+            const bool copies = modBackup::HasCopies(sDataFile);
+            const int answer = MsgBox::Show(
+                modSubMain::MissingFileMessage(sDataFile, copies),
+                MsgBox::vbExclamation | (copies ? MsgBox::vbYesNoCancel | MsgBox::vbDefaultButton3
+                                                : MsgBox::vbYesNo | MsgBox::vbDefaultButton2));
+            if (copies && answer == MsgBox::vbYes) {
+                if (restoreFromList(nullptr)) {
+                    bRestored = true;
+                    return true;
+                }
+                continue;
+            }
+            if (answer != (copies ? MsgBox::vbNo : MsgBox::vbYes)) {
+                return false;
+            }
+            break;
+        }
+    }
+    try {
+        modSchema::CreateDataFile(sDataFile);
+    } catch (const AppError& error) {
+        MsgBox::Show(modSubMain::CreateFailureMessage(sDataFile, error.Description()),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly);
+        return false;
+    }
+    app.RecordDataFileMade();
+    return true;
+}
+
 } // namespace
 
 namespace modSubMain {
+
+QString MissingFileMessage(const QString& sDatabasePath, bool bBackups)
+{
+    QString text = QStringLiteral("The data file %1 is missing.").arg(sDatabasePath) +
+                   QStringLiteral("\r\n\r\nIf it lies on a disk or in a synchronised folder "
+                                  "that is not there yet, quit and start KeyCask again once it "
+                                  "is.\r\n\r\n");
+    return text + (bBackups ? QStringLiteral("Yes: restore a backup of it.\r\nNo: make a new, "
+                                             "empty data file.\r\nCancel: quit.")
+                            : QStringLiteral("Make a new, empty data file? (No quits.)"));
+}
+
+bool OfferBackups(QWidget* parent)
+{
+    const QString path = clsDB::shared().Database;
+    return QFileInfo::exists(path) && modBackup::HasCopies(path) &&
+           MsgBox::Show(QString::fromUtf16(OFFER_BACKUPS), MsgBox::vbQuestion | MsgBox::vbYesNo,
+                        QString(), parent) == MsgBox::vbYes &&
+           restoreFromList(parent);
+}
 
 QString LockFailureMessage(const QString& sLockPath)
 {
@@ -138,19 +240,21 @@ bool Main()
     static const bool connected = static_cast<bool>(
         QObject::connect(&guard, &SingleInstance::ActivateRequested, &guard, &bringToFront));
     Q_UNUSED(connected);
+    // Installed, the first start makes the user's data file; the master password is chosen next.
+    clsDB& db = clsDB::shared();
+    db.Database = dataFile;
+    bool restored = false;
+    if (const QFileInfo info(dataFile); installed && !info.exists() && !info.isSymLink() &&
+                                        !provideMissingFile(dataFile, restored)) {
+        guard.Release();
+        return false;
+    }
+    if (installed && !app.DataFileMade() && QFileInfo::exists(dataFile)) {
+        // A file an earlier version made is known from now on as well.
+        app.RecordDataFileMade();
+    }
     // What a cut-off re-encryption left goes, and so do the rights of others on the data file
     // and its folder; neither is worth a word.
-    // Installed, the first start makes the user's data file; the master password is chosen next.
-    if (const QFileInfo info(dataFile); installed && !info.exists() && !info.isSymLink()) {
-        try {
-            modSchema::CreateDataFile(dataFile);
-        } catch (const AppError& error) {
-            MsgBox::Show(CreateFailureMessage(dataFile, error.Description()),
-                         MsgBox::vbExclamation | MsgBox::vbOKOnly);
-            guard.Release();
-            return false;
-        }
-    }
     modProtection::RemoveLeftOverCopy(dataFile);
     modGeneral::KeepToOwner(dataFile);
     modGeneral::KeepToOwner(QFileInfo(app.DatabasePath()).absolutePath());
@@ -159,10 +263,8 @@ bool Main()
     app.MakeReportPath();
     // 4, 5. The data file. Deriving its key is most of the start: the file is opened on a
     // second thread while the sign-in window is built and styled here, and nothing else uses
-    // the session until the open has ended.
-    clsDB& db = clsDB::shared();
-    db.Database = dataFile;
-    auto opening = std::async(std::launch::async, [&db] {
+    // the session until the open has ended. A restored backup is open already.
+    auto opening = std::async(restored ? std::launch::deferred : std::launch::async, [&db] {
         try {
             return db.OpenConnection(true);
         } catch (const AppError&) {
@@ -172,7 +274,7 @@ bool Main()
     auto login = std::make_unique<frmLogin>();
     login->setAttribute(Qt::WA_DeleteOnClose);
     login->ensurePolished();
-    const bool open = opening.get();
+    const bool open = restored || opening.get();
     if (!open && modProtection::LooksProtected(db.Database)) {
         // Protected by the master password: the login window asks for it and opens the file.
         login->gbProtectedFile = true;
@@ -180,14 +282,91 @@ bool Main()
         return true;
     }
     if (!open) {
-        login.reset();
         MsgBox::Show(ConnectFailureMessage(db.Database), MsgBox::vbExclamation | MsgBox::vbOKOnly);
-        guard.Release();
+        // A damaged data file may be replaced by one of its backups, at the user's choice.
+        if (!OfferBackups()) {
+            login.reset();
+            guard.Release();
+            return false;
+        }
+    } else if (!restored) {
+        // 6. The master row, then the login window.
+        const bool readable = masterRowReadable();
+        clsPWD::Master().OpenRecord(QStringLiteral("1"));
+        if (!readable) {
+            OfferBackups();
+        }
+    }
+    login.release()->show();
+    return true;
+}
+
+bool RestoreBackupAtStart(const QString& sPath, const QString& sMade, QWidget* parent)
+{
+    clsDB& db = clsDB::shared();
+    const bool damaged = QFileInfo::exists(db.Database);
+    QString question = QStringLiteral("Restore the backup of %1 as the data file?").arg(sMade);
+    if (damaged) {
+        question += QStringLiteral(" The damaged data file is kept beside it.");
+    }
+    if (MsgBox::Show(question, MsgBox::vbQuestion | MsgBox::vbYesNo, QString(), parent) !=
+        MsgBox::vbYes) {
         return false;
     }
-    // 6. The master row, then the login window.
-    clsPWD::Master().OpenRecord(QStringLiteral("1"));
-    login.release()->show();
+    QString key = clsDB::DatabasePassword();
+    int kdfIter = 0;
+    if (!modProtection::OpensWithBuiltInPassword(sPath)) {
+        QInputDialog ask(parent);
+        ask.setWindowTitle(parent ? parent->windowTitle() : MsgBox::AppTitle());
+        ask.setLabelText(
+            QStringLiteral("The backup of %1 is protected. Its master password:").arg(sMade));
+        ask.setTextEchoMode(QLineEdit::Password);
+        const bool accepted = ask.exec() == QDialog::Accepted;
+        const QString shown = ask.textValue();
+        // A copy of its own: the box's text is zeroed now.
+        QString typed(shown.constData(), shown.size());
+        for (QLineEdit* box : ask.findChildren<QLineEdit*>()) {
+            frmLogin::WipeBox(box);
+        }
+        const auto wipe = qScopeGuard([&typed] { SecretText::Wipe(typed); });
+        if (!accepted || typed.isEmpty()) {
+            return false;
+        }
+        kdfIter = modProtection::PROTECTED_KDF_ITER;
+        try {
+            // The key is derived once, over the backup's salt, which the restored file keeps.
+            const WaitCursor busy;
+            QFile backup(sPath);
+            const QByteArray salt =
+                backup.open(QIODevice::ReadOnly) ? backup.read(SqlConnection::SaltBytes) : "";
+            key = SqlConnection::RawKey(typed, kdfIter, salt);
+            modBackup::Count(sPath, key, kdfIter);
+        } catch (const AppError&) {
+            MsgBox::Show(QStringLiteral("The password is wrong, or the backup is damaged."),
+                         MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), parent);
+            return false;
+        }
+    }
+    QString kept;
+    try {
+        const WaitCursor busy;
+        db.CloseConnection();
+        kept = modBackup::RestoreOverDamaged(sPath, db.Database, key, kdfIter);
+        db.AcceptFile(key, kdfIter);
+    } catch (const AppError& error) {
+        db.CloseConnection();
+        db.Key = clsDB::DatabasePassword();
+        db.KdfIter = 0;
+        MsgBox::Show(QStringLiteral("The backup could not be restored: ") + error.Description(),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), parent);
+        return false;
+    }
+    if (!kept.isEmpty()) {
+        MsgBox::Show(QStringLiteral("The backup of %1 is the data file now. The damaged data "
+                                    "file is kept as %2.")
+                         .arg(sMade, QDir::toNativeSeparators(kept)),
+                     MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), parent);
+    }
     return true;
 }
 

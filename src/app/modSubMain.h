@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace modSubMain {
 
 // Twips per pixel of the screen, set once at start-up (15 on a 96-dpi screen).
@@ -17,6 +19,24 @@ inline constexpr char16_t SUPPORT_ADDRESS[] = u"support@quillonsoftware.example"
 QString ConnectFailureMessage(const QString& sDatabasePath);
 // The message shown when an installed copy cannot make the user's first data file.
 QString CreateFailureMessage(const QString& sDatabasePath, const QString& sCause);
+
+// The message shown on a later start in installed mode when the data file KeyCask made is gone,
+// with the choices: restore a backup (when there are any), make a new empty data file, or quit.
+QString MissingFileMessage(const QString& sDatabasePath, bool bBackups);
+
+// The question asked when the data file cannot be opened and backups of it are kept.
+inline constexpr char16_t OFFER_BACKUPS[] =
+    u"KeyCask keeps backups of the data file. Restore one now?";
+// Asks that question when the folder of the backups holds any (the session's data file could
+// not be opened, or its master row not read), then shows the list of them; true when one took
+// the data file's place, and the session is then open on it with its master row read.
+bool OfferBackups(QWidget* parent = nullptr);
+
+// Puts the backup sPath, made at sMade, in the place of a data file that no session could open,
+// or that is missing, once the user agrees; a protected backup asks for its own master password.
+// The damaged file is kept beside. True when the backup took its place: the session is then
+// open on it. Every refusal and failure is told.
+bool RestoreBackupAtStart(const QString& sPath, const QString& sMade, QWidget* parent);
 
 // The message shown when the lock file of the data file is in the way and cannot be taken.
 QString LockFailureMessage(const QString& sLockPath);

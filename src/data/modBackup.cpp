@@ -263,4 +263,47 @@ void Restore(const QString& sBackup)
     clsPWD::Master().OpenRecord(QStringLiteral("1"));
 }
 
+bool HasCopies(const QString& sDataFile)
+{
+    return !copiesNewestFirst(sDataFile).isEmpty();
+}
+
+QString RestoreOverDamaged(const QString& sBackup, const QString& sDataFile, const QString& sKey,
+                           int lKdfIter)
+{
+    const QString copy = modProtection::CopyPath(sDataFile);
+    modProtection::RemoveLeftOverCopy(sDataFile);
+    QFile backup(sBackup);
+    CopyPrivate(backup, copy);
+    QString kept;
+    try {
+        // The same bytes as the backup, and every row of them read with its key.
+        CompareCopy(backup, copy);
+        Count(copy, sKey, lKdfIter);
+        if (QFileInfo::exists(sDataFile)) {
+            // The damaged file stays as a copy of its own, never written through a link.
+            const QString base =
+                sDataFile + QStringLiteral(".damaged-") +
+                QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+            QString name = base;
+            for (int n = 2; QFileInfo(name).exists() || QFileInfo(name).isSymLink(); ++n) {
+                name = base + QStringLiteral("-%1").arg(n);
+            }
+            QFile damaged(sDataFile);
+            CopyPrivate(damaged, name);
+            kept = name;
+            CompareCopy(damaged, kept);
+        }
+        modProtection::ReplaceWithCopy(copy, sDataFile);
+    } catch (...) {
+        // The data file is as it was, so a copy of it is not needed.
+        if (!kept.isEmpty()) {
+            QFile::remove(kept);
+        }
+        modProtection::RemoveLeftOverCopy(sDataFile);
+        throw;
+    }
+    return kept;
+}
+
 } // namespace modBackup

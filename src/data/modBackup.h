@@ -60,4 +60,15 @@ bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter);
 // Raises with the cause; the data file is then unchanged.
 void Restore(const QString& sBackup);
 
+// Whether the folder of the copies holds a copy of the data file.
+bool HasCopies(const QString& sDataFile);
+// Puts the copy sBackup, which opens with sKey and lKdfIter, in the place of the data file
+// sDataFile when no session could open it (damaged) or it is missing. The copy is first copied
+// beside the data file and checked to open; a data file that is there is then kept beside as
+// "<name>.damaged-<UTC time>", its owner's alone, and the checked copy replaces it in one rename.
+// Gives the kept file's path, empty when there was no data file. Raises with the cause; the data
+// file is then unchanged and nothing new is left.
+QString RestoreOverDamaged(const QString& sBackup, const QString& sDataFile, const QString& sKey,
+                           int lKdfIter);
+
 } // namespace modBackup

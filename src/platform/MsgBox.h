@@ -19,6 +19,9 @@ enum Flags : int {
     vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
+    vbDefaultButton2 = 256,
+    // The third button (Cancel of Yes/No/Cancel) is the default one.
+    vbDefaultButton3 = 512,
 };
 
 // Answers.

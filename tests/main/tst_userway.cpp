@@ -1,9 +1,12 @@
 // The user's whole way, offscreen on a real data file: start-up, the master password chosen,
-// an entry added and edited through the editor, a restart, the log-in, the change still there.
+// an entry added and edited through the editor, a restart, the log-in, the change still there;
+// beside the program, and installed, where the new data file is protected by the master password.
 #include "TestEnv.h"
+#include "app/clsApp.h"
 #include "app/modSubMain.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modProtection.h"
 #include "platform/Grid.h"
 #include "ui/dialogs/frmPassword.h"
 #include "ui/login/frmLogin.h"
@@ -11,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -49,7 +53,11 @@ void inNextEditor(std::function<void(frmPassword*)> action)
 // Starts the program as the entry procedure does and signs in.
 frmMain* startAndSignIn(const QString& sPassword, bool bFirstTime)
 {
+    // As a new process: the session's key is the built-in one again.
     clsDB::shared().CloseConnection();
+    clsDB::shared().EndSession();
+    clsDB::shared().Key = clsDB::DatabasePassword();
+    clsDB::shared().KdfIter = 0;
     clsPWD::Master() = clsPWD();
     if (!modSubMain::Main()) {
         return nullptr;
@@ -79,11 +87,29 @@ class tst_UserWay : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void addEditRestart_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("beside the program") << false;
+        QTest::newRow("installed") << true;
+    }
+
     void addEditRestart()
     {
-        TestEnv env;
+        QFETCH(bool, installed);
+        TestEnv env(!installed);
+        if (installed) {
+            // No marker beside the program: the first start makes the user's data file.
+            QVERIFY(QFile::remove(env.AppFolder() + u"/"_s + clsApp::PORTABLE_MARKER));
+            clsApp::shared().SetApplicationFolder(env.AppFolder());
+            clsDB::shared().Database = clsApp::shared().DatabasePath();
+        }
         frmMain* main = startAndSignIn(u"Fresh start 1"_s, true);
         QVERIFY(main);
+        // Installed, the new file opens only with the master password; beside the program it
+        // keeps the built-in one.
+        QCOMPARE(modProtection::OpensWithBuiltInPassword(clsDB::shared().Database), !installed);
+        QCOMPARE(modProtection::SessionProtected(), installed);
         Grid* grid = main->grid;
         QCOMPARE(grid->GridRowCount(), 0);
 

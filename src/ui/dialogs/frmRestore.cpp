@@ -2,8 +2,10 @@
 #include "ui/dialogs/frmRestore.h"
 
 #include "app/modGeneral.h"
+#include "app/modSubMain.h"
 #include "data/clsDB.h"
 #include "data/modBackup.h"
+#include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
 #include "platform/WaitCursor.h"
@@ -25,10 +27,11 @@ QString madeText(const QDateTime& made)
 
 } // namespace
 
-frmRestore::frmRestore(QWidget* parent)
+frmRestore::frmRestore(QWidget* parent, Use eUse)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+                          Qt::WindowCloseButtonHint),
+      m_use(eUse)
 {
     setObjectName(QStringLiteral("frmRestore"));
     setWindowTitle(QStringLiteral("Restore a Backup"));
@@ -80,6 +83,8 @@ void frmRestore::fill()
         if (entry.Readable()) {
             item->setText(1, QString::number(entry.passwords));
             item->setText(2, QString::number(entry.folders));
+        } else if (m_use == Use::DamagedFile && modProtection::LooksProtected(entry.path)) {
+            item->setText(1, QStringLiteral("protected"));
         } else {
             // A backup under another key cannot be read, so it cannot be chosen either.
             item->setText(1, QStringLiteral("cannot be opened"));
@@ -112,6 +117,13 @@ void frmRestore::cmdRestore_Click()
     }
     const QString path = selected.first()->data(0, kPathRole).toString();
     const QDateTime made = selected.first()->data(0, Qt::UserRole + 1).toDateTime();
+    if (m_use == Use::DamagedFile) {
+        if (modSubMain::RestoreBackupAtStart(path, madeText(made), this)) {
+            m_restored = true;
+            accept();
+        }
+        return;
+    }
     const clsDB& db = clsDB::shared();
     QString question = QStringLiteral("Replace the current data with the backup of %1? The "
                                       "current data is kept as a backup.")

@@ -11,7 +11,12 @@ class frmRestore : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmRestore(QWidget* parent = nullptr);
+    // What the list restores: the session's data file, or at start-up a data file that no
+    // session could open, or that is missing. There the built-in key lists the backups; one it
+    // does not open may be protected and asks for its own master password, and the damaged
+    // data file is kept beside.
+    enum class Use { Session, DamagedFile };
+    explicit frmRestore(QWidget* parent = nullptr, Use eUse = Use::Session);
 
     // The controls, reachable for tests that drive the window.
     QTreeWidget* lstBackups = nullptr;
@@ -27,4 +32,5 @@ private:
     void cmdRestore_Click();
 
     bool m_restored = false;
+    Use m_use = Use::Session;
 };

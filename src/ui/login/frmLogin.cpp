@@ -3,6 +3,7 @@
 
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
+#include "app/modSubMain.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
 #include "data/modProtection.h"
@@ -223,6 +224,34 @@ void frmLogin::openProtectedFile()
         clsPWD::Master() = clsPWD();
     }
     MsgBox::Show(WRONG_PASSWORD_MESSAGE, MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+    // A wrong password and a damaged file look the same: the backups are offered once.
+    if (!m_backupsOffered) {
+        m_backupsOffered = true;
+        if (modSubMain::OfferBackups(this)) {
+            gbProtectedFile = false;
+            WipeBox(txt[0]);
+            Form_Load();
+        }
+    }
+}
+
+void frmLogin::protectNewFile()
+{
+    // Installed, the data file is the user's own from its first start, and no copy relies on the
+    // built-in key: it is keyed with the master password at once (Options may undo it).
+    if (clsApp::shared().RunMode() != clsApp::Mode::Installed ||
+        modProtection::SessionProtected()) {
+        return;
+    }
+    try {
+        const WaitCursor busy;
+        modProtection::Protect(clsPWD::Master().PASSWORD_TX);
+    } catch (const AppError& error) {
+        MsgBox::Show(QStringLiteral("The data file could not be protected with the master "
+                                    "password: ") +
+                         error.Description(),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+    }
 }
 
 bool frmLogin::saveNewPassword()
@@ -271,6 +300,7 @@ void frmLogin::PressEnter()
             master = previous;
             return;
         }
+        protectNewFile();
         openMainWindow();
     } else if (!gbResetPassword) {
         openMainWindow();

@@ -56,9 +56,12 @@ private:
     bool twoBoxMode() const;
     void openMainWindow();
     void openProtectedFile();
+    // Installed mode only: the first master password also protects the new data file.
+    void protectNewFile();
     bool saveNewPassword();
 
     bool m_stepTwo = false;
     bool m_loaded = false;
     bool m_iconSet = false;
+    bool m_backupsOffered = false;
 };
