@@ -19,6 +19,8 @@ enum Flags : int {
     vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
+    // The second button is the default one (No of Yes/No) in place of the first.
+    vbDefaultButton2 = 256,
 };
 
 // Answers.
