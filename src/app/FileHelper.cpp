@@ -15,6 +15,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -144,6 +145,7 @@ void FileHelper::OpenFile(const QString& sPath, int /*lMode*/)
         if (auto file = createNew(path, reason, taken)) {
             m_file = std::move(file);
             m_lastPath = path;
+            m_written = 0;
             return;
         }
     }
@@ -159,11 +161,11 @@ void FileHelper::WriteText(const QString& sText, int lLineEnd, int /*lReserved*/
     if (lLineEnd == 1) {
         bytes.append("\r\n");
     }
-    if (m_file->write(bytes) != bytes.size()) {
-        const QString reason = m_file->errorString();
+    if (const QString reason = Write(*m_file, bytes); !reason.isEmpty()) {
         discard();
         raiseFileError(QStringLiteral("Cannot write the file"), m_lastPath, reason);
     }
+    m_written += bytes.size();
 }
 
 void FileHelper::CloseFile()
@@ -171,14 +173,69 @@ void FileHelper::CloseFile()
     if (!m_file) {
         return;
     }
-    // Closing writes what is still buffered; a failure there leaves no partial file behind.
-    m_file->close();
-    if (m_file->error() != QFileDevice::NoError) {
-        const QString reason = m_file->errorString();
+    // A failure to complete the file leaves no partial file behind.
+    QString reason = CompleteWrite(*m_file, m_written);
+    if (reason.isEmpty()) {
+        m_file->close();
+        if (m_file->error() != QFileDevice::NoError) {
+            reason = m_file->errorString();
+        }
+    }
+    if (!reason.isEmpty()) {
         discard();
         raiseFileError(QStringLiteral("Cannot complete the file"), m_lastPath, reason);
     }
     m_file.reset();
+}
+
+namespace {
+
+// Why a write failed: the system's error the call left (the device's own text may have lost it
+// on a short write), else the device's text.
+QString writeFailure(const QFileDevice& file, int error)
+{
+    if (error != 0) {
+        return QString::fromStdString(std::generic_category().message(error));
+    }
+    const QString reason = file.errorString();
+    return reason.isEmpty() ? QStringLiteral("the data could not be written") : reason;
+}
+
+} // namespace
+
+QString FileHelper::Write(QFileDevice& file, const QByteArray& abBytes)
+{
+    errno = 0;
+    if (file.write(abBytes) != abBytes.size() || file.error() != QFileDevice::NoError) {
+        return writeFailure(file, errno);
+    }
+    return QString();
+}
+
+QString FileHelper::CompleteWrite(QFileDevice& file, qint64 lBytes)
+{
+    errno = 0;
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        return writeFailure(file, errno);
+    }
+#ifdef Q_OS_UNIX
+    struct stat info = {};
+    if (::fstat(file.handle(), &info) != 0) {
+        return writeFailure(file, errno);
+    }
+    const qint64 size = info.st_size;
+#else
+    const qint64 size = file.size();
+#endif
+    if (size != lBytes) {
+        return QStringLiteral("only %1 of %2 bytes reached the file").arg(size).arg(lBytes);
+    }
+#ifdef Q_OS_UNIX
+    if (::fsync(file.handle()) != 0) {
+        return writeFailure(file, errno);
+    }
+#endif
+    return QString();
 }
 
 QUrl FileHelper::TargetUrl(const QString& sTarget) const

@@ -2,11 +2,13 @@
 // program the system associates with them.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <memory>
 
 class QFile;
+class QFileDevice;
 class QUrl;
 
 class FileHelper
@@ -27,7 +29,8 @@ public:
     void OpenFile(const QString& sPath, int lMode);
     // Appends the text in Windows-1252; a first number of 1 ends the piece with CR LF.
     void WriteText(const QString& sText, int lLineEnd, int lReserved);
-    // Completes the file on disk. A file that fails or is never completed is removed again.
+    // Completes the file on disk: every byte written reached it (see CompleteWrite). A file that
+    // fails or is never completed is removed again.
     void CloseFile();
     // Opens the target with its associated program and returns at once. An empty target opens
     // the file last opened by this instance. Returns whether the system accepted it.
@@ -41,10 +44,21 @@ public:
     using LaunchHook = std::function<bool(const QUrl&)>;
     static void SetLaunchHook(LaunchHook hook);
 
+    // Writes the bytes to the open file. Gives the reason for the user when they are not all
+    // taken, else empty text.
+    static QString Write(QFileDevice& file, const QByteArray& abBytes);
+    // Makes sure that the lBytes written to the open file are all in it and on the disk: writes
+    // out what is still buffered, compares the file's size with lBytes and has the system store
+    // it. Gives the reason for the user when a step fails (a full disk shows here), else empty
+    // text. Every file KeyCask writes passes this before it is closed or committed.
+    static QString CompleteWrite(QFileDevice& file, qint64 lBytes);
+
 private:
     // Closes and removes the file being written, if any.
     void discard();
 
     std::unique_ptr<QFile> m_file;
     QString m_lastPath;
+    // The bytes written to m_file.
+    qint64 m_written = 0;
 };

@@ -19,8 +19,9 @@ public:
     // The largest file Read takes.
     static constexpr qint64 MaxFileBytes = 64LL * 1024 * 1024;
 
-    // The text of a file. Raises AppError (with a sentence for the user) for a file that cannot
-    // be opened or is larger than MaxFileBytes.
+    // The text of a file; its bytes are wiped once decoded. Raises AppError (with a sentence for
+    // the user) for a file that cannot be opened, is larger than MaxFileBytes, or is no regular
+    // file (a pipe, a device or a folder is refused without waiting on it).
     static QString Read(const QString& sPath);
     // Bytes to text: a byte-order mark decides (UTF-8, UTF-16, UTF-32) and is dropped; else the
     // bytes are UTF-8 when they are valid UTF-8, and Windows-1252 otherwise.

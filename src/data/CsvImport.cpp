@@ -5,6 +5,7 @@
 #include "data/clsMY_FILE.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
+#include "platform/SecretText.h"
 
 #include <QHash>
 #include <QUrl>
@@ -213,35 +214,68 @@ void rollBack()
     }
 }
 
+// The texts of an entry as an import fills them.
+std::array<QString*, 5> texts(clsPWD& entry)
+{
+    return {&entry.TITLE_TX, &entry.USER_NM, &entry.PASSWORD_TX, &entry.WEB_SITE_TX,
+            &entry.NOTES_TX};
+}
+
+// Overwrites the texts with zeros, in every copy that shares them.
+void wipe(QList<QStringList> records)
+{
+    for (QStringList& record : records) {
+        for (QString& text : record) {
+            SecretText::Wipe(text);
+        }
+    }
+}
+
 } // namespace
 
-void CsvImport::clear()
+CsvImport::~CsvImport()
 {
+    Wipe();
+}
+
+void CsvImport::Wipe()
+{
+    for (Row& row : m_rows) {
+        for (QString* text : texts(row.entry)) {
+            SecretText::Wipe(*text);
+        }
+    }
+    m_rows.clear();
+    wipe(m_existing.values());
+    m_existing.clear();
+    wipe(m_records);
     m_records.clear();
+    wipe({m_columnNames});
+    m_columnNames.clear();
     m_firstRecord = 0;
     m_format.clear();
     m_formatIndex = -1;
-    m_columnNames.clear();
     m_columns = {None, None, None, None, None};
-    m_rows.clear();
-    m_existing.clear();
 }
 
 void CsvImport::Load(const QString& sPath)
 {
-    LoadText(CsvFile::Read(sPath));
+    const SecretText::Scoped text(CsvFile::Read(sPath));
+    LoadText(text.text());
 }
 
 void CsvImport::LoadText(const QString& sText)
 {
-    clear();
+    Wipe();
     const QChar delimiter = CsvFile::Delimiter(sText);
+    // The first line may hold an entry rather than names: its copies are wiped.
     const QList<QStringList> first =
         CsvFile::Parse(sText, delimiter, CsvFile::Dialect::Standard, 1);
-    QSet<QString> header;
+    QStringList names;
     for (const QString& name : first.value(0)) {
-        header.insert(normalised(name));
+        names.append(normalised(name));
     }
+    QSet<QString> header(names.begin(), names.end());
     for (qsizetype i = 0; i < formats().size(); ++i) {
         const Format& format = formats()[i];
         const QSet<QString> required(format.required.begin(), format.required.end());
@@ -253,12 +287,15 @@ void CsvImport::LoadText(const QString& sText)
             break;
         }
     }
+    header.clear();
+    wipe({names});
+    wipe(first);
     const CsvFile::Dialect dialect =
         m_formatIndex >= 0 ? formats()[m_formatIndex].dialect : CsvFile::Dialect::Standard;
     try {
         m_records = CsvFile::Parse(sText, delimiter, dialect);
     } catch (const AppError&) {
-        clear();
+        Wipe();
         throw;
     }
     recognise();
@@ -317,6 +354,12 @@ void CsvImport::SetColumns(const Columns& columns)
 
 void CsvImport::map()
 {
+    // The rows made before share most texts with the records, which stay.
+    for (Row& row : m_rows) {
+        for (QString* text : texts(row.entry)) {
+            SecretText::Release(*text);
+        }
+    }
     m_rows.clear();
     QSet<QStringList> seen = m_existing;
     QHash<QString, int> index;
@@ -347,11 +390,21 @@ void CsvImport::map()
                 }
             }
         }
+        // The notes are made in one piece; the lines they are made of are wiped.
+        QStringList lines = {m.notes};
         for (const auto& [label, value] : std::as_const(m.extras)) {
             if (!value.isEmpty()) {
-                m.notes += (m.notes.isEmpty() ? QString() : QStringLiteral("\r\n")) + label +
-                           QStringLiteral(": ") + value;
+                lines.append(label + QStringLiteral(": ") + value);
             }
+        }
+        if (lines.size() > 1) {
+            if (lines[0].isEmpty()) {
+                lines.removeFirst();
+            }
+            m.notes = lines.join(QStringLiteral("\r\n"));
+        }
+        for (QString& line : lines) {
+            SecretText::Release(line);
         }
         const bool unusable = m.title.isEmpty() && m.web.isEmpty() && m.password.isEmpty();
         if (m.title.isEmpty()) {

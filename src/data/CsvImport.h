@@ -17,6 +17,12 @@
 class CsvImport
 {
 public:
+    CsvImport() = default;
+    // Wipes what the import holds (see Wipe).
+    ~CsvImport();
+    CsvImport(const CsvImport&) = delete;
+    CsvImport& operator=(const CsvImport&) = delete;
+
     // The five fields of an entry, in the order the column choice lists them.
     enum Field { Title, UserName, Password, WebAddress, Notes, FieldCount };
     // The column that fills each field; None where no column does.
@@ -37,7 +43,8 @@ public:
     };
 
     // Reads a file (see CsvFile::Read), or a text already read. Raises AppError with a sentence
-    // for the user when the file cannot be read; nothing is kept then.
+    // for the user when the file cannot be read; nothing is kept then. The file's text is wiped
+    // once its rows are taken.
     void Load(const QString& sPath);
     void LoadText(const QString& sText);
 
@@ -63,8 +70,15 @@ public:
     // "n entries imported, m skipped as duplicates." and the rows with errors when any.
     static QString ResultText(const Result& result);
 
+    // Overwrites every text the import holds (the file's records, the rows made of them, the
+    // stored entries' keys) with zeros and forgets them, so that no imported password stays in
+    // memory; a text that another holder still shares is left to that holder.
+    void Wipe();
+
+    // The records of the file as read (tests look at them after Wipe).
+    const QList<QStringList>& Records() const { return m_records; }
+
 private:
-    void clear();
     void recognise();
     void map();
 

@@ -34,7 +34,8 @@ QString SaveFileName(QWidget* parent, const QString& sCaption, const QString& sS
     if (responder()) {
         return responder()(Call{true, sCaption, sSuggested, sFilter});
     }
-    return QFileDialog::getSaveFileName(parent, sCaption, sSuggested, sFilter);
+    return QFileDialog::getSaveFileName(parent, sCaption, sSuggested, sFilter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace FileDialog

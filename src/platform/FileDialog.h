@@ -22,7 +22,9 @@ using Responder = std::function<QString(const Call&)>;
 
 // The file the user picks to read, or empty text when the dialog is cancelled.
 QString OpenFileName(QWidget* parent, const QString& sCaption, const QString& sFilter);
-// The file the user names to write (suggested name first), or empty text when cancelled.
+// The file the user names to write (suggested name first), or empty text when cancelled. The
+// dialog does not ask about replacing an existing file: the caller asks, naming every file it
+// replaces.
 QString SaveFileName(QWidget* parent, const QString& sCaption, const QString& sSuggested,
                      const QString& sFilter);
 

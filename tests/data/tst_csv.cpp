@@ -1,10 +1,12 @@
 // Tests of comma-separated import and export: the reader, the formats other programs write,
 // duplicates and unusable rows, an import that is cancelled or fails, and the exported files.
+#include "FileSizeLimit.h"
 #include "TestEnv.h"
 #include "data/CsvFile.h"
 #include "data/CsvImport.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
+#include "data/modBackup.h"
 #include "data/modCsvExport.h"
 #include "platform/AppError.h"
 
@@ -13,6 +15,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -33,6 +41,20 @@ void writeFile(const QString& sPath, const QByteArray& abBytes)
     QFile file(sPath);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(abBytes), abBytes.size());
+}
+
+// A pipe a test reads from, and the writer that a signal handler opens on it should the read
+// wait for one (-1 while none came).
+struct WaitedPipe
+{
+    QByteArray path;
+    int writer = -1;
+};
+
+WaitedPipe& waitedPipe()
+{
+    static WaitedPipe pipe;
+    return pipe;
 }
 
 QByteArray readFile(const QString& sPath)
@@ -201,6 +223,9 @@ private Q_SLOTS:
             << QString()
             << QStringList{u"ex.example"_s, u"me"_s, QString(), u"ex.example"_s,
                            u"Site: Ex, Co\r\nSecret: s\"1\r\nColour: red\ngreen"_s};
+        QTest::newRow("no header: a first row with a mail address and a bare address")
+            << u"Bank,ann@example.org,p1,b.example\n"_s << QString()
+            << QStringList{u"Bank"_s, u"ann@example.org"_s, u"p1"_s, u"b.example"_s, QString()};
         QTest::newRow("no header: the fields in their usual order")
             << u"Bank,\"ann@example.org\",\"p,1\",https://b.example,\"x\ny\",extra\n"_s << QString()
             << QStringList{u"Bank"_s, u"ann@example.org"_s, u"p,1"_s, u"https://b.example"_s,
@@ -273,8 +298,11 @@ private Q_SLOTS:
         }
         env.RawExecute(u"CREATE TRIGGER refuse BEFORE INSERT ON PWD WHEN NEW.TITLE_TX = "
                        "'Row 0900' BEGIN SELECT RAISE(ABORT, 'row refused'); END"_s);
-        CsvImport import;
-        import.LoadText(text);
+        auto import = std::make_unique<CsvImport>();
+        import->LoadText(text);
+        // Copies share the texts' buffers: they show what the import's end leaves in memory.
+        const QString password = import->Rows().constLast().entry.PASSWORD_TX;
+        const QString field = import->Records().constLast().constFirst();
         int asked = 0;
         const auto keepGoing = [&asked, cancel](int lDone) {
             ++asked;
@@ -282,7 +310,7 @@ private Q_SLOTS:
         };
         QString failure;
         try {
-            import.Store(keepGoing);
+            import->Store(keepGoing);
         } catch (const AppError& e) {
             failure = e.Description();
         }
@@ -292,6 +320,14 @@ private Q_SLOTS:
         QCOMPARE(env.RawScalar(u"SELECT count(*) || ' ' || max(TITLE_TX) FROM PWD"_s),
                  u"1 KeyCask"_s);
         QVERIFY(env.messages.isEmpty());
+        // The transaction has ended: the next change reaches the file.
+        TestEnv::AddPassword(u"Later"_s, u"u"_s, u"p"_s);
+        QCOMPARE(env.RawScalar(u"SELECT count(*) || ' ' || max(TITLE_TX) FROM PWD"_s),
+                 u"2 Later"_s);
+        QCOMPARE(password, u"p1499"_s);
+        import.reset();
+        QCOMPARE(password, QString(5, QChar()));
+        QCOMPARE(field, QString(8, QChar()));
     }
 
     // Every field survives export and import into an empty data file byte for byte; the files
@@ -313,8 +349,9 @@ private Q_SLOTS:
                 TestEnv::AddPassword(e[0], e[1], e[2], e[3], e[4]);
             }
             TestEnv::AddFolder(u"Docs, \"mine\""_s, u"/srv/d"_s, u"n\r\n2"_s);
+            TestEnv::AddFolder(u"Alpha"_s, u"/srv/a"_s);
             QVERIFY(modCsvExport::Export(path));
-            QVERIFY(env.messages.isEmpty());
+            QCOMPARE(env.messages.size(), 1);
         }
         const QByteArray bytes = readFile(path);
         QVERIFY(bytes.startsWith(
@@ -323,8 +360,8 @@ private Q_SLOTS:
             "title\",\"O'Brien\",\"p\"\"a,s;s\tw\\d\",\"https://a.example/?q=1,2\","
             "\"line 1\r\nline 2\nline 3\rend\"\r\n\"\",\"Gamma\""));
         QCOMPARE(readFile(out.filePath(u"keys-file-folders.csv"_s)),
-                 QByteArray("\"Name\",\"Folder\",\"Notes\"\r\n\"Docs, \"\"mine\"\"\",\"/srv/d\","
-                            "\"n\r\n2\"\r\n"));
+                 QByteArray("\"Name\",\"Folder\",\"Notes\"\r\n\"Alpha\",\"/srv/a\",\"\"\r\n"
+                            "\"Docs, \"\"mine\"\"\",\"/srv/d\",\"n\r\n2\"\r\n"));
         for (const QString& name : {u"keys.csv"_s, u"keys-file-folders.csv"_s}) {
             QCOMPARE(QFileInfo(out.filePath(name)).permissions(),
                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
@@ -339,17 +376,271 @@ private Q_SLOTS:
         std::swap(sorted[1], sorted[2]);
         QCOMPARE(storedEntries(), sorted);
         // The folder file comes back as file-folder entries; a second import adds nothing.
-        for (const int added : {1, 0}) {
+        for (const int added : {2, 0}) {
             import.Load(out.filePath(u"keys-file-folders.csv"_s));
             QVERIFY(import.FileFolders());
             QCOMPARE(import.Store().imported, added);
         }
         const auto folders = clsMY_FILE().OpenRecords().value_or(QList<clsMY_FILE>());
-        QCOMPARE(folders.size(), 1);
+        QCOMPARE(folders.size(), 2);
         QCOMPARE(
-            QStringList({folders[0].MY_FILE_NM, folders[0].MY_FILE_PATH_TX, folders[0].NOTES_TX}),
+            QStringList({folders[1].MY_FILE_NM, folders[1].MY_FILE_PATH_TX, folders[1].NOTES_TX}),
             QStringList({u"Docs, \"mine\""_s, u"/srv/d"_s, u"n\r\n2"_s}));
         QCOMPARE(storedEntries().size(), 3);
+    }
+
+    void readRefuses_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("error");
+        const QString tooLarge = u"The file could not be read: it is larger than 64 MB."_s;
+        const QString irregular = u"The file could not be read: it is not a regular file."_s;
+        QTest::newRow("exactly the largest size")
+            << u"file"_s << CsvFile::MaxFileBytes << QString();
+        QTest::newRow("one byte more") << u"file"_s << CsvFile::MaxFileBytes + 1 << tooLarge;
+        QTest::newRow("a pipe with no writer") << u"fifo"_s << 0LL << irregular;
+        QTest::newRow("a device") << u"/dev/zero"_s << 0LL << irregular;
+        QTest::newRow("a folder") << u"folder"_s << 0LL << irregular;
+    }
+
+    // The sizes at the limit (sparse files), and what is no regular file, refused before a byte
+    // is read and without waiting for a writer.
+    void readRefuses()
+    {
+        QFETCH(QString, kind);
+        QFETCH(qint64, size);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QString path = dir.filePath(u"in.csv"_s);
+        if (kind == u"file"_s) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+        } else if (kind == u"fifo"_s) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            // Should the read wait for a writer, one comes after a while and stays, so that the
+            // read goes on and the test fails rather than hangs.
+            waitedPipe().path = QFile::encodeName(path);
+            std::signal(SIGALRM, [](int) {
+                waitedPipe().writer = ::open(waitedPipe().path.constData(), O_WRONLY | O_NONBLOCK);
+            });
+            ::alarm(5);
+        } else {
+            path = kind == u"folder"_s ? dir.path() : kind;
+        }
+        QString failure;
+        try {
+            QCOMPARE(CsvFile::Read(path).size(), size);
+        } catch (const AppError& e) {
+            failure = e.Description();
+        }
+        ::alarm(0);
+        const int writer = std::exchange(waitedPipe().writer, -1);
+        if (writer >= 0) {
+            ::close(writer);
+        }
+        QCOMPARE(writer, -1);
+        QCOMPARE(failure, error);
+    }
+
+    void exportFiles_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("written");
+        const QString done = u"2 password entries were written to \"{out}/keys.csv\".\r\n1 "
+                             "file-folder entry was written to \"{out}/keys-file-folders.csv\"."_s;
+        const QStringList both = {u"keys.csv"_s, u"keys-file-folders.csv"_s};
+        QTest::newRow("no extension typed: .csv added, both files told")
+            << u"out"_s << u"keys"_s << QStringList() << int(MsgBox::vbOK) << QStringList{done}
+            << both;
+        QTest::newRow("both files exist: one question, Yes replaces them")
+            << u"out"_s << u"keys.csv"_s << both << int(MsgBox::vbYes)
+            << QStringList{u"These files exist already:\r\n\r\n{out}/keys-file-folders.csv\r\n"
+                           "{out}/keys.csv\r\n\r\nReplace them?"_s,
+                           done}
+            << both;
+        QTest::newRow("the file-folder file exists: No writes nothing")
+            << u"out"_s << u"keys.csv"_s << QStringList{u"keys-file-folders.csv"_s}
+            << int(MsgBox::vbNo)
+            << QStringList{u"The file \"{out}/keys-file-folders.csv\" exists already. "
+                           "Replace it?"_s}
+            << QStringList();
+        const QString refused = u"Nothing was exported: \"{data}/%1\" is in the folder of the data "
+                                "file, beside the encrypted file and its backups. Choose another "
+                                "folder."_s;
+        QTest::newRow("onto the data file")
+            << u"data"_s << u"pwd.quillondata"_s << QStringList() << int(MsgBox::vbYes)
+            << QStringList{refused.arg(u"pwd.quillondata"_s)} << QStringList();
+        QTest::newRow("beside the data file")
+            << u"data"_s << u"keys"_s << QStringList() << int(MsgBox::vbYes)
+            << QStringList{refused.arg(u"keys.csv"_s)} << QStringList();
+        QTest::newRow("into the backups")
+            << u"data"_s << u"Backups/keys.csv"_s << QStringList() << int(MsgBox::vbYes)
+            << QStringList{refused.arg(u"Backups/keys.csv"_s)} << QStringList();
+        QTest::newRow("into the data file's folder through a link")
+            << u"out"_s << u"link/keys.csv"_s << QStringList() << int(MsgBox::vbYes)
+            << QStringList{u"Nothing was exported: \"{out}/link/keys.csv\" is in the folder of "
+                           "the data file, beside the encrypted file and its backups. Choose "
+                           "another folder."_s}
+            << QStringList();
+    }
+
+    // Where an export goes: never into the data file's folder; an existing file is replaced
+    // only after one question (No the default) and then is its owner's alone; the files written
+    // and their entries are told.
+    void exportFiles()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, existing);
+        QFETCH(int, answer);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, written);
+        TestEnv env;
+        addMaster();
+        TestEnv::AddPassword(u"Mail"_s, u"ann"_s, u"pw1"_s);
+        TestEnv::AddPassword(u"Bank"_s, u"bob"_s, u"pw2"_s);
+        TestEnv::AddFolder(u"Docs"_s, u"/srv/d"_s);
+        const QString data = QFileInfo(env.DataFilePath()).absolutePath();
+        QVERIFY(QDir().mkpath(modBackup::Folder(env.DataFilePath())));
+        const QByteArray dataBytes = readFile(env.DataFilePath());
+        QTemporaryDir out;
+        QVERIFY(QFile::link(data, out.filePath(u"link"_s)));
+        for (const QString& name : existing) {
+            writeFile(out.filePath(name), "old");
+            QVERIFY(QFile::setPermissions(out.filePath(name),
+                                          QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        }
+        env.answer = [answer](const MsgBox::Call&) { return answer; };
+        QCOMPARE(modCsvExport::Export((folder == u"out"_s ? out.path() : data) + u'/' + typed),
+                 !written.isEmpty());
+        QStringList shown, flags;
+        for (const MsgBox::Call& call : std::as_const(env.messages)) {
+            shown.append(
+                QString(call.prompt).replace(out.path(), u"{out}"_s).replace(data, u"{data}"_s));
+        }
+        QCOMPARE(shown, messages);
+        if (!existing.isEmpty()) {
+            QCOMPARE(env.messages[0].flags,
+                     MsgBox::vbYesNo | MsgBox::vbQuestion | MsgBox::vbDefaultButton2);
+        }
+        for (const QString& name : written) {
+            QVERIFY(readFile(out.filePath(name)).startsWith("\"Name\"") ||
+                    readFile(out.filePath(name)).startsWith("\"Group\""));
+            QCOMPARE(QFile::permissions(out.filePath(name)),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                         QFileDevice::WriteUser);
+        }
+        for (const QString& name : existing) {
+            if (!written.contains(name)) {
+                QCOMPARE(readFile(out.filePath(name)), QByteArray("old"));
+            }
+        }
+        QStringList names = written;
+        for (const QString& name : existing + QStringList{u"link"_s}) {
+            if (!names.contains(name)) {
+                names.append(name);
+            }
+        }
+        names.sort();
+        QCOMPARE(
+            QDir(out.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name),
+            names);
+        QCOMPARE(readFile(env.DataFilePath()), dataBytes);
+        QCOMPARE(QDir(modBackup::Folder(env.DataFilePath())).entryList(QDir::Files).size(), 0);
+        QCOMPARE(QDir(data).entryList(QDir::Files), QStringList{u"pwd.quillondata"_s});
+    }
+
+    void exportFailure_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("disk full at the file-folder file")
+            << u"keys-file-folders.csv"_s << true << u"File too large"_s;
+        QTest::newRow("disk full at the password file")
+            << u"keys.csv"_s << true << u"File too large"_s;
+        QTest::newRow("room for exactly the larger file") << QString() << true << QString();
+        QTest::newRow("the file-folder file's name taken by a folder as it is committed")
+            << u"keys-file-folders.csv"_s << false << u"Is a directory"_s;
+        QTest::newRow("the password file's name taken: the file-folder file comes back")
+            << u"keys.csv"_s << false << u"Is a directory"_s;
+    }
+
+    // A write that fails (a full disk, simulated by a limit on the size of the files the child
+    // process writes) or a name that cannot be taken leaves both older files as they were, no
+    // other file behind, and is told once with its cause; half an export is none.
+    void exportFailure()
+    {
+        QFETCH(QString, failing);
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, cause);
+        TestEnv env;
+        addMaster();
+        // The failing file is the larger one, so that the other fits below the limit.
+        const bool bigFolders = failing == u"keys-file-folders.csv"_s;
+        TestEnv::AddPassword(u"Mail"_s, u"ann"_s, u"pw1"_s, QString(),
+                             QString(bigFolders ? 10 : 3000, u'n'));
+        TestEnv::AddFolder(u"Docs"_s, u"/srv/d"_s, QString(bigFolders ? 3000 : 10, u'f'));
+        QTemporaryDir sizes;
+        QVERIFY(modCsvExport::Export(sizes.filePath(u"keys.csv"_s)));
+        const qint64 larger =
+            std::max(QFileInfo(sizes.filePath(u"keys.csv"_s)).size(),
+                     QFileInfo(sizes.filePath(u"keys-file-folders.csv"_s)).size());
+        env.messages.clear();
+
+        QTemporaryDir out;
+        const QString path = out.filePath(u"keys.csv"_s);
+        const QStringList names = {u"keys-file-folders.csv"_s, u"keys.csv"_s};
+        for (const QString& name : names) {
+            writeFile(out.filePath(name), "old " + name.toUtf8());
+        }
+        env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
+        QString result;
+        if (fullDisk) {
+            result = FileSizeLimit::Run(failing.isEmpty() ? larger : larger - 1, [&env, &path] {
+                const bool done = modCsvExport::Export(path);
+                return QString::number(done) + u'|' + env.messages.constLast().prompt;
+            });
+        } else {
+            const QString blocked = out.filePath(failing);
+            modCsvExport::SetCommitHook([blocked](const QString& sPath) {
+                if (sPath == blocked) {
+                    QFile::remove(blocked);
+                    QDir().mkpath(blocked + u"/inside"_s);
+                }
+            });
+            const bool done = modCsvExport::Export(path);
+            modCsvExport::SetCommitHook({});
+            result = QString::number(done) + u'|' + env.messages.constLast().prompt;
+        }
+        if (failing.isEmpty()) {
+            QVERIFY2(result.startsWith(u"1|2 password entries"_s) ||
+                         result.startsWith(u"1|1 password entry was"_s),
+                     qPrintable(result));
+            for (const QString& name : names) {
+                QCOMPARE(readFile(out.filePath(name)), readFile(sizes.filePath(name)));
+            }
+            return;
+        }
+        QCOMPARE(result, u"0|Nothing was exported: \"%1\" could not be written: %2"_s.arg(
+                             out.filePath(failing), cause));
+        for (const QString& name : names) {
+            if (fullDisk || name != failing) {
+                QCOMPARE(readFile(out.filePath(name)), "old " + name.toUtf8());
+            }
+        }
+        QCOMPARE(
+            QDir(out.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            names);
     }
 
     // A name that is a symbolic link is refused and the file it points to is left alone; no

@@ -1,5 +1,6 @@
 // Tests of the RTF report writer and the two reports: the written bytes against reference
 // documents, escaping, row and page options, the comma-separated mode, file names and errors.
+#include "FileSizeLimit.h"
 #include "TestEnv.h"
 #include "app/clsApp.h"
 #include "data/clsMY_FILE.h"
@@ -289,6 +290,47 @@ private Q_SLOTS:
         QCOMPARE(files.size(), 2);
         QCOMPARE(env.launches, (QList<QUrl>{QUrl::fromLocalFile(reportFile(files[0])),
                                             QUrl::fromLocalFile(reportFile(files[1]))}));
+    }
+
+    void fullDisk_data()
+    {
+        QTest::addColumn<int>("missing");
+        QTest::newRow("one byte short") << 1;
+        QTest::newRow("room for exactly the report") << 0;
+    }
+
+    // A report that does not fit on the disk (a limit on the size of the files the child
+    // process writes) raises with the cause and leaves no partial file; one that fits exactly is
+    // written whole.
+    void fullDisk()
+    {
+        QFETCH(int, missing);
+        TestEnv env;
+        clsApp::shared().MakeReportPath();
+        TestEnv::AddPassword(u"Bank"_qs, u"ann"_qs, u"pw"_qs, QString(), QString(3000, u'n'));
+        clsRTFPassword().Build(true);
+        const QString first = reportFile(reportFiles().value(0));
+        QFile written(first);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray whole = written.readAll();
+        QVERIFY(QFile::remove(first));
+        const QString result = FileSizeLimit::Run(whole.size() - missing, [] {
+            try {
+                clsRTFPassword().Build(true);
+            } catch (const AppError& error) {
+                return error.Description();
+            }
+            return QString();
+        });
+        if (missing == 0) {
+            QCOMPARE(result, QString());
+            QCOMPARE(reportFiles().size(), 1);
+            return;
+        }
+        QVERIFY2(result.startsWith(u"Cannot complete the file \""_qs) &&
+                     result.endsWith(u"\": File too large"_qs),
+                 qPrintable(result));
+        QCOMPARE(reportFiles(), QStringList());
     }
 
     // Without the report folder the error reaches the caller; nothing is shown or opened.

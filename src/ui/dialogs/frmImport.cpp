@@ -4,6 +4,7 @@
 #include "data/CsvImport.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "platform/SecretText.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -115,9 +116,28 @@ frmImport::frmImport(CsvImport& import, QWidget* parent)
     fillPreview();
 }
 
+frmImport::~frmImport()
+{
+    wipePreview();
+}
+
+void frmImport::wipePreview()
+{
+    for (int r = 0; r < grdPreview->rowCount(); ++r) {
+        for (int c = 0; c < grdPreview->columnCount(); ++c) {
+            if (QTableWidgetItem* item = grdPreview->item(r, c)) {
+                QString text = item->text();
+                item->setText(QString());
+                SecretText::Release(text);
+            }
+        }
+    }
+    grdPreview->setRowCount(0);
+}
+
 void frmImport::fillPreview()
 {
-    grdPreview->setRowCount(0);
+    wipePreview();
     for (const CsvImport::Row& row : m_import.Rows()) {
         if (row.status != CsvImport::Status::Add) {
             continue;

@@ -20,6 +20,8 @@ class frmImport : public QDialog
 public:
     // Shows the rows of an import that has read its file; the import outlives the window.
     explicit frmImport(CsvImport& import, QWidget* parent = nullptr);
+    // Wipes the preview's texts.
+    ~frmImport() override;
 
     // How many rows the preview shows at most.
     static constexpr int PREVIEW_ROWS = 20;
@@ -37,6 +39,8 @@ public:
 
 private:
     void fillPreview();
+    // Empties the preview, wiping each text that no other holder shares.
+    void wipePreview();
     void cboColumn_Change();
     void cmdImport_Click();
 

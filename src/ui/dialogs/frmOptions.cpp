@@ -353,8 +353,9 @@ void frmOptions::cmdImport_Click()
 
 void frmOptions::cmdExport_Click()
 {
-    if (MsgBox::Show(modCsvExport::WarningText(), MsgBox::vbYesNo | MsgBox::vbExclamation,
-                     QString(), this) != MsgBox::vbYes) {
+    if (MsgBox::Show(modCsvExport::WarningText(),
+                     MsgBox::vbYesNo | MsgBox::vbExclamation | MsgBox::vbDefaultButton2, QString(),
+                     this) != MsgBox::vbYes) {
         return;
     }
     const QString path = FileDialog::SaveFileName(
