@@ -66,6 +66,9 @@ int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* par
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
+    if (lFlags & vbDefaultButton2) {
+        box.setDefaultButton((lFlags & 0x0F) == vbOKCancel ? QMessageBox::Cancel : QMessageBox::No);
+    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return vbYes;

@@ -19,6 +19,7 @@ enum Flags : int {
     vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
+    vbDefaultButton2 = 256,
 };
 
 // Answers.

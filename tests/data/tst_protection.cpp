@@ -25,12 +25,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 #include <functional>
@@ -146,6 +148,32 @@ QStringList backupPaths(const TestEnv& env)
     return paths;
 }
 
+// Every file of the backup folder that carries a backup's name.
+QStringList backupFiles(const QString& sDataFile)
+{
+    QStringList files;
+    const QDir folder(modBackup::Folder(sDataFile));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        if (modBackup::IsBackupFileName(QFileInfo(sDataFile).fileName(), name)) {
+            files << folder.filePath(name);
+        }
+    }
+    return files;
+}
+
+// The master password stored in a file.
+QString storedMaster(const QString& sPath, const QString& sKey, int lKdfIter)
+{
+    SqlConnection connection;
+    connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
+    QString master;
+    clsPWD::TestStoredMaster(connection, [&master](const QString& sMaster) {
+        master = QString(sMaster.constData(), sMaster.size());
+        return true;
+    });
+    return master;
+}
+
 // The test program started again: protects the data file at the given path, or restores a
 // backup into it, to be killed.
 int runChild(const QString& sPath)
@@ -232,8 +260,19 @@ private Q_SLOTS:
         QVERIFY(modProtection::SessionProtected());
         QCOMPARE(clsPWD().OpenRecords()->size(), 2);
         QVERIFY(!QFile::exists(path + u".new"_s));
+        // Every backup, the one made just before, went along: none opens with the built-in key.
+        const QStringList copies = backupFiles(path);
+        QVERIFY(!copies.isEmpty());
+        for (const QString& copy : copies) {
+            QVERIFY(!opens(copy, builtIn, 0));
+            QVERIFY(opens(copy, clsDB::shared().Key, clsDB::shared().KdfIter));
+        }
 
         modProtection::Unprotect();
+        for (const QString& copy : backupFiles(path)) {
+            QVERIFY(!opens(copy, master, kProtectedIter));
+            QCOMPARE(storedMaster(copy, builtIn, 0), master);
+        }
         QVERIFY(!opens(path, master, kProtectedIter));
         QCOMPARE(snapshot(path, builtIn, 0), rows);
         QVERIFY(!modProtection::LooksProtected(path));
@@ -357,25 +396,43 @@ private Q_SLOTS:
     }
 
     // Changing the master password of a protected file re-keys the file in the same step; a
-    // failure keeps file, key and password.
+    // failure keeps file, key and password. Every backup takes the new key and master password
+    // (also of an unprotected file), so that the old password opens nothing in the folder; one
+    // that cannot go along is removed and the message says so.
     void changeMasterPassword_data()
     {
         QTest::addColumn<bool>("fails");
-        QTest::newRow("changed") << false;
-        QTest::newRow("copy cannot be made") << true;
+        QTest::addColumn<bool>("protect");
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("changed") << false << true << false;
+        QTest::newRow("copy cannot be made") << true << true << false;
+        QTest::newRow("unprotected file") << false << false << false;
+        QTest::newRow("a backup that cannot go along") << false << true << true;
     }
 
     void changeMasterPassword()
     {
         QFETCH(bool, fails);
+        QFETCH(bool, protect);
+        QFETCH(bool, foreign);
         TestEnv env;
         addSample(u"old pw"_s);
         clsPWD::Master().OpenRecord(u"1"_s);
-        modProtection::Protect(u"old pw"_s);
+        clsDB::shared().BeginSession();
+        if (protect) {
+            modProtection::Protect(u"old pw"_s);
+        } else {
+            QVERIFY(!TestEnv::AddPassword(u"Change"_s, u"ch"_s, u"ch-pw"_s).isEmpty());
+        }
         const QString path = env.DataFilePath();
         const QByteArray before = fileBytes(path);
+        const QString folder = modBackup::Folder(path);
+        const QString stranger = folder + u"/pwd.quillondata.20200101T000000Z.change.bak"_s;
         if (fails) {
             QVERIFY(QDir().mkpath(path + u".new/in the way"_s));
+        }
+        if (foreign) {
+            QVERIFY(QFile::copy(QFINDTESTDATA("tst_protection.cpp"), stranger));
         }
         auto* login = new frmLogin();
         login->setAttribute(Qt::WA_DeleteOnClose);
@@ -387,24 +444,37 @@ private Q_SLOTS:
         typeText(login->txt[1], u"néw pw"_s);
         QTest::keyClick(login->txt[1], Qt::Key_Return);
 
-        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages.size(), foreign ? 2 : 1);
         const QString now = fails ? u"old pw"_s : u"néw pw"_s;
         const QString then = fails ? u"néw pw"_s : u"old pw"_s;
         if (fails) {
             QCOMPARE(fileBytes(path), before);
         } else {
-            QCOMPARE(env.messages[0].prompt, u"Password successfully changed."_s);
+            QCOMPARE(env.messages.last().prompt, u"Password successfully changed."_s);
+        }
+        if (foreign) {
+            QCOMPARE(env.messages.first().prompt,
+                     u"1 backup could not be brought to the data file's new key and master "
+                     "password; it was removed."_s);
+            QVERIFY(!QFile::exists(stranger));
+        }
+        const clsDB& db = clsDB::shared();
+        const QStringList copies = backupFiles(path);
+        QCOMPARE(copies.size(), protect ? 2 : 1);
+        for (const QString& copy : copies) {
+            QVERIFY(!opens(copy, then, kProtectedIter));
+            QCOMPARE(storedMaster(copy, db.Key, db.KdfIter), now);
+        }
+        QCOMPARE(clsPWD::Master().PASSWORD_TX, now);
+        if (!protect) {
+            return;
         }
         QVERIFY(opens(path, now, kProtectedIter));
         QVERIFY(!opens(path, then, kProtectedIter));
         QVERIFY(!opens(path, clsDB::DatabasePassword(), 0));
         // The session keeps the derived key, never the master password.
         QVERIFY(!clsDB::shared().Key.contains(now));
-        QCOMPARE(clsPWD::Master().PASSWORD_TX, now);
-        SqlConnection check;
-        check.Open(path, now, SqlConnection::Mode::ReadOnly, kProtectedIter);
-        auto rs = check.Execute(u"SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"_s);
-        QCOMPARE(modFieldEncryption::DecryptField(rs->FieldAt(0)), now);
+        QCOMPARE(storedMaster(path, now, kProtectedIter), now);
     }
 
     // The Options box shows the file's real state, and OK applies a change.
@@ -729,29 +799,56 @@ private Q_SLOTS:
         QVERIFY(!TestEnv::AddPassword(u"After"_s, u"af"_s, u"after-pw"_s).isEmpty());
     }
 
-    // A backup made under another master password says so before it is restored; No changes
-    // nothing, Yes brings that master password back with the entries.
+    // A backup made under another master password says so before it is restored, with No as
+    // the default; Yes asks for that backup's master password: a wrong one restores nothing,
+    // the right one brings it back with the entries, and every backup takes it.
+    void restoreOtherMaster_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("No") << int(MsgBox::vbNo) << QString() << false;
+        QTest::newRow("Yes, a wrong password") << int(MsgBox::vbYes) << u"new master"_s << false;
+        QTest::newRow("Yes, its password") << int(MsgBox::vbYes) << u"old master"_s << true;
+    }
+
     void restoreOtherMaster()
     {
+        QFETCH(int, answer);
+        QFETCH(QString, typed);
+        QFETCH(bool, restored);
         TestEnv env;
         addSample(u"old master"_s);
         clsPWD::Master().OpenRecord(u"1"_s);
         clsDB::shared().BeginSession();
+        // Stored past the backups, as another copy of the program would have done.
         clsPWD::Master().PASSWORD_TX = u"new master"_s;
         QVERIFY(clsPWD::Master().Save(false));
         const QString changed = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
         frmRestore dlg;
-        for (const int answer : {int(MsgBox::vbNo), int(MsgBox::vbYes)}) {
-            env.answer = [answer](const MsgBox::Call&) { return answer; };
-            dlg.cmdRestore->click();
-            QVERIFY(
-                env.messages.last().prompt.contains(u"The backup has another master password"_s));
-            QCOMPARE(dlg.Restored(), answer == MsgBox::vbYes);
-            if (answer == MsgBox::vbNo) {
-                QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), changed);
+        env.answer = [answer](const MsgBox::Call&) { return answer; };
+        QTimer::singleShot(0, [typed] {
+            if (auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+                QCOMPARE(prompt->textEchoMode(), QLineEdit::Password);
+                prompt->setTextValue(typed);
+                prompt->accept();
             }
+        });
+        dlg.cmdRestore->click();
+        const MsgBox::Call question = env.messages.first();
+        QVERIFY(question.prompt.contains(u"The backup has another master password: it becomes "
+                                         "your master password."_s));
+        QVERIFY(question.flags & MsgBox::vbDefaultButton2);
+        QCOMPARE(dlg.Restored(), restored);
+        QCOMPARE(env.messages.size(), answer == MsgBox::vbYes && !restored ? 2 : 1);
+        if (!restored) {
+            QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), changed);
+            return;
         }
         QVERIFY(clsPWD::Master().PasswordMatches(u"old master"_s));
+        for (const QString& copy : backupFiles(env.DataFilePath())) {
+            QCOMPARE(storedMaster(copy, clsDB::DatabasePassword(), 0), u"old master"_s);
+        }
     }
 
     // A data file replaced underneath the session: one with the same master password is reloaded
