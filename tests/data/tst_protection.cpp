@@ -7,6 +7,7 @@
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
 #include "crypto/modFieldEncryption.h"
+#include "data/CsvImport.h"
 #include "data/clsDB.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
@@ -199,7 +200,12 @@ class tst_Protection : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { closeAll(); }
+    void cleanup()
+    {
+        closeAll();
+        modBackup::SetClock({});
+        modBackup::SetCopyHook({});
+    }
 
     // Protect, then unprotect: the keys that open the file swap, every byte of every row stays,
     // and the session goes on with the new key.
@@ -624,19 +630,25 @@ private Q_SLOTS:
         }
     }
 
-    // A session's first change backs the file up as it was; later changes of the session do
-    // not; the newest copies are kept, and files that are no copies are left alone.
+    // A session's first change backs the file up as it was, named by the time in UTC; later
+    // changes of the session do not; the newest copies are kept, and files that are no copies
+    // are left alone, a cut-off copy's leftover excepted. With the clock ahead for a while, the
+    // copies dated in the future go first and the copy just made stays. Backups off delete
+    // nothing.
     void backups_data()
     {
         QTest::addColumn<int>("keep");
         QTest::addColumn<int>("sessions");
         QTest::addColumn<int>("changes");
+        QTest::addColumn<int>("ahead"); // the first sessions run with the clock a year ahead
         QTest::addColumn<int>("copies");
-        QTest::newRow("one session, three changes") << 3 << 1 << 3 << 1;
-        QTest::newRow("a session without change") << 3 << 1 << 0 << 0;
-        QTest::newRow("four sessions, three kept") << 3 << 4 << 1 << 3;
-        QTest::newRow("two sessions, one kept") << 1 << 2 << 2 << 1;
-        QTest::newRow("backups off") << 0 << 2 << 1 << 0;
+        QTest::addColumn<bool>("oldKept"); // the copy with an older name, from 2020
+        QTest::newRow("one session, three changes") << 3 << 1 << 3 << 0 << 1 << true;
+        QTest::newRow("a session without change") << 3 << 1 << 0 << 0 << 0 << true;
+        QTest::newRow("four sessions, three kept") << 3 << 4 << 1 << 0 << 3 << false;
+        QTest::newRow("two sessions, one kept") << 1 << 2 << 2 << 0 << 1 << false;
+        QTest::newRow("backups off") << 0 << 2 << 1 << 0 << 0 << true;
+        QTest::newRow("clock ahead, then back") << 2 << 4 << 1 << 2 << 2 << false;
     }
 
     void backups()
@@ -644,18 +656,31 @@ private Q_SLOTS:
         QFETCH(int, keep);
         QFETCH(int, sessions);
         QFETCH(int, changes);
+        QFETCH(int, ahead);
         QFETCH(int, copies);
+        QFETCH(bool, oldKept);
         TestEnv env;
         addSample(u"backup pw"_s);
         clsApp::shared().setKeepBackups(keep);
         const QString folder = modBackup::Folder(env.DataFilePath());
         QVERIFY(QDir().mkdir(folder));
-        for (const QString& name : {u"notes.txt"_s, u"pwd.quillondata.old.bak"_s}) {
+        const QStringList others = {u"notes.txt"_s, u"pwd.quillondata.old.bak"_s,
+                                    u"x-pwd.quillondata.20200101T000000Z.change.bak"_s,
+                                    u"pwd.quillondata.20200101T000000Z.change.bak.txt"_s};
+        for (const QString& name : others) {
             QFile file(folder + u'/' + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
+        const QString old = folder + u"/pwd.quillondata.20200101-000000.bak"_s;
+        QVERIFY(QFile::copy(env.DataFilePath(), old));
+        const QString leftOver = folder + u"/pwd.quillondata.20200101T000000Z.change.bak.part"_s;
+        QVERIFY(QFile::copy(env.DataFilePath(), leftOver));
+        // Late at night when daylight saving time ends in Europe: the hour repeats in local time.
+        const QDateTime start(QDate(2030, 10, 27), QTime(0, 50), Qt::UTC);
         QString before;
         for (int session = 0; session < sessions; ++session) {
+            const QDateTime now = start.addSecs(session * 1800).addDays(session < ahead ? 365 : 0);
+            modBackup::SetClock([now] { return now; });
             clsDB::shared().BeginSession();
             before = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
             for (int change = 0; change < changes; ++change) {
@@ -664,13 +689,20 @@ private Q_SLOTS:
                              .isEmpty());
             }
         }
-        const QStringList made = backupPaths(env);
+        QStringList made = backupPaths(env);
+        made.removeOne(old);
         QCOMPARE(made.size(), copies);
-        QVERIFY(QFile::exists(folder + u"/notes.txt"_s));
-        QVERIFY(QFile::exists(folder + u"/pwd.quillondata.old.bak"_s));
+        QCOMPARE(QFile::exists(old), oldKept);
+        for (const QString& name : others) {
+            QVERIFY(QFile::exists(folder + u'/' + name));
+        }
+        QCOMPARE(QFile::exists(leftOver), sessions * changes == 0 || keep == 0);
         if (copies > 0) {
             const QString newest = made.first();
             QCOMPARE(snapshot(newest, clsDB::DatabasePassword(), 0), before);
+            QCOMPARE(QFileInfo(newest).fileName(),
+                     u"pwd.quillondata.%1.change.bak"_s.arg(
+                         start.addSecs((sessions - 1) * 1800).toString(u"yyyyMMdd'T'HHmmss'Z'"_s)));
             QCOMPARE(QFile::permissions(newest) & 0x0777, QFileDevice::Permissions(0x0600));
             QCOMPARE(QFile::permissions(folder) & 0x0777, QFileDevice::Permissions(0x0700));
         }
@@ -727,15 +759,45 @@ private Q_SLOTS:
         QCOMPARE(matched, same);
     }
 
-    // A backup that cannot be made refuses the change and says why; the next change tries again.
+    // A backup that cannot be made refuses the change and says why, leaves nothing in the folder
+    // and writes nothing through a link; the next change tries again. A copy is checked under a
+    // temporary name, never a backup's.
+    void backupFailureRefusesChange_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Backups is a file") << u"file"_s;
+        QTest::newRow("Backups is a link") << u"link"_s;
+        QTest::newRow("the copy fails its check") << u"check"_s;
+    }
+
     void backupFailureRefusesChange()
     {
+        QFETCH(QString, how);
         TestEnv env;
         addSample(u"refuse pw"_s);
         const QString folder = modBackup::Folder(env.DataFilePath());
-        {
+        const QString elsewhere = env.AppFolder() + u"/elsewhere"_s;
+        QString cause =
+            u"\"%1\" is not a folder of its own"_s.arg(QDir::toNativeSeparators(folder));
+        if (how == "file"_L1) {
             QFile blocker(folder);
             QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else if (how == "link"_L1) {
+            QVERIFY(QDir().mkdir(elsewhere));
+            QVERIFY(QFile::setPermissions(elsewhere, QFileDevice::Permissions(0x7755)));
+            QVERIFY(QFile::link(elsewhere, folder));
+            // Not even the rights of what a link leads to are changed.
+            modGeneral::KeepToOwner(folder);
+        } else {
+            QVERIFY(QDir().mkdir(folder));
+            modBackup::SetCopyHook([&env](const QString& sCopy) {
+                QVERIFY(!modBackup::IsBackupFileName(QFileInfo(env.DataFilePath()).fileName(),
+                                                     QFileInfo(sCopy).fileName()));
+                QVERIFY(backupPaths(env).isEmpty());
+                QFile copy(sCopy);
+                QVERIFY(copy.resize(1000));
+            });
+            cause = u"the copy read back differs from the file it was made of"_s;
         }
         const QString rows = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
         clsDB::shared().BeginSession();
@@ -743,11 +805,21 @@ private Q_SLOTS:
         QVERIFY(!clsPWD().Delete(u"2"_s));
         QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), rows);
         QCOMPARE(env.messages.size(), 2);
-        QCOMPARE(env.messages.first().prompt,
-                 u"No backup of the data file could be made: \"%1\" is not a folder of its own. "
-                 "Your change was not saved."_s.arg(QDir::toNativeSeparators(folder)));
+        QVERIFY(env.messages.first().prompt.startsWith(
+            u"No backup of the data file could be made: "_s));
+        QVERIFY(env.messages.first().prompt.endsWith(cause + u". Your change was not saved."_s));
+        if (how == "link"_L1) {
+            QVERIFY(QDir(elsewhere).isEmpty());
+            QCOMPARE(QFile::permissions(elsewhere) & 0x0777, QFileDevice::Permissions(0x0755));
+        } else if (how == "check"_L1) {
+            QVERIFY(QDir(folder).isEmpty());
+        }
 
-        QVERIFY(QFile::remove(folder));
+        if (how == "check"_L1) {
+            modBackup::SetCopyHook({});
+        } else {
+            QVERIFY(QFile::remove(folder));
+        }
         QVERIFY(!TestEnv::AddPassword(u"Kept"_s, u"yes"_s, u"kept-pw"_s).isEmpty());
         QCOMPARE(backupPaths(env).size(), 1);
         QCOMPARE(snapshot(backupPaths(env).first(), clsDB::DatabasePassword(), 0), rows);
@@ -777,12 +849,17 @@ private Q_SLOTS:
 
         const QString changed = snapshot(path, u"restore pw"_s, kProtectedIter);
         frmRestore dlg;
-        QCOMPARE(dlg.lstBackups->topLevelItemCount(), 2);
+        QCOMPARE(dlg.lstBackups->topLevelItemCount(), 3);
         const QTreeWidgetItem* newest = dlg.lstBackups->topLevelItem(0);
-        const QTreeWidgetItem* unreadable = dlg.lstBackups->topLevelItem(1);
-        QCOMPARE(QStringList({newest->text(1), newest->text(2)}), QStringList({u"2"_s, u"1"_s}));
+        const QTreeWidgetItem* protect = dlg.lstBackups->topLevelItem(1);
+        const QTreeWidgetItem* unreadable = dlg.lstBackups->topLevelItem(2);
+        QCOMPARE(QStringList({newest->text(1), newest->text(2), newest->text(3)}),
+                 QStringList({u"2"_s, u"1"_s, u"before a change"_s}));
+        QCOMPARE(QStringList({protect->text(1), protect->text(3)}),
+                 QStringList({u"2"_s, u"before protect"_s}));
         QCOMPARE(unreadable->text(0), u"2020-01-01 00:00:00"_s);
         QCOMPARE(unreadable->text(1), u"cannot be opened"_s);
+        QCOMPARE(unreadable->text(3), QString());
         QVERIFY(!(unreadable->flags() & Qt::ItemIsEnabled));
         QCOMPARE(dlg.lstBackups->currentItem(), newest);
         env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
@@ -796,7 +873,21 @@ private Q_SLOTS:
         QCOMPARE(clsPWD::Master().PASSWORD_TX, u"restore pw"_s);
         QCOMPARE(snapshot(backupPaths(env).first(), u"restore pw"_s, kProtectedIter), changed);
         QVERIFY(!QFile::exists(path + u".new"_s));
+        const auto newestReason = [&env] {
+            return modBackup::List(env.DataFilePath(), clsDB::shared().Key, clsDB::shared().KdfIter)
+                .first()
+                .reason;
+        };
+        QCOMPARE(newestReason(), u"before restore"_s);
         QVERIFY(!TestEnv::AddPassword(u"After"_s, u"af"_s, u"after-pw"_s).isEmpty());
+        // Every import, not only a session's first change, is preceded by its own backup.
+        CsvImport import;
+        import.LoadText(u"\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n"
+                        "\"Root\",\"Imported\",\"im\",\"im-pw\",\"\",\"\"\r\n"_s);
+        const QString beforeImport = snapshot(path, u"restore pw"_s, kProtectedIter);
+        QCOMPARE(import.Store().imported, 1);
+        QCOMPARE(newestReason(), u"before import"_s);
+        QCOMPARE(snapshot(backupPaths(env).first(), u"restore pw"_s, kProtectedIter), beforeImport);
     }
 
     // A backup made under another master password says so before it is restored, with No as
