@@ -890,6 +890,77 @@ private Q_SLOTS:
         QCOMPARE(snapshot(backupPaths(env).first(), u"restore pw"_s, kProtectedIter), beforeImport);
     }
 
+    // A restore keeps the current data as a backup first: with backups off, deleting none; in
+    // the same second as the backup it restores, under its own number; over what a cut-off
+    // restore left. A backup with other tables or columns is not offered and not restored.
+    void restoreCases_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("backups off") << u"off"_s << true;
+        QTest::newRow("in the same second, one kept") << u"second"_s << true;
+        QTest::newRow("a cut-off restore's copy beside the file") << u"stale"_s << true;
+        QTest::newRow("another column") << u"ALTER TABLE PWD ADD COLUMN EXTRA_TX TEXT"_s << false;
+        QTest::newRow("no file-folder table") << u"DROP TABLE MY_FILE"_s << false;
+    }
+
+    void restoreCases()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, restored);
+        TestEnv env;
+        addSample(u"case pw"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        const QDateTime now(QDate(2031, 3, 30), QTime(0, 30), Qt::UTC);
+        modBackup::SetClock([now] { return now; });
+        const QString path = env.DataFilePath();
+        const QString builtIn = clsDB::DatabasePassword();
+        const QString old = snapshot(path, builtIn, 0);
+        clsDB::shared().BeginSession();
+        QVERIFY(clsPWD().Delete(u"2"_s));
+        const QString current = snapshot(path, builtIn, 0);
+        const QString backup = backupPaths(env).first();
+        const QString planted =
+            modBackup::Folder(path) + u"/pwd.quillondata.20200101T000000Z.import.bak"_s;
+        QVERIFY(QFile::copy(backup, planted));
+        if (how == "off"_L1) {
+            clsApp::shared().setKeepBackups(0);
+        } else if (how == "second"_L1) {
+            clsApp::shared().setKeepBackups(1);
+        } else if (how == "stale"_L1) {
+            for (const QString& name : {u".new"_s, u".new-journal"_s}) {
+                QFile file(path + name);
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write("cut off") == 7);
+            }
+        } else {
+            SqlConnection connection;
+            connection.Open(backup, builtIn, SqlConnection::Mode::ReadWrite);
+            connection.Execute(how);
+        }
+        frmRestore dlg;
+        QTreeWidgetItem* item = dlg.lstBackups->topLevelItem(0);
+        QCOMPARE(item->data(0, Qt::UserRole).toString(), backup);
+        QCOMPARE(bool(item->flags() & Qt::ItemIsEnabled), restored);
+        if (!restored) {
+            QCOMPARE(item->text(1), u"not a data file of KeyCask"_s);
+            QVERIFY_THROWS_EXCEPTION(AppError, modBackup::Restore(backup));
+            QCOMPARE(snapshot(path, builtIn, 0), current);
+            QCOMPARE(backupFiles(path).size(), 2);
+            return;
+        }
+        env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
+        dlg.cmdRestore->click();
+        QVERIFY(dlg.Restored());
+        QCOMPARE(snapshot(path, builtIn, 0), old);
+        const QString safety = backupPaths(env).first();
+        QCOMPARE(QFileInfo(safety).fileName(),
+                 u"pwd.quillondata.20310330T003000Z-2.restore.bak"_s);
+        QCOMPARE(snapshot(safety, builtIn, 0), current);
+        QCOMPARE(QFile::exists(backup), how != "second"_L1);
+        QCOMPARE(QFile::exists(planted), how != "second"_L1);
+        QVERIFY(!QFile::exists(path + u".new"_s));
+    }
+
     // A backup made under another master password says so before it is restored, with No as
     // the default; Yes asks for that backup's master password: a wrong one restores nothing,
     // the right one brings it back with the entries, and every backup takes it.
