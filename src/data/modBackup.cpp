@@ -141,6 +141,9 @@ void removeParts(const QString& sDataFile)
 {
     const QString name = QFileInfo(sDataFile).fileName();
     const QDir folder(modBackup::Folder(sDataFile));
+    if (QFileInfo(folder.path()).isSymLink()) {
+        return;
+    }
     for (const QString& file : folder.entryList(QDir::Files | QDir::System | QDir::Hidden)) {
         if (isPartName(name, file)) {
             QFile::remove(folder.filePath(file));
@@ -198,6 +201,10 @@ QStringList copiesNewestFirst(const QString& sDataFile)
 {
     const QString name = QFileInfo(sDataFile).fileName();
     const QDir folder(Folder(sDataFile));
+    // A folder that is a link leads to files KeyCask did not write there.
+    if (QFileInfo(folder.path()).isSymLink()) {
+        return {};
+    }
     const QDateTime now = Now();
     struct Copy
     {

@@ -786,8 +786,14 @@ private Q_SLOTS:
             QVERIFY(QDir().mkdir(elsewhere));
             QVERIFY(QFile::setPermissions(elsewhere, QFileDevice::Permissions(0x7755)));
             QVERIFY(QFile::link(elsewhere, folder));
-            // Not even the rights of what a link leads to are changed.
+            // Not even the rights of what a link leads to are changed, nor its files listed.
             modGeneral::KeepToOwner(folder);
+            QFile named(elsewhere + u"/pwd.quillondata.20200101T000000Z.change.bak"_s);
+            QVERIFY(named.open(QIODevice::WriteOnly));
+            QVERIFY(backupPaths(env).isEmpty());
+            QCOMPARE(modBackup::BringAlong(env.DataFilePath(), clsDB::DatabasePassword(), 0,
+                                           clsDB::DatabasePassword(), 0, clsPWD::Master()),
+                     0);
         } else {
             QVERIFY(QDir().mkdir(folder));
             modBackup::SetCopyHook([&env](const QString& sCopy) {
@@ -809,7 +815,8 @@ private Q_SLOTS:
             u"No backup of the data file could be made: "_s));
         QVERIFY(env.messages.first().prompt.endsWith(cause + u". Your change was not saved."_s));
         if (how == "link"_L1) {
-            QVERIFY(QDir(elsewhere).isEmpty());
+            QCOMPARE(QDir(elsewhere).entryList(QDir::Files),
+                     QStringList{u"pwd.quillondata.20200101T000000Z.change.bak"_s});
             QCOMPARE(QFile::permissions(elsewhere) & 0x0777, QFileDevice::Permissions(0x0755));
         } else if (how == "check"_L1) {
             QVERIFY(QDir(folder).isEmpty());
@@ -953,8 +960,7 @@ private Q_SLOTS:
         QVERIFY(dlg.Restored());
         QCOMPARE(snapshot(path, builtIn, 0), old);
         const QString safety = backupPaths(env).first();
-        QCOMPARE(QFileInfo(safety).fileName(),
-                 u"pwd.quillondata.20310330T003000Z-2.restore.bak"_s);
+        QCOMPARE(QFileInfo(safety).fileName(), u"pwd.quillondata.20310330T003000Z-2.restore.bak"_s);
         QCOMPARE(snapshot(safety, builtIn, 0), current);
         QCOMPARE(QFile::exists(backup), how != "second"_L1);
         QCOMPARE(QFile::exists(planted), how != "second"_L1);
