@@ -21,9 +21,10 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 
+// The time a backup was made, in local time (newer names hold it in UTC).
 QString madeText(const QDateTime& made)
 {
-    return made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return made.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 } // namespace
