@@ -2,6 +2,7 @@
 #include "data/CsvImport.h"
 
 #include "data/CsvFile.h"
+#include "data/clsDB.h"
 #include "data/clsMY_FILE.h"
 #include "data/modData.h"
 #include "platform/AppError.h"
@@ -447,6 +448,7 @@ CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
     result.duplicates = Count(Status::Duplicate);
     result.errors = Count(Status::Error);
     try {
+        clsDB::shared().BackupBefore(modBackup::Reason::Import);
         modData::ExecuteRequired(QStringLiteral("BEGIN"));
     } catch (const AppError& error) {
         throw AppError(error.Number(),

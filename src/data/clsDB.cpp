@@ -236,15 +236,28 @@ void clsDB::PrepareChange()
         refuse();
     }
     reloadIfReplaced();
-    if (!m_session || m_backupMade) {
-        return;
+    if (const int keep = clsApp::shared().KeepBackups(); m_session && !m_backupMade && keep > 0) {
+        backup(modBackup::Reason::Change, keep);
     }
+}
+
+void clsDB::BackupBefore(modBackup::Reason eReason)
+{
+    if (m_refused) {
+        refuse();
+    }
+    reloadIfReplaced();
     const int keep = clsApp::shared().KeepBackups();
-    if (keep <= 0) {
-        return;
+    // The current data is kept before a restore even with backups off, deleting none.
+    if (keep > 0 || eReason == modBackup::Reason::Restore) {
+        backup(eReason, keep);
     }
+}
+
+void clsDB::backup(modBackup::Reason eReason, int lKeep)
+{
     try {
-        MakeBackup(keep);
+        MakeBackup(lKeep, eReason);
     } catch (const AppError& error) {
         throw refusal(QStringLiteral("No backup of the data file could be made: "),
                       error.Description());
@@ -252,7 +265,7 @@ void clsDB::PrepareChange()
     m_backupMade = true;
 }
 
-QString clsDB::MakeBackup(int lKeep)
+QString clsDB::MakeBackup(int lKeep, modBackup::Reason eReason)
 {
     OpenConnection(true);
     // A read transaction keeps every other writer off the file while its bytes are copied and
@@ -264,17 +277,18 @@ QString clsDB::MakeBackup(int lKeep)
     QString copy;
     try {
         m_connection->Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        copy = modBackup::CopyFile(file);
         // The copy is opened with the key on a connection of its own while its bytes are
         // compared with the file's: the same bytes hold the same rows, and the open shows the
-        // key reads them.
-        auto opened = std::async(std::launch::async, [copy, key = Key, kdfIter = KdfIter] {
-            SqlConnection connection;
-            connection.Open(copy, key, SqlConnection::Mode::ReadOnly, kdfIter);
+        // key reads them. Only then does it take its name.
+        copy = modBackup::CopyFile(file, eReason, [this, &file](const QString& sCopy) {
+            auto opened = std::async(std::launch::async, [sCopy, key = Key, kdfIter = KdfIter] {
+                SqlConnection connection;
+                connection.Open(sCopy, key, SqlConnection::Mode::ReadOnly, kdfIter);
+            });
+            modBackup::CompareCopy(file, sCopy);
+            opened.get();
         });
-        modBackup::CompareCopy(file, copy);
         m_connection->Execute(QStringLiteral("COMMIT"));
-        opened.get();
     } catch (...) {
         if (m_connection->InTransaction()) {
             try {
@@ -282,12 +296,9 @@ QString clsDB::MakeBackup(int lKeep)
             } catch (const AppError&) {
             }
         }
-        if (!copy.isEmpty()) {
-            QFile::remove(copy);
-        }
         throw;
     }
-    modBackup::Rotate(Database, lKeep);
+    modBackup::Rotate(Database, lKeep, copy);
     return copy;
 }
 

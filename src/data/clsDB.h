@@ -2,6 +2,7 @@
 // classes' SQL statements and reopens itself when closed.
 #pragma once
 
+#include "data/modBackup.h"
 #include "platform/Recordset.h"
 #include "platform/SqlConnection.h"
 
@@ -59,12 +60,17 @@ public:
     // backup. Raises ChangeRefused, with the message for the user, when the change must not be
     // made.
     void PrepareChange();
+    // Makes a backup now, before a larger change (an import, a restore, a re-encryption), with
+    // its reason in its name, whether or not the session has made one yet; a replaced data file
+    // is reloaded first. Backups turned off make none, except the copy kept before a restore.
+    // Raises ChangeRefused, with the message for the user, when no backup could be made.
+    void BackupBefore(modBackup::Reason eReason);
     // The same check without a change: when the window becomes active.
     void CheckForReplacement();
     // Copies the data file into the backup folder now, checks that the copy holds the file's
-    // bytes and opens with the session's key, and deletes the copies beyond lKeep. Raises with
-    // the cause.
-    QString MakeBackup(int lKeep);
+    // bytes and opens with the session's key, and deletes the copies beyond lKeep (none when it
+    // is below 1), never the new one. Raises with the cause.
+    QString MakeBackup(int lKeep, modBackup::Reason eReason = modBackup::Reason::Change);
     // Whether a replaced data file waits for the master password that opens it.
     bool Refused() const { return m_refused; }
     // The key that opens the data file from now on (a file replaced by another program, or a
@@ -102,6 +108,7 @@ private:
     // the change reported as not saved.
     [[noreturn]] void writeLost();
     [[noreturn]] void refuse();
+    void backup(modBackup::Reason eReason, int lKeep);
 
     std::unique_ptr<SqlConnection> m_connection;
     std::optional<FileStamp> m_stamp;

@@ -93,6 +93,21 @@ bool clsPWD::TestStoredMaster(SqlConnection& connection,
     return bTest(master);
 }
 
+bool clsPWD::StoreMasterRow(SqlConnection& connection) const
+{
+    if (!m_sealedPassword && PASSWORD_TX.isEmpty()) {
+        return false;
+    }
+    const QString cipher =
+        m_sealedPassword ? *m_sealedPassword : modFieldEncryption::EncryptField(PASSWORD_TX);
+    connection.Execute(QStringLiteral("INSERT OR REPLACE INTO PWD (PASSWORD_ID, TITLE_TX, USER_NM, "
+                                      "PASSWORD_TX, WEB_SITE_TX, NOTES_TX) VALUES (1, ") +
+                       Q(TITLE_TX) + QStringLiteral(", ") + Q(USER_NM) + QStringLiteral(", ") +
+                       Q(cipher) + QStringLiteral(", ") + Q(WEB_SITE_TX) + QStringLiteral(", ") +
+                       Q(NOTES_TX) + QStringLiteral(")"));
+    return true;
+}
+
 bool clsPWD::PasswordMatches(const QString& sTyped) const
 {
     if (!m_sealedPassword) {

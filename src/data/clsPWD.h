@@ -69,6 +69,9 @@ public:
     // it afterwards; a missing row or password is handed as empty text. Gives bTest's answer.
     static bool TestStoredMaster(SqlConnection& connection,
                                  const std::function<bool(const QString&)>& bTest);
+    // Writes the record as the master row (identifier 1) of the file that connection has open,
+    // sealed or not; raises on failure. False, with nothing written, when it holds no password.
+    bool StoreMasterRow(SqlConnection& connection) const;
 
 private:
     void AssignNewID();

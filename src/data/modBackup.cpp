@@ -1,7 +1,6 @@
 // Copies of the data file in "Backups" beside it.
 #include "data/modBackup.h"
 
-#include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
@@ -13,8 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -24,11 +25,59 @@
 
 namespace {
 
+// The tag of each reason in a copy's name.
+constexpr std::pair<modBackup::Reason, const char*> kTags[] = {
+    {modBackup::Reason::Change, "change"},       {modBackup::Reason::Import, "import"},
+    {modBackup::Reason::Restore, "restore"},     {modBackup::Reason::Protect, "protect"},
+    {modBackup::Reason::Unprotect, "unprotect"}, {modBackup::Reason::NewPassword, "password"},
+};
+
+const char* tagOf(modBackup::Reason eReason)
+{
+    for (const auto& [reason, tag] : kTags) {
+        if (reason == eReason) {
+            return tag;
+        }
+    }
+    return "change";
+}
+
+// Captures: 1 the UTC time, 2 the older local time, 3 the number within the second, 4 the tag.
 QRegularExpressionMatch matchName(const QString& sDataFileName, const QString& sName)
 {
-    const QRegularExpression pattern(QStringLiteral(R"(\A%1\.([0-9]{8}-[0-9]{6})(-[0-9]+)?\.bak\z)")
-                                         .arg(QRegularExpression::escape(sDataFileName)));
+    const QRegularExpression pattern(
+        QStringLiteral(R"(\A%1\.(?:([0-9]{8}T[0-9]{6})Z|([0-9]{8}-[0-9]{6}))(?:-([0-9]{1,4}))?)"
+                       R"((?:\.(change|import|restore|protect|unprotect|password))?\.bak\z)")
+            .arg(QRegularExpression::escape(sDataFileName)));
     return pattern.match(sName);
+}
+
+// The number of a copy within its second: 1 without "-<n>".
+int numberOf(const QRegularExpressionMatch& match)
+{
+    return match.captured(3).isEmpty() ? 1 : match.captured(3).toInt();
+}
+
+// The temporary name of a copy being written, and whether a name is one: a copy's name and
+// ".part". A name of that kind is KeyCask's own, so one left by a cut-off copy is removed.
+const QString kPartSuffix = QStringLiteral(".part");
+
+bool isPartName(const QString& sDataFileName, const QString& sName)
+{
+    return sName.endsWith(kPartSuffix) &&
+           matchName(sDataFileName, sName.chopped(kPartSuffix.size())).hasMatch();
+}
+
+std::function<QDateTime()>& nowSource()
+{
+    static std::function<QDateTime()> now;
+    return now;
+}
+
+std::function<void(const QString&)>& copyHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
 }
 
 [[noreturn]] void raiseFileError(const QString& sWhat, const QString& sPath, const QString& sCause)
@@ -38,6 +87,108 @@ QRegularExpressionMatch matchName(const QString& sDataFileName, const QString& s
         QStringLiteral("%1 \"%2\": %3").arg(sWhat, QDir::toNativeSeparators(sPath), sCause));
 }
 
+QString systemMessage(int lError)
+{
+    return QString::fromStdString(std::generic_category().message(lError));
+}
+
+// Flushes a written file to the disk.
+void syncFile(const QString& sPath)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(sPath).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        raiseFileError(QStringLiteral("Cannot write"), sPath, systemMessage(error));
+    }
+    ::close(fd);
+#else
+    Q_UNUSED(sPath);
+#endif
+}
+
+// Makes the renames in a folder last through a power cut.
+void syncFolder(const QString& sFolder)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(sFolder).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(sFolder);
+#endif
+}
+
+// Renames a checked copy into its final name in one step.
+void rename(const QString& sFrom, const QString& sTo)
+{
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(sFrom).toStdString(),
+                            QFile::encodeName(sTo).toStdString(), error);
+    if (error) {
+        raiseFileError(QStringLiteral("Cannot rename"), sFrom,
+                       QString::fromStdString(error.message()));
+    }
+}
+
+// Removes what cut-off copies of the data file left in the folder, by their names only.
+void removeParts(const QString& sDataFile)
+{
+    const QString name = QFileInfo(sDataFile).fileName();
+    const QDir folder(modBackup::Folder(sDataFile));
+    if (QFileInfo(folder.path()).isSymLink()) {
+        return;
+    }
+    for (const QString& file : folder.entryList(QDir::Files | QDir::System | QDir::Hidden)) {
+        if (isPartName(name, file)) {
+            QFile::remove(folder.filePath(file));
+        }
+    }
+}
+
+// Rows of every table of the file a connection has open.
+QMap<QString, qint64> tableRows(SqlConnection& connection)
+{
+    QStringList tables;
+    for (auto rs = connection.Execute(
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+         !rs->EndOfRows(); rs->MoveNext()) {
+        tables << rs->FieldAt(0);
+    }
+    QMap<QString, qint64> rows;
+    for (QString table : tables) {
+        const QString name = table;
+        table.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        auto rs = connection.Execute(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table));
+        rows.insert(name, rs->EndOfRows() ? 0 : rs->FieldAt(0).toLongLong());
+    }
+    return rows;
+}
+
+// Raises unless both tables of the file have exactly the columns of a data file's tables.
+void requireSchema(SqlConnection& connection)
+{
+    for (const QString& table : clsDB::RequiredTables()) {
+        QStringList columns;
+        for (auto rs = connection.Execute(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+             !rs->EndOfRows(); rs->MoveNext()) {
+            columns << rs->Field(QStringLiteral("name")).toUpper();
+        }
+        QStringList expected = modSchema::Columns(table);
+        columns.sort();
+        expected.sort();
+        if (columns != expected) {
+            throw AppError(AppError::FileError,
+                           QStringLiteral("its table %1 is not the one of a data file").arg(table));
+        }
+    }
+}
+
 } // namespace
 
 namespace modBackup {
@@ -45,31 +196,82 @@ namespace modBackup {
 namespace {
 
 // The full paths of the data file's copies, newest first; within one second the higher "-<n>"
-// is the later copy.
+// is the later copy. A copy dated later than now comes last, as the oldest.
 QStringList copiesNewestFirst(const QString& sDataFile)
 {
     const QString name = QFileInfo(sDataFile).fileName();
     const QDir folder(Folder(sDataFile));
-    QList<std::pair<QDateTime, QString>> copies;
+    // A folder that is a link leads to files KeyCask did not write there.
+    if (QFileInfo(folder.path()).isSymLink()) {
+        return {};
+    }
+    const QDateTime now = Now();
+    struct Copy
+    {
+        bool future;
+        QDateTime made;
+        int number;
+        QString file;
+    };
+    QList<Copy> copies;
     for (const QString& file : folder.entryList(QDir::Files | QDir::NoSymLinks)) {
-        if (IsBackupFileName(name, file)) {
-            copies.append({MadeAt(name, file), file});
+        const QRegularExpressionMatch match = matchName(name, file);
+        if (match.hasMatch()) {
+            const QDateTime made = MadeAt(name, file);
+            copies.append({made > now, made, numberOf(match), file});
         }
     }
-    std::sort(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first
-                   ? a.first > b.first
-                   : (a.second.size() != b.second.size() ? a.second.size() > b.second.size()
-                                                         : a.second > b.second);
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
+        if (a.future != b.future) {
+            return b.future;
+        }
+        if (a.made != b.made) {
+            return a.made > b.made;
+        }
+        return a.number != b.number ? a.number > b.number : a.file > b.file;
     });
     QStringList paths;
-    for (const auto& copy : copies) {
-        paths << folder.filePath(copy.second);
+    for (const Copy& copy : copies) {
+        paths << folder.filePath(copy.file);
     }
     return paths;
 }
 
 } // namespace
+
+QString ReasonText(Reason eReason)
+{
+    switch (eReason) {
+    case Reason::Change:
+        return QStringLiteral("before a change");
+    case Reason::Import:
+        return QStringLiteral("before import");
+    case Reason::Restore:
+        return QStringLiteral("before restore");
+    case Reason::Protect:
+        return QStringLiteral("before protect");
+    case Reason::Unprotect:
+        return QStringLiteral("before unprotect");
+    case Reason::NewPassword:
+        return QStringLiteral("before a new master password");
+    }
+    return QString();
+}
+
+void SetClock(std::function<QDateTime()> now)
+{
+    nowSource() = std::move(now);
+}
+
+QDateTime Now()
+{
+    return (nowSource() ? nowSource()() : QDateTime::currentDateTimeUtc()).toUTC();
+}
+
+void SetCopyHook(std::function<void(const QString&)> hook)
+{
+    copyHook() = std::move(hook);
+}
 
 QString Folder(const QString& sDataFile)
 {
@@ -85,9 +287,27 @@ bool IsBackupFileName(const QString& sDataFileName, const QString& sName)
 QDateTime MadeAt(const QString& sDataFileName, const QString& sName)
 {
     const QRegularExpressionMatch match = matchName(sDataFileName, sName);
-    return match.hasMatch()
-               ? QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd-HHmmss"))
-               : QDateTime();
+    if (!match.hasMatch()) {
+        return QDateTime();
+    }
+    if (!match.captured(1).isEmpty()) {
+        QDateTime made =
+            QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd'T'HHmmss"));
+        made.setTimeSpec(Qt::UTC);
+        return made;
+    }
+    return QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+QString ReasonOf(const QString& sDataFileName, const QString& sName)
+{
+    const QString tag = matchName(sDataFileName, sName).captured(4);
+    for (const auto& [reason, name] : kTags) {
+        if (tag == QLatin1String(name)) {
+            return ReasonText(reason);
+        }
+    }
+    return QString();
 }
 
 void CopyPrivate(QFile& source, const QString& sTarget)
@@ -163,7 +383,7 @@ void CompareCopy(QFile& source, const QString& sCopy)
     }
 }
 
-QString CopyFile(QFile& dataFile)
+QString CopyFile(QFile& dataFile, Reason eReason, const std::function<void(const QString&)>& bCheck)
 {
     const QString sDataFile = dataFile.fileName();
     const QString folder = Folder(sDataFile);
@@ -178,29 +398,121 @@ QString CopyFile(QFile& dataFile)
                                                 .arg(QDir::toNativeSeparators(folder)));
     }
     modGeneral::KeepToOwner(folder);
-    const QString base = folder + QDir::separator() + QFileInfo(sDataFile).fileName() +
-                         QLatin1Char('.') +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = base + QStringLiteral(".bak");
-    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n) {
-        path = base + QStringLiteral("-%1.bak").arg(n);
+    removeParts(sDataFile);
+    // The time in UTC, and a number of its own within the second whatever the reason.
+    const QString name = QFileInfo(sDataFile).fileName();
+    const QString stamp = Now().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    int number = 1;
+    for (const QString& file : QDir(folder).entryList(QDir::Files | QDir::System)) {
+        const QRegularExpressionMatch match = matchName(name, file);
+        if (match.hasMatch() && file.startsWith(name + QLatin1Char('.') + stamp)) {
+            number = std::max(number, numberOf(match) + 1);
+        }
     }
-    CopyPrivate(dataFile, path);
+    const QString path = folder + QDir::separator() + name + QLatin1Char('.') + stamp +
+                         (number > 1 ? QStringLiteral("-%1").arg(number) : QString()) +
+                         QLatin1Char('.') + QLatin1String(tagOf(eReason)) + QStringLiteral(".bak");
+    const QString part = path + kPartSuffix;
+    CopyPrivate(dataFile, part);
+    try {
+        if (copyHook()) {
+            copyHook()(part);
+        }
+        if (bCheck) {
+            bCheck(part);
+        }
+        if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) {
+            raiseFileError(QStringLiteral("Cannot write"), path,
+                           QStringLiteral("a file of that name is in the way"));
+        }
+        rename(part, path);
+    } catch (...) {
+        QFile::remove(part);
+        throw;
+    }
+    syncFolder(folder);
     return path;
 }
 
-void Rotate(const QString& sDataFile, int lKeep)
+void Rotate(const QString& sDataFile, int lKeep, const QString& sKeep)
 {
-    const QStringList copies = copiesNewestFirst(sDataFile);
-    for (qsizetype i = std::max(lKeep, 0); i < copies.size(); ++i) {
-        QFile::remove(copies.at(i));
+    if (lKeep < 1) {
+        return;
     }
+    const QString keep = sKeep.isEmpty() ? QString() : QFileInfo(sKeep).absoluteFilePath();
+    int kept = keep.isEmpty() ? 0 : 1;
+    for (const QString& copy : copiesNewestFirst(sDataFile)) {
+        if (QFileInfo(copy).absoluteFilePath() == keep) {
+            continue;
+        }
+        if (kept < lKeep) {
+            ++kept;
+        } else {
+            QFile::remove(copy);
+        }
+    }
+}
+
+int BringAlong(const QString& sDataFile, const QString& sOldKey, int lOldKdfIter,
+               const QString& sNewKey, int lNewKdfIter, const clsPWD& master)
+{
+    removeParts(sDataFile);
+    int removed = 0;
+    for (const QString& copy : copiesNewestFirst(sDataFile)) {
+        const QString part = copy + kPartSuffix;
+        try {
+            // Read-write, as the export writes through this connection; the copy is only read.
+            SqlConnection source;
+            try {
+                source.Open(copy, sOldKey, SqlConnection::Mode::ReadWrite, lOldKdfIter);
+            } catch (const AppError&) {
+                // A copy made before the data file was first protected.
+                source.Open(copy, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
+            }
+            const QMap<QString, qint64> rows = tableRows(source);
+            modSchema::CreatePrivateFile(part);
+            source.ExportTo(part, sNewKey, lNewKdfIter);
+            source.Close();
+            {
+                SqlConnection written;
+                written.Open(part, sNewKey, SqlConnection::Mode::ReadWrite, lNewKdfIter);
+                if (tableRows(written) != rows) {
+                    throw AppError(AppError::FileError,
+                                   QStringLiteral("the copy does not hold every row"));
+                }
+                master.StoreMasterRow(written);
+                written.Close();
+            }
+            syncFile(part);
+            rename(part, copy);
+        } catch (const AppError&) {
+            QFile::remove(part);
+            QFile::remove(part + QStringLiteral("-journal"));
+            QFile::remove(copy);
+            ++removed;
+        }
+    }
+    syncFolder(Folder(sDataFile));
+    return removed;
+}
+
+QString RemovedText(int lRemoved)
+{
+    if (lRemoved <= 0) {
+        return QString();
+    }
+    return lRemoved == 1 ? QStringLiteral("1 backup could not be brought to the data file's new "
+                                          "key and master password; it was removed.")
+                         : QStringLiteral("%1 backups could not be brought to the data file's "
+                                          "new key and master password; they were removed.")
+                               .arg(lRemoved);
 }
 
 Entry Count(const QString& sPath, const QString& sKey, int lKdfIter)
 {
     SqlConnection connection;
     connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
+    requireSchema(connection);
     auto rs =
         connection.Execute(QStringLiteral("SELECT (SELECT count(*) FROM PWD WHERE "
                                           "PASSWORD_ID <> 1), (SELECT count(*) FROM MY_FILE)"));
@@ -219,13 +531,26 @@ QList<Entry> List(const QString& sDataFile, const QString& sKey, int lKdfIter)
         Entry entry;
         try {
             entry = Count(path, sKey, lKdfIter);
-        } catch (const AppError&) {
+        } catch (const AppError& error) {
             entry.path = path;
+            entry.problem = error.Number() == AppError::FileError
+                                ? QStringLiteral("not a data file of KeyCask")
+                                : QStringLiteral("cannot be opened");
         }
         entry.made = MadeAt(name, QFileInfo(path).fileName());
+        entry.reason = ReasonOf(name, QFileInfo(path).fileName());
         entries.append(entry);
     }
     return entries;
+}
+
+bool MasterIs(const QString& sPath, const QString& sKey, int lKdfIter, const QString& sPassword)
+{
+    SqlConnection connection;
+    connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
+    return clsPWD::TestStoredMaster(connection, [&sPassword](const QString& sMaster) {
+        return !sMaster.isEmpty() && sMaster == sPassword;
+    });
 }
 
 bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter)
@@ -237,7 +562,7 @@ bool SameMaster(const QString& sPath, const QString& sKey, int lKdfIter)
     });
 }
 
-void Restore(const QString& sBackup)
+int Restore(const QString& sBackup)
 {
     clsDB& db = clsDB::shared();
     const QString path = db.Database;
@@ -246,13 +571,14 @@ void Restore(const QString& sBackup)
     modProtection::RemoveLeftOverCopy(path);
     QFile backup(sBackup);
     CopyPrivate(backup, copy);
+    bool sameMaster = true;
     try {
         // The same bytes as the backup, and every row of them read with the session's key.
         CompareCopy(backup, copy);
         Count(copy, db.Key, db.KdfIter);
-        // Kept even when backups are off, and then without deleting older ones.
-        const int keep = clsApp::shared().KeepBackups();
-        db.MakeBackup(keep > 0 ? keep : MAX_KEEP);
+        sameMaster = SameMaster(copy, db.Key, db.KdfIter);
+        // The current data is kept first, even when backups are off.
+        db.BackupBefore(Reason::Restore);
         db.CloseConnection();
         modProtection::ReplaceWithCopy(copy, path);
     } catch (...) {
@@ -261,6 +587,9 @@ void Restore(const QString& sBackup)
     }
     db.AcceptFile(db.Key, db.KdfIter);
     clsPWD::Master().OpenRecord(QStringLiteral("1"));
+    // The backups follow the master password that the restore brought back.
+    return sameMaster ? 0
+                      : BringAlong(path, db.Key, db.KdfIter, db.Key, db.KdfIter, clsPWD::Master());
 }
 
 bool HasCopies(const QString& sDataFile)

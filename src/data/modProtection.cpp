@@ -196,12 +196,12 @@ void SetStepHook(std::function<void(Step)> hook)
     stepHook() = std::move(hook);
 }
 
-void Reencrypt(const QString& sNewKey, int lNewKdfIter,
-               const std::function<void(const QString&)>& bBeforeReplace)
+int Reencrypt(const QString& sNewKey, int lNewKdfIter,
+              const std::function<void(const QString&)>& bBeforeReplace, modBackup::Reason eReason)
 {
     clsDB& db = clsDB::shared();
-    // A change like any other: a replaced file is reloaded and a backup made first.
-    db.PrepareChange();
+    // A replaced file is reloaded and a backup made first, whatever the session did before.
+    db.BackupBefore(eReason);
     const QString path = db.Database;
     const QString oldKey = db.Key;
     const int oldKdfIter = db.KdfIter;
@@ -260,26 +260,31 @@ void Reencrypt(const QString& sNewKey, int lNewKdfIter,
     }
     db.Database = path;
     db.OpenConnectionWithRawKey(rawKey);
+    // No backup keeps the file's old key or master password.
+    return modBackup::BringAlong(path, oldKey, oldKdfIter, db.Key, db.KdfIter, clsPWD::Master());
 }
 
-void Protect(const QString& sMasterPassword)
+int Protect(const QString& sMasterPassword)
 {
-    Reencrypt(sMasterPassword, PROTECTED_KDF_ITER);
+    return Reencrypt(sMasterPassword, PROTECTED_KDF_ITER, {}, modBackup::Reason::Protect);
 }
 
-void Unprotect()
+int Unprotect()
 {
-    Reencrypt(clsDB::DatabasePassword(), 0);
+    return Reencrypt(clsDB::DatabasePassword(), 0, {}, modBackup::Reason::Unprotect);
 }
 
-void ChangeMasterPassword(const QString& sNewPassword)
+int ChangeMasterPassword(const QString& sNewPassword)
 {
-    Reencrypt(sNewPassword, PROTECTED_KDF_ITER, [](const QString&) {
-        if (!clsPWD::Master().Save(false)) {
-            throw AppError(AppError::FileError,
-                           QStringLiteral("The new master password could not be stored."));
-        }
-    });
+    return Reencrypt(
+        sNewPassword, PROTECTED_KDF_ITER,
+        [](const QString&) {
+            if (!clsPWD::Master().Save(false)) {
+                throw AppError(AppError::FileError,
+                               QStringLiteral("The new master password could not be stored."));
+            }
+        },
+        modBackup::Reason::NewPassword);
 }
 
 } // namespace modProtection

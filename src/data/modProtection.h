@@ -2,6 +2,8 @@
 // (with a slower key derivation) instead of the built-in database password, and back again.
 #pragma once
 
+#include "data/modBackup.h"
+
 #include <QString>
 #include <functional>
 
@@ -31,18 +33,21 @@ void RemoveLeftOverCopy(const QString& sPath);
 // Re-encrypts the session's data file under a new key: a copy readable by its owner alone is
 // written beside it, checked to open and to hold every row, then put in the file's place in one
 // rename; the session goes on with the new key. The key is derived once. bBeforeReplace, when
-// given, may write into the copy (its path is passed) with the session pointed at it. Any
-// failure raises an error with the cause, removes the copy and leaves the file, its key and the
-// session as they were.
-void Reencrypt(const QString& sNewKey, int lNewKdfIter,
-               const std::function<void(const QString&)>& bBeforeReplace = {});
+// given, may write into the copy (its path is passed) with the session pointed at it. A backup
+// (of eReason) is made first; afterwards every backup is brought to the new key and the shared
+// master record's password (modBackup::BringAlong). Any failure raises an error with the cause,
+// removes the copy and leaves the file, its key and the session as they were. Gives how many
+// backups could not be brought along and were removed.
+int Reencrypt(const QString& sNewKey, int lNewKdfIter,
+              const std::function<void(const QString&)>& bBeforeReplace = {},
+              modBackup::Reason eReason = modBackup::Reason::Protect);
 // Protects the session's file with the master password, or returns it to the built-in password.
-void Protect(const QString& sMasterPassword);
-void Unprotect();
+int Protect(const QString& sMasterPassword);
+int Unprotect();
 // Changes the master password of a protected file: the new master row is written into the copy
 // keyed with the new password before it replaces the file. The shared master record must
 // already hold the new password. Raises on failure, with everything as it was.
-void ChangeMasterPassword(const QString& sNewPassword);
+int ChangeMasterPassword(const QString& sNewPassword);
 
 // Takes the data file that another program put in the session's place when sPassword is its
 // master password: the file is opened with the key that password gives it, the session goes on

@@ -39,6 +39,22 @@ QStringList CreateStatements()
     };
 }
 
+QStringList Columns(const QString& sTable)
+{
+    const QString head = QStringLiteral("CREATE TABLE %1 (").arg(sTable);
+    for (const QString& statement : CreateStatements()) {
+        if (statement.startsWith(head)) {
+            QStringList columns;
+            for (const QString& part :
+                 statement.sliced(head.size()).chopped(1).split(QStringLiteral(", "))) {
+                columns << part.section(QLatin1Char(' '), 0, 0);
+            }
+            return columns;
+        }
+    }
+    return {};
+}
+
 namespace {
 
 QString existsMessage(const QString& sPath)

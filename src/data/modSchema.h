@@ -8,6 +8,8 @@ namespace modSchema {
 
 // The statements that create the tables of a new data file.
 QStringList CreateStatements();
+// The columns of one of those tables, in order; empty for another table.
+QStringList Columns(const QString& sTable);
 
 // Creates a new data file with the tables, keyed with the data-file key. A missing folder of
 // the file is made for its owner alone (0700) and the file is created readable by its owner

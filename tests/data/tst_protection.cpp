@@ -7,6 +7,7 @@
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
 #include "crypto/modFieldEncryption.h"
+#include "data/CsvImport.h"
 #include "data/clsDB.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
@@ -25,12 +26,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 #include <functional>
@@ -146,6 +149,32 @@ QStringList backupPaths(const TestEnv& env)
     return paths;
 }
 
+// Every file of the backup folder that carries a backup's name.
+QStringList backupFiles(const QString& sDataFile)
+{
+    QStringList files;
+    const QDir folder(modBackup::Folder(sDataFile));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        if (modBackup::IsBackupFileName(QFileInfo(sDataFile).fileName(), name)) {
+            files << folder.filePath(name);
+        }
+    }
+    return files;
+}
+
+// The master password stored in a file.
+QString storedMaster(const QString& sPath, const QString& sKey, int lKdfIter)
+{
+    SqlConnection connection;
+    connection.Open(sPath, sKey, SqlConnection::Mode::ReadOnly, lKdfIter);
+    QString master;
+    clsPWD::TestStoredMaster(connection, [&master](const QString& sMaster) {
+        master = QString(sMaster.constData(), sMaster.size());
+        return true;
+    });
+    return master;
+}
+
 // The test program started again: protects the data file at the given path, or restores a
 // backup into it, to be killed.
 int runChild(const QString& sPath)
@@ -171,7 +200,12 @@ class tst_Protection : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { closeAll(); }
+    void cleanup()
+    {
+        closeAll();
+        modBackup::SetClock({});
+        modBackup::SetCopyHook({});
+    }
 
     // Protect, then unprotect: the keys that open the file swap, every byte of every row stays,
     // and the session goes on with the new key.
@@ -232,8 +266,19 @@ private Q_SLOTS:
         QVERIFY(modProtection::SessionProtected());
         QCOMPARE(clsPWD().OpenRecords()->size(), 2);
         QVERIFY(!QFile::exists(path + u".new"_s));
+        // Every backup, the one made just before, went along: none opens with the built-in key.
+        const QStringList copies = backupFiles(path);
+        QVERIFY(!copies.isEmpty());
+        for (const QString& copy : copies) {
+            QVERIFY(!opens(copy, builtIn, 0));
+            QVERIFY(opens(copy, clsDB::shared().Key, clsDB::shared().KdfIter));
+        }
 
         modProtection::Unprotect();
+        for (const QString& copy : backupFiles(path)) {
+            QVERIFY(!opens(copy, master, kProtectedIter));
+            QCOMPARE(storedMaster(copy, builtIn, 0), master);
+        }
         QVERIFY(!opens(path, master, kProtectedIter));
         QCOMPARE(snapshot(path, builtIn, 0), rows);
         QVERIFY(!modProtection::LooksProtected(path));
@@ -357,25 +402,43 @@ private Q_SLOTS:
     }
 
     // Changing the master password of a protected file re-keys the file in the same step; a
-    // failure keeps file, key and password.
+    // failure keeps file, key and password. Every backup takes the new key and master password
+    // (also of an unprotected file), so that the old password opens nothing in the folder; one
+    // that cannot go along is removed and the message says so.
     void changeMasterPassword_data()
     {
         QTest::addColumn<bool>("fails");
-        QTest::newRow("changed") << false;
-        QTest::newRow("copy cannot be made") << true;
+        QTest::addColumn<bool>("protect");
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("changed") << false << true << false;
+        QTest::newRow("copy cannot be made") << true << true << false;
+        QTest::newRow("unprotected file") << false << false << false;
+        QTest::newRow("a backup that cannot go along") << false << true << true;
     }
 
     void changeMasterPassword()
     {
         QFETCH(bool, fails);
+        QFETCH(bool, protect);
+        QFETCH(bool, foreign);
         TestEnv env;
         addSample(u"old pw"_s);
         clsPWD::Master().OpenRecord(u"1"_s);
-        modProtection::Protect(u"old pw"_s);
+        clsDB::shared().BeginSession();
+        if (protect) {
+            modProtection::Protect(u"old pw"_s);
+        } else {
+            QVERIFY(!TestEnv::AddPassword(u"Change"_s, u"ch"_s, u"ch-pw"_s).isEmpty());
+        }
         const QString path = env.DataFilePath();
         const QByteArray before = fileBytes(path);
+        const QString folder = modBackup::Folder(path);
+        const QString stranger = folder + u"/pwd.quillondata.20200101T000000Z.change.bak"_s;
         if (fails) {
             QVERIFY(QDir().mkpath(path + u".new/in the way"_s));
+        }
+        if (foreign) {
+            QVERIFY(QFile::copy(QFINDTESTDATA("tst_protection.cpp"), stranger));
         }
         auto* login = new frmLogin();
         login->setAttribute(Qt::WA_DeleteOnClose);
@@ -387,24 +450,37 @@ private Q_SLOTS:
         typeText(login->txt[1], u"néw pw"_s);
         QTest::keyClick(login->txt[1], Qt::Key_Return);
 
-        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages.size(), foreign ? 2 : 1);
         const QString now = fails ? u"old pw"_s : u"néw pw"_s;
         const QString then = fails ? u"néw pw"_s : u"old pw"_s;
         if (fails) {
             QCOMPARE(fileBytes(path), before);
         } else {
-            QCOMPARE(env.messages[0].prompt, u"Password successfully changed."_s);
+            QCOMPARE(env.messages.last().prompt, u"Password successfully changed."_s);
+        }
+        if (foreign) {
+            QCOMPARE(env.messages.first().prompt,
+                     u"1 backup could not be brought to the data file's new key and master "
+                     "password; it was removed."_s);
+            QVERIFY(!QFile::exists(stranger));
+        }
+        const clsDB& db = clsDB::shared();
+        const QStringList copies = backupFiles(path);
+        QCOMPARE(copies.size(), protect ? 2 : 1);
+        for (const QString& copy : copies) {
+            QVERIFY(!opens(copy, then, kProtectedIter));
+            QCOMPARE(storedMaster(copy, db.Key, db.KdfIter), now);
+        }
+        QCOMPARE(clsPWD::Master().PASSWORD_TX, now);
+        if (!protect) {
+            return;
         }
         QVERIFY(opens(path, now, kProtectedIter));
         QVERIFY(!opens(path, then, kProtectedIter));
         QVERIFY(!opens(path, clsDB::DatabasePassword(), 0));
         // The session keeps the derived key, never the master password.
         QVERIFY(!clsDB::shared().Key.contains(now));
-        QCOMPARE(clsPWD::Master().PASSWORD_TX, now);
-        SqlConnection check;
-        check.Open(path, now, SqlConnection::Mode::ReadOnly, kProtectedIter);
-        auto rs = check.Execute(u"SELECT PASSWORD_TX FROM PWD WHERE PASSWORD_ID = 1"_s);
-        QCOMPARE(modFieldEncryption::DecryptField(rs->FieldAt(0)), now);
+        QCOMPARE(storedMaster(path, now, kProtectedIter), now);
     }
 
     // The Options box shows the file's real state, and OK applies a change.
@@ -554,19 +630,25 @@ private Q_SLOTS:
         }
     }
 
-    // A session's first change backs the file up as it was; later changes of the session do
-    // not; the newest copies are kept, and files that are no copies are left alone.
+    // A session's first change backs the file up as it was, named by the time in UTC; later
+    // changes of the session do not; the newest copies are kept, and files that are no copies
+    // are left alone, a cut-off copy's leftover excepted. With the clock ahead for a while, the
+    // copies dated in the future go first and the copy just made stays. Backups off delete
+    // nothing.
     void backups_data()
     {
         QTest::addColumn<int>("keep");
         QTest::addColumn<int>("sessions");
         QTest::addColumn<int>("changes");
+        QTest::addColumn<int>("ahead"); // the first sessions run with the clock a year ahead
         QTest::addColumn<int>("copies");
-        QTest::newRow("one session, three changes") << 3 << 1 << 3 << 1;
-        QTest::newRow("a session without change") << 3 << 1 << 0 << 0;
-        QTest::newRow("four sessions, three kept") << 3 << 4 << 1 << 3;
-        QTest::newRow("two sessions, one kept") << 1 << 2 << 2 << 1;
-        QTest::newRow("backups off") << 0 << 2 << 1 << 0;
+        QTest::addColumn<bool>("oldKept"); // the copy with an older name, from 2020
+        QTest::newRow("one session, three changes") << 3 << 1 << 3 << 0 << 1 << true;
+        QTest::newRow("a session without change") << 3 << 1 << 0 << 0 << 0 << true;
+        QTest::newRow("four sessions, three kept") << 3 << 4 << 1 << 0 << 3 << false;
+        QTest::newRow("two sessions, one kept") << 1 << 2 << 2 << 0 << 1 << false;
+        QTest::newRow("backups off") << 0 << 2 << 1 << 0 << 0 << true;
+        QTest::newRow("clock ahead, then back") << 2 << 4 << 1 << 2 << 2 << false;
     }
 
     void backups()
@@ -574,18 +656,31 @@ private Q_SLOTS:
         QFETCH(int, keep);
         QFETCH(int, sessions);
         QFETCH(int, changes);
+        QFETCH(int, ahead);
         QFETCH(int, copies);
+        QFETCH(bool, oldKept);
         TestEnv env;
         addSample(u"backup pw"_s);
         clsApp::shared().setKeepBackups(keep);
         const QString folder = modBackup::Folder(env.DataFilePath());
         QVERIFY(QDir().mkdir(folder));
-        for (const QString& name : {u"notes.txt"_s, u"pwd.quillondata.old.bak"_s}) {
+        const QStringList others = {u"notes.txt"_s, u"pwd.quillondata.old.bak"_s,
+                                    u"x-pwd.quillondata.20200101T000000Z.change.bak"_s,
+                                    u"pwd.quillondata.20200101T000000Z.change.bak.txt"_s};
+        for (const QString& name : others) {
             QFile file(folder + u'/' + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
+        const QString old = folder + u"/pwd.quillondata.20200101-000000.bak"_s;
+        QVERIFY(QFile::copy(env.DataFilePath(), old));
+        const QString leftOver = folder + u"/pwd.quillondata.20200101T000000Z.change.bak.part"_s;
+        QVERIFY(QFile::copy(env.DataFilePath(), leftOver));
+        // Late at night when daylight saving time ends in Europe: the hour repeats in local time.
+        const QDateTime start(QDate(2030, 10, 27), QTime(0, 50), Qt::UTC);
         QString before;
         for (int session = 0; session < sessions; ++session) {
+            const QDateTime now = start.addSecs(session * 1800).addDays(session < ahead ? 365 : 0);
+            modBackup::SetClock([now] { return now; });
             clsDB::shared().BeginSession();
             before = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
             for (int change = 0; change < changes; ++change) {
@@ -594,13 +689,20 @@ private Q_SLOTS:
                              .isEmpty());
             }
         }
-        const QStringList made = backupPaths(env);
+        QStringList made = backupPaths(env);
+        made.removeOne(old);
         QCOMPARE(made.size(), copies);
-        QVERIFY(QFile::exists(folder + u"/notes.txt"_s));
-        QVERIFY(QFile::exists(folder + u"/pwd.quillondata.old.bak"_s));
+        QCOMPARE(QFile::exists(old), oldKept);
+        for (const QString& name : others) {
+            QVERIFY(QFile::exists(folder + u'/' + name));
+        }
+        QCOMPARE(QFile::exists(leftOver), sessions * changes == 0 || keep == 0);
         if (copies > 0) {
             const QString newest = made.first();
             QCOMPARE(snapshot(newest, clsDB::DatabasePassword(), 0), before);
+            QCOMPARE(QFileInfo(newest).fileName(),
+                     u"pwd.quillondata.%1.change.bak"_s.arg(
+                         start.addSecs((sessions - 1) * 1800).toString(u"yyyyMMdd'T'HHmmss'Z'"_s)));
             QCOMPARE(QFile::permissions(newest) & 0x0777, QFileDevice::Permissions(0x0600));
             QCOMPARE(QFile::permissions(folder) & 0x0777, QFileDevice::Permissions(0x0700));
         }
@@ -657,15 +759,51 @@ private Q_SLOTS:
         QCOMPARE(matched, same);
     }
 
-    // A backup that cannot be made refuses the change and says why; the next change tries again.
+    // A backup that cannot be made refuses the change and says why, leaves nothing in the folder
+    // and writes nothing through a link; the next change tries again. A copy is checked under a
+    // temporary name, never a backup's.
+    void backupFailureRefusesChange_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Backups is a file") << u"file"_s;
+        QTest::newRow("Backups is a link") << u"link"_s;
+        QTest::newRow("the copy fails its check") << u"check"_s;
+    }
+
     void backupFailureRefusesChange()
     {
+        QFETCH(QString, how);
         TestEnv env;
         addSample(u"refuse pw"_s);
         const QString folder = modBackup::Folder(env.DataFilePath());
-        {
+        const QString elsewhere = env.AppFolder() + u"/elsewhere"_s;
+        QString cause =
+            u"\"%1\" is not a folder of its own"_s.arg(QDir::toNativeSeparators(folder));
+        if (how == "file"_L1) {
             QFile blocker(folder);
             QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else if (how == "link"_L1) {
+            QVERIFY(QDir().mkdir(elsewhere));
+            QVERIFY(QFile::setPermissions(elsewhere, QFileDevice::Permissions(0x7755)));
+            QVERIFY(QFile::link(elsewhere, folder));
+            // Not even the rights of what a link leads to are changed, nor its files listed.
+            modGeneral::KeepToOwner(folder);
+            QFile named(elsewhere + u"/pwd.quillondata.20200101T000000Z.change.bak"_s);
+            QVERIFY(named.open(QIODevice::WriteOnly));
+            QVERIFY(backupPaths(env).isEmpty());
+            QCOMPARE(modBackup::BringAlong(env.DataFilePath(), clsDB::DatabasePassword(), 0,
+                                           clsDB::DatabasePassword(), 0, clsPWD::Master()),
+                     0);
+        } else {
+            QVERIFY(QDir().mkdir(folder));
+            modBackup::SetCopyHook([&env](const QString& sCopy) {
+                QVERIFY(!modBackup::IsBackupFileName(QFileInfo(env.DataFilePath()).fileName(),
+                                                     QFileInfo(sCopy).fileName()));
+                QVERIFY(backupPaths(env).isEmpty());
+                QFile copy(sCopy);
+                QVERIFY(copy.resize(1000));
+            });
+            cause = u"the copy read back differs from the file it was made of"_s;
         }
         const QString rows = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
         clsDB::shared().BeginSession();
@@ -673,11 +811,22 @@ private Q_SLOTS:
         QVERIFY(!clsPWD().Delete(u"2"_s));
         QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), rows);
         QCOMPARE(env.messages.size(), 2);
-        QCOMPARE(env.messages.first().prompt,
-                 u"No backup of the data file could be made: \"%1\" is not a folder of its own. "
-                 "Your change was not saved."_s.arg(QDir::toNativeSeparators(folder)));
+        QVERIFY(env.messages.first().prompt.startsWith(
+            u"No backup of the data file could be made: "_s));
+        QVERIFY(env.messages.first().prompt.endsWith(cause + u". Your change was not saved."_s));
+        if (how == "link"_L1) {
+            QCOMPARE(QDir(elsewhere).entryList(QDir::Files),
+                     QStringList{u"pwd.quillondata.20200101T000000Z.change.bak"_s});
+            QCOMPARE(QFile::permissions(elsewhere) & 0x0777, QFileDevice::Permissions(0x0755));
+        } else if (how == "check"_L1) {
+            QVERIFY(QDir(folder).isEmpty());
+        }
 
-        QVERIFY(QFile::remove(folder));
+        if (how == "check"_L1) {
+            modBackup::SetCopyHook({});
+        } else {
+            QVERIFY(QFile::remove(folder));
+        }
         QVERIFY(!TestEnv::AddPassword(u"Kept"_s, u"yes"_s, u"kept-pw"_s).isEmpty());
         QCOMPARE(backupPaths(env).size(), 1);
         QCOMPARE(snapshot(backupPaths(env).first(), clsDB::DatabasePassword(), 0), rows);
@@ -707,12 +856,17 @@ private Q_SLOTS:
 
         const QString changed = snapshot(path, u"restore pw"_s, kProtectedIter);
         frmRestore dlg;
-        QCOMPARE(dlg.lstBackups->topLevelItemCount(), 2);
+        QCOMPARE(dlg.lstBackups->topLevelItemCount(), 3);
         const QTreeWidgetItem* newest = dlg.lstBackups->topLevelItem(0);
-        const QTreeWidgetItem* unreadable = dlg.lstBackups->topLevelItem(1);
-        QCOMPARE(QStringList({newest->text(1), newest->text(2)}), QStringList({u"2"_s, u"1"_s}));
+        const QTreeWidgetItem* protect = dlg.lstBackups->topLevelItem(1);
+        const QTreeWidgetItem* unreadable = dlg.lstBackups->topLevelItem(2);
+        QCOMPARE(QStringList({newest->text(1), newest->text(2), newest->text(3)}),
+                 QStringList({u"2"_s, u"1"_s, u"before a change"_s}));
+        QCOMPARE(QStringList({protect->text(1), protect->text(3)}),
+                 QStringList({u"2"_s, u"before protect"_s}));
         QCOMPARE(unreadable->text(0), u"2020-01-01 00:00:00"_s);
         QCOMPARE(unreadable->text(1), u"cannot be opened"_s);
+        QCOMPARE(unreadable->text(3), QString());
         QVERIFY(!(unreadable->flags() & Qt::ItemIsEnabled));
         QCOMPARE(dlg.lstBackups->currentItem(), newest);
         env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
@@ -726,32 +880,143 @@ private Q_SLOTS:
         QCOMPARE(clsPWD::Master().PASSWORD_TX, u"restore pw"_s);
         QCOMPARE(snapshot(backupPaths(env).first(), u"restore pw"_s, kProtectedIter), changed);
         QVERIFY(!QFile::exists(path + u".new"_s));
+        const auto newestReason = [&env] {
+            return modBackup::List(env.DataFilePath(), clsDB::shared().Key, clsDB::shared().KdfIter)
+                .first()
+                .reason;
+        };
+        QCOMPARE(newestReason(), u"before restore"_s);
         QVERIFY(!TestEnv::AddPassword(u"After"_s, u"af"_s, u"after-pw"_s).isEmpty());
+        // Every import, not only a session's first change, is preceded by its own backup.
+        CsvImport import;
+        import.LoadText(u"\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n"
+                        "\"Root\",\"Imported\",\"im\",\"im-pw\",\"\",\"\"\r\n"_s);
+        const QString beforeImport = snapshot(path, u"restore pw"_s, kProtectedIter);
+        QCOMPARE(import.Store().imported, 1);
+        QCOMPARE(newestReason(), u"before import"_s);
+        QCOMPARE(snapshot(backupPaths(env).first(), u"restore pw"_s, kProtectedIter), beforeImport);
     }
 
-    // A backup made under another master password says so before it is restored; No changes
-    // nothing, Yes brings that master password back with the entries.
+    // A restore keeps the current data as a backup first: with backups off, deleting none; in
+    // the same second as the backup it restores, under its own number; over what a cut-off
+    // restore left. A backup with other tables or columns is not offered and not restored.
+    void restoreCases_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("backups off") << u"off"_s << true;
+        QTest::newRow("in the same second, one kept") << u"second"_s << true;
+        QTest::newRow("a cut-off restore's copy beside the file") << u"stale"_s << true;
+        QTest::newRow("another column") << u"ALTER TABLE PWD ADD COLUMN EXTRA_TX TEXT"_s << false;
+        QTest::newRow("no file-folder table") << u"DROP TABLE MY_FILE"_s << false;
+    }
+
+    void restoreCases()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, restored);
+        TestEnv env;
+        addSample(u"case pw"_s);
+        clsPWD::Master().OpenRecord(u"1"_s);
+        const QDateTime now(QDate(2031, 3, 30), QTime(0, 30), Qt::UTC);
+        modBackup::SetClock([now] { return now; });
+        const QString path = env.DataFilePath();
+        const QString builtIn = clsDB::DatabasePassword();
+        const QString old = snapshot(path, builtIn, 0);
+        clsDB::shared().BeginSession();
+        QVERIFY(clsPWD().Delete(u"2"_s));
+        const QString current = snapshot(path, builtIn, 0);
+        const QString backup = backupPaths(env).first();
+        const QString planted =
+            modBackup::Folder(path) + u"/pwd.quillondata.20200101T000000Z.import.bak"_s;
+        QVERIFY(QFile::copy(backup, planted));
+        if (how == "off"_L1) {
+            clsApp::shared().setKeepBackups(0);
+        } else if (how == "second"_L1) {
+            clsApp::shared().setKeepBackups(1);
+        } else if (how == "stale"_L1) {
+            for (const QString& name : {u".new"_s, u".new-journal"_s}) {
+                QFile file(path + name);
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write("cut off") == 7);
+            }
+        } else {
+            SqlConnection connection;
+            connection.Open(backup, builtIn, SqlConnection::Mode::ReadWrite);
+            connection.Execute(how);
+        }
+        frmRestore dlg;
+        QTreeWidgetItem* item = dlg.lstBackups->topLevelItem(0);
+        QCOMPARE(item->data(0, Qt::UserRole).toString(), backup);
+        QCOMPARE(bool(item->flags() & Qt::ItemIsEnabled), restored);
+        if (!restored) {
+            QCOMPARE(item->text(1), u"not a data file of KeyCask"_s);
+            QVERIFY_THROWS_EXCEPTION(AppError, modBackup::Restore(backup));
+            QCOMPARE(snapshot(path, builtIn, 0), current);
+            QCOMPARE(backupFiles(path).size(), 2);
+            return;
+        }
+        env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
+        dlg.cmdRestore->click();
+        QVERIFY(dlg.Restored());
+        QCOMPARE(snapshot(path, builtIn, 0), old);
+        const QString safety = backupPaths(env).first();
+        QCOMPARE(QFileInfo(safety).fileName(), u"pwd.quillondata.20310330T003000Z-2.restore.bak"_s);
+        QCOMPARE(snapshot(safety, builtIn, 0), current);
+        QCOMPARE(QFile::exists(backup), how != "second"_L1);
+        QCOMPARE(QFile::exists(planted), how != "second"_L1);
+        QVERIFY(!QFile::exists(path + u".new"_s));
+    }
+
+    // A backup made under another master password says so before it is restored, with No as
+    // the default; Yes asks for that backup's master password: a wrong one restores nothing,
+    // the right one brings it back with the entries, and every backup takes it.
+    void restoreOtherMaster_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("No") << int(MsgBox::vbNo) << QString() << false;
+        QTest::newRow("Yes, a wrong password") << int(MsgBox::vbYes) << u"new master"_s << false;
+        QTest::newRow("Yes, its password") << int(MsgBox::vbYes) << u"old master"_s << true;
+    }
+
     void restoreOtherMaster()
     {
+        QFETCH(int, answer);
+        QFETCH(QString, typed);
+        QFETCH(bool, restored);
         TestEnv env;
         addSample(u"old master"_s);
         clsPWD::Master().OpenRecord(u"1"_s);
         clsDB::shared().BeginSession();
+        // Stored past the backups, as another copy of the program would have done.
         clsPWD::Master().PASSWORD_TX = u"new master"_s;
         QVERIFY(clsPWD::Master().Save(false));
         const QString changed = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
         frmRestore dlg;
-        for (const int answer : {int(MsgBox::vbNo), int(MsgBox::vbYes)}) {
-            env.answer = [answer](const MsgBox::Call&) { return answer; };
-            dlg.cmdRestore->click();
-            QVERIFY(
-                env.messages.last().prompt.contains(u"The backup has another master password"_s));
-            QCOMPARE(dlg.Restored(), answer == MsgBox::vbYes);
-            if (answer == MsgBox::vbNo) {
-                QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), changed);
+        env.answer = [answer](const MsgBox::Call&) { return answer; };
+        QTimer::singleShot(0, [typed] {
+            if (auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+                QCOMPARE(prompt->textEchoMode(), QLineEdit::Password);
+                prompt->setTextValue(typed);
+                prompt->accept();
             }
+        });
+        dlg.cmdRestore->click();
+        const MsgBox::Call question = env.messages.first();
+        QVERIFY(question.prompt.contains(u"The backup has another master password: it becomes "
+                                         "your master password."_s));
+        QVERIFY(question.flags & MsgBox::vbDefaultButton2);
+        QCOMPARE(dlg.Restored(), restored);
+        QCOMPARE(env.messages.size(), answer == MsgBox::vbYes && !restored ? 2 : 1);
+        if (!restored) {
+            QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), changed);
+            return;
         }
         QVERIFY(clsPWD::Master().PasswordMatches(u"old master"_s));
+        for (const QString& copy : backupFiles(env.DataFilePath())) {
+            QCOMPARE(storedMaster(copy, clsDB::DatabasePassword(), 0), u"old master"_s);
+        }
     }
 
     // A data file replaced underneath the session: one with the same master password is reloaded

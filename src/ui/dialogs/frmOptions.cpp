@@ -267,19 +267,21 @@ bool frmOptions::applyProtection()
         return true;
     }
     // The file is written anew under its new key; a failure leaves it as it was.
+    int removed = 0;
     try {
         const WaitCursor busy;
-        if (protect) {
-            modProtection::Protect(clsPWD::Master().PASSWORD_TX);
-        } else {
-            modProtection::Unprotect();
-        }
+        removed = protect ? modProtection::Protect(clsPWD::Master().PASSWORD_TX)
+                          : modProtection::Unprotect();
     } catch (const AppError& error) {
         MsgBox::Show(
             QStringLiteral("The data file could not be changed; it is as it was.\r\n\r\n") +
                 error.Description(),
             MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
         return false;
+    }
+    if (removed > 0) {
+        MsgBox::Show(modBackup::RemovedText(removed), MsgBox::vbExclamation | MsgBox::vbOKOnly,
+                     QString(), this);
     }
     m_protected = protect;
     return true;

@@ -8,21 +8,25 @@
 #include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
+#include "platform/SecretText.h"
 #include "platform/WaitCursor.h"
 
 #include <QHeaderView>
 #include <QIcon>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTreeWidget>
 
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 
+// The time a backup was made, in local time (newer names hold it in UTC).
 QString madeText(const QDateTime& made)
 {
-    return made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return made.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 } // namespace
@@ -47,7 +51,7 @@ frmRestore::frmRestore(QWidget* parent, Use eUse)
     lstBackups->setObjectName(QStringLiteral("lstBackups"));
     lstBackups->setGeometry(modGeneral::TwipsToPixels(120, 420, 6360, 3090));
     lstBackups->setHeaderLabels({QStringLiteral("Made"), QStringLiteral("Password entries"),
-                                 QStringLiteral("File folders")});
+                                 QStringLiteral("File folders"), QStringLiteral("Reason")});
     lstBackups->setRootIsDecorated(false);
     lstBackups->setSelectionMode(QAbstractItemView::SingleSelection);
     label->setBuddy(lstBackups);
@@ -80,14 +84,15 @@ void frmRestore::fill()
         item->setText(0, madeText(entry.made));
         item->setData(0, kPathRole, entry.path);
         item->setData(0, Qt::UserRole + 1, entry.made);
+        item->setText(3, entry.reason);
         if (entry.Readable()) {
             item->setText(1, QString::number(entry.passwords));
             item->setText(2, QString::number(entry.folders));
         } else if (m_use == Use::DamagedFile && modProtection::LooksProtected(entry.path)) {
             item->setText(1, QStringLiteral("protected"));
         } else {
-            // A backup under another key cannot be read, so it cannot be chosen either.
-            item->setText(1, QStringLiteral("cannot be opened"));
+            // A backup under another key, or with other tables, cannot be chosen.
+            item->setText(1, entry.problem);
             item->setFlags(item->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
         }
     }
@@ -125,31 +130,72 @@ void frmRestore::cmdRestore_Click()
         return;
     }
     const clsDB& db = clsDB::shared();
-    QString question = QStringLiteral("Replace the current data with the backup of %1? The "
-                                      "current data is kept as a backup.")
-                           .arg(madeText(made));
+    const QString question = QStringLiteral("Replace the current data with the backup of %1? The "
+                                            "current data is kept as a backup.")
+                                 .arg(madeText(made));
+    bool sameMaster = true;
     try {
-        if (!modBackup::SameMaster(path, db.Key, db.KdfIter)) {
-            question += QStringLiteral("\r\n\r\nThe backup has another master password: from "
-                                       "then on, unlock KeyCask and sign in with the backup's "
-                                       "master password.");
-        }
+        sameMaster = modBackup::SameMaster(path, db.Key, db.KdfIter);
     } catch (const AppError&) {
         // The restore itself says why the backup cannot be used.
     }
-    if (MsgBox::Show(question, MsgBox::vbQuestion | MsgBox::vbYesNo, QString(), this) !=
-        MsgBox::vbYes) {
+    if (sameMaster) {
+        if (MsgBox::Show(question, MsgBox::vbQuestion | MsgBox::vbYesNo, QString(), this) !=
+            MsgBox::vbYes) {
+            return;
+        }
+    } else if (MsgBox::Show(question + QStringLiteral("\r\n\r\nThe backup has another master "
+                                                      "password: it becomes your master "
+                                                      "password. You are asked for it first."),
+                            MsgBox::vbQuestion | MsgBox::vbYesNo | MsgBox::vbDefaultButton2,
+                            QString(), this) != MsgBox::vbYes ||
+               !backupPasswordKnown(path, made)) {
         return;
     }
+    int removed = 0;
     try {
         const WaitCursor busy;
-        modBackup::Restore(path);
+        removed = modBackup::Restore(path);
     } catch (const AppError& error) {
         MsgBox::Show(QStringLiteral("The backup could not be restored: ") + error.Description(),
                      MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
         fill();
         return;
     }
+    if (removed > 0) {
+        MsgBox::Show(modBackup::RemovedText(removed), MsgBox::vbExclamation | MsgBox::vbOKOnly,
+                     QString(), this);
+    }
     m_restored = true;
     accept();
+}
+
+bool frmRestore::backupPasswordKnown(const QString& sPath, const QDateTime& made)
+{
+    QInputDialog prompt(this);
+    prompt.setObjectName(QStringLiteral("dlgBackupPassword"));
+    prompt.setWindowTitle(windowTitle());
+    prompt.setLabelText(
+        QStringLiteral("The master password of the backup of %1:").arg(madeText(made)));
+    prompt.setTextEchoMode(QLineEdit::Password);
+    if (prompt.exec() != QDialog::Accepted) {
+        return false;
+    }
+    QString typed = prompt.textValue();
+    const auto wipe = qScopeGuard([&typed, &prompt] {
+        SecretText::Wipe(typed);
+        prompt.setTextValue(QString());
+    });
+    bool known = false;
+    try {
+        const clsDB& db = clsDB::shared();
+        known = modBackup::MasterIs(sPath, db.Key, db.KdfIter, typed);
+    } catch (const AppError&) {
+    }
+    if (!known) {
+        MsgBox::Show(QStringLiteral("That is not the master password of the backup. Nothing was "
+                                    "restored."),
+                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+    }
+    return known;
 }

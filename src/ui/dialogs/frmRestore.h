@@ -1,6 +1,7 @@
 // The list of the data file's backups, newest first, and the way back to one of them.
 #pragma once
 
+#include <QDateTime>
 #include <QDialog>
 
 class QPushButton;
@@ -30,6 +31,8 @@ private:
     void fill();
     void updateRestore();
     void cmdRestore_Click();
+    // Asks for the master password of a backup that has another one; true when it was typed.
+    bool backupPasswordKnown(const QString& sPath, const QDateTime& made);
 
     bool m_restored = false;
     Use m_use = Use::Session;

@@ -6,6 +6,7 @@
 #include "app/modSubMain.h"
 #include "data/clsDB.h"
 #include "data/clsPWD.h"
+#include "data/modBackup.h"
 #include "data/modProtection.h"
 #include "platform/AppError.h"
 #include "platform/MsgBox.h"
@@ -256,21 +257,31 @@ void frmLogin::protectNewFile()
 
 bool frmLogin::saveNewPassword()
 {
-    if (!modProtection::SessionProtected()) {
-        return clsPWD::Master().Save(false);
-    }
-    // A protected file takes the new password as its key in the same step.
+    // A protected file takes the new password as its key in the same step; either way every
+    // backup takes the new master password, so that a restore never brings back the old one.
+    int removed = 0;
     try {
-        {
-            const WaitCursor busy;
-            modProtection::ChangeMasterPassword(clsPWD::Master().PASSWORD_TX);
+        const WaitCursor busy;
+        if (!modProtection::SessionProtected()) {
+            if (!clsPWD::Master().Save(false)) {
+                return false;
+            }
+            const clsDB& db = clsDB::shared();
+            removed = modBackup::BringAlong(db.Database, db.Key, db.KdfIter, db.Key, db.KdfIter,
+                                            clsPWD::Master());
+        } else {
+            removed = modProtection::ChangeMasterPassword(clsPWD::Master().PASSWORD_TX);
         }
-        return true;
     } catch (const AppError& error) {
         MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
                      this);
         return false;
     }
+    if (removed > 0) {
+        MsgBox::Show(modBackup::RemovedText(removed), MsgBox::vbExclamation | MsgBox::vbOKOnly,
+                     QString(), this);
+    }
+    return true;
 }
 
 void frmLogin::PressEnter()
