@@ -394,8 +394,10 @@ private Q_SLOTS:
             QCOMPARE(clsPWD::Master().PASSWORD_TX, typed);
             QVERIFY(!clsDB::shared().Key.contains(typed));
         } else {
-            QCOMPARE(env.messages.size(), 1);
+            // Protecting made a backup, so the backups are offered after the message.
+            QCOMPARE(env.messages.size(), 2);
             QCOMPARE(env.messages[0].prompt, frmLogin::WRONG_PASSWORD_MESSAGE);
+            QCOMPARE(env.messages[1].prompt, QString::fromUtf16(modSubMain::OFFER_BACKUPS));
             QVERIFY(login->isVisible());
             QVERIFY(!clsDB::shared().IsOpen());
         }
