@@ -48,21 +48,8 @@ bool clsMY_FILE::Delete(const QString& rsMY_FILE_ID)
 
 bool clsMY_FILE::DeleteStoredRow(const QStringList& asRead)
 {
-    try {
-        modData::RequireDigits(asRead.value(0));
-        modData::ExecuteRequired(QStringLiteral("DELETE FROM MY_FILE WHERE MY_FILE_ID = ") +
-                                 asRead[0] + QStringLiteral(" AND ") +
-                                 modData::MatchesStored(textColumns(), asRead.mid(1)));
-        if (clsDB::shared().Changes() == 0) {
-            modData::ShowError(
-                QStringLiteral("This entry was changed by another program and was not deleted."));
-            return false;
-        }
-        return true;
-    } catch (const AppError& error) {
-        modData::ShowError(error);
-        return false;
-    }
+    return modData::DeleteStoredRow(QStringLiteral("MY_FILE"), QStringLiteral("MY_FILE_ID"),
+                                    textColumns(), asRead);
 }
 
 void clsMY_FILE::OpenRecord(const QString& rsMY_FILE_ID)

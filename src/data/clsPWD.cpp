@@ -155,21 +155,8 @@ bool clsPWD::Delete(const QString& rsPASSWORD_ID)
 
 bool clsPWD::DeleteStoredRow(const QStringList& asRead)
 {
-    try {
-        modData::RequireDigits(asRead.value(0));
-        modData::ExecuteRequired(QStringLiteral("DELETE FROM PWD WHERE PASSWORD_ID = ") +
-                                 asRead[0] + QStringLiteral(" AND ") +
-                                 modData::MatchesStored(textColumns(), asRead.mid(1)));
-        if (clsDB::shared().Changes() == 0) {
-            modData::ShowError(
-                QStringLiteral("This entry was changed by another program and was not deleted."));
-            return false;
-        }
-        return true;
-    } catch (const AppError& error) {
-        modData::ShowError(error);
-        return false;
-    }
+    return modData::DeleteStoredRow(QStringLiteral("PWD"), QStringLiteral("PASSWORD_ID"),
+                                    textColumns(), asRead);
 }
 
 std::optional<QList<clsPWD>> clsPWD::GetPasswords()

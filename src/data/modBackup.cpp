@@ -110,20 +110,6 @@ void syncFile(const QString& sPath)
 #endif
 }
 
-// Makes the renames in a folder last through a power cut.
-void syncFolder(const QString& sFolder)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(sFolder).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(sFolder);
-#endif
-}
-
 // Renames a checked copy into its final name in one step.
 void rename(const QString& sFrom, const QString& sTo)
 {
@@ -430,7 +416,7 @@ QString CopyFile(QFile& dataFile, Reason eReason, const std::function<void(const
         QFile::remove(part);
         throw;
     }
-    syncFolder(folder);
+    modProtection::SyncFolder(folder);
     return path;
 }
 
@@ -492,7 +478,7 @@ int BringAlong(const QString& sDataFile, const QString& sOldKey, int lOldKdfIter
             ++removed;
         }
     }
-    syncFolder(Folder(sDataFile));
+    modProtection::SyncFolder(Folder(sDataFile));
     return removed;
 }
 

@@ -40,6 +40,26 @@ QString MatchesStored(const QStringList& columns, const QStringList& values)
     return terms.join(QStringLiteral(" AND "));
 }
 
+bool DeleteStoredRow(const QString& sTable, const QString& sIdColumn, const QStringList& columns,
+                     const QStringList& asRead)
+{
+    try {
+        RequireDigits(asRead.value(0));
+        ExecuteRequired(
+            QStringLiteral("DELETE FROM %1 WHERE %2 = %3 AND ").arg(sTable, sIdColumn, asRead[0]) +
+            MatchesStored(columns, asRead.mid(1)));
+        if (clsDB::shared().Changes() == 0) {
+            ShowError(
+                QStringLiteral("This entry was changed by another program and was not deleted."));
+            return false;
+        }
+        return true;
+    } catch (const AppError& error) {
+        ShowError(error);
+        return false;
+    }
+}
+
 void ShowError(const AppError& error)
 {
     ShowError(error.Description());

@@ -22,6 +22,11 @@ std::unique_ptr<Recordset> ExecuteRequired(const QString& sSql);
 // The condition that a row still holds exactly the texts read from it: each column's stored text
 // compared byte by byte with its value (a NULL reads as empty text).
 QString MatchesStored(const QStringList& columns, const QStringList& values);
+// Deletes the row of sTable whose number (in sIdColumn) is asRead's first value only while it
+// still holds the rest of asRead in columns; a row changed or gone meanwhile is kept and the user
+// told. False when nothing was deleted.
+bool DeleteStoredRow(const QString& sTable, const QString& sIdColumn, const QStringList& columns,
+                     const QStringList& asRead);
 
 // Shows an error's description as the record classes report failures: the text alone, an OK
 // button, no icon, the application's title.

@@ -72,11 +72,14 @@ QByteArray fileSalt(const QString& sPath)
     return file.open(QIODevice::ReadOnly) ? file.read(SqlConnection::SaltBytes) : QByteArray();
 }
 
-// Makes a rename in the folder last through a power cut.
-void syncFolder(const QString& sFolder)
+} // namespace
+
+namespace modProtection {
+
+void SyncFolder(const QString& sFolder)
 {
 #ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(sFolder).constData(), O_RDONLY);
+    const int fd = ::open(QFile::encodeName(sFolder).constData(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -85,10 +88,6 @@ void syncFolder(const QString& sFolder)
     Q_UNUSED(sFolder);
 #endif
 }
-
-} // namespace
-
-namespace modProtection {
 
 void ReplaceWithCopy(const QString& sCopy, const QString& sPath)
 {
@@ -101,7 +100,7 @@ void ReplaceWithCopy(const QString& sCopy, const QString& sPath)
                        QStringLiteral("The new data file could not replace the old one: %1")
                            .arg(QString::fromStdString(error.message())));
     }
-    syncFolder(QFileInfo(sPath).absolutePath());
+    SyncFolder(QFileInfo(sPath).absolutePath());
 }
 
 bool OpensWithBuiltInPassword(const QString& sPath)

@@ -57,6 +57,8 @@ bool AcceptReplacedFile(const QString& sPassword);
 // Puts a checked copy in the file's place in one rename that lasts through a power cut: the file
 // is either the old one or the new one. Raises when the rename fails.
 void ReplaceWithCopy(const QString& sCopy, const QString& sPath);
+// Makes the renames in a folder last through a power cut.
+void SyncFolder(const QString& sFolder);
 
 // The steps of a re-encryption once its copy is written: the copy opened as the session, and
 // the copy about to replace the file. Tests install a hook that may fail a step or change the
