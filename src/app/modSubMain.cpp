@@ -25,8 +25,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QScopeGuard>
 #include <QScreen>
 #include <cmath>
@@ -316,19 +314,12 @@ bool RestoreBackupAtStart(const QString& sPath, const QString& sMade, QWidget* p
     QString key = clsDB::DatabasePassword();
     int kdfIter = 0;
     if (!modProtection::OpensWithBuiltInPassword(sPath)) {
-        QInputDialog ask(parent);
-        ask.setWindowTitle(parent ? parent->windowTitle() : MsgBox::AppTitle());
-        ask.setLabelText(
-            QStringLiteral("The backup of %1 is protected. Its master password:").arg(sMade));
-        ask.setTextEchoMode(QLineEdit::Password);
-        const bool accepted = ask.exec() == QDialog::Accepted;
-        const QString shown = ask.textValue();
-        // A copy of its own: the box's text is zeroed now.
-        QString typed(shown.constData(), shown.size());
-        for (QLineEdit* box : ask.findChildren<QLineEdit*>()) {
-            frmLogin::WipeBox(box);
-        }
+        QString typed;
         const auto wipe = qScopeGuard([&typed] { SecretText::Wipe(typed); });
+        const bool accepted = frmRestore::AskBackupPassword(
+            parent,
+            QStringLiteral("The backup of %1 is protected. Its master password:").arg(sMade),
+            typed);
         if (!accepted || typed.isEmpty()) {
             return false;
         }
@@ -336,10 +327,7 @@ bool RestoreBackupAtStart(const QString& sPath, const QString& sMade, QWidget* p
         try {
             // The key is derived once, over the backup's salt, which the restored file keeps.
             const WaitCursor busy;
-            QFile backup(sPath);
-            const QByteArray salt =
-                backup.open(QIODevice::ReadOnly) ? backup.read(SqlConnection::SaltBytes) : "";
-            key = SqlConnection::RawKey(typed, kdfIter, salt);
+            key = SqlConnection::RawKey(typed, kdfIter, modProtection::FileSalt(sPath));
             modBackup::Count(sPath, key, kdfIter);
         } catch (const AppError&) {
             MsgBox::Show(QStringLiteral("The password is wrong, or the backup is damaged."),

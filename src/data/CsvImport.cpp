@@ -222,16 +222,6 @@ std::array<QString*, 5> texts(clsPWD& entry)
             &entry.NOTES_TX};
 }
 
-// Overwrites the texts with zeros, in every copy that shares them.
-void wipe(QList<QStringList> records)
-{
-    for (QStringList& record : records) {
-        for (QString& text : record) {
-            SecretText::Wipe(text);
-        }
-    }
-}
-
 } // namespace
 
 CsvImport::~CsvImport()
@@ -247,11 +237,11 @@ void CsvImport::Wipe()
         }
     }
     m_rows.clear();
-    wipe(m_existing.values());
+    SecretText::Wipe(m_existing.values());
     m_existing.clear();
-    wipe(m_records);
+    SecretText::Wipe(m_records);
     m_records.clear();
-    wipe({m_columnNames});
+    SecretText::Wipe({m_columnNames});
     m_columnNames.clear();
     m_firstRecord = 0;
     m_format.clear();
@@ -289,8 +279,8 @@ void CsvImport::LoadText(const QString& sText)
         }
     }
     header.clear();
-    wipe({names});
-    wipe(first);
+    SecretText::Wipe({names});
+    SecretText::Wipe(first);
     const CsvFile::Dialect dialect =
         m_formatIndex >= 0 ? formats()[m_formatIndex].dialect : CsvFile::Dialect::Standard;
     try {

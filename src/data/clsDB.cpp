@@ -153,7 +153,7 @@ std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
         rs = m_connection->Execute(sSql);
     } catch (const AppError&) {
         // The library refuses to write to a file that is no longer at its path.
-        if (!select && fileReplacedUnderConnection()) {
+        if (!select && fileReplacedUnderConnection(stamp())) {
             writeLost();
         }
         throw;
@@ -162,15 +162,16 @@ std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
     // the one the connection wrote to. A SELECT never takes the stamp, or a file replaced
     // meanwhile would pass for ours.
     if (!m_connection->InTransaction() && !select) {
-        if (fileReplacedUnderConnection()) {
+        const auto now = stamp();
+        if (fileReplacedUnderConnection(now)) {
             writeLost();
         }
-        m_stamp = stamp();
+        m_stamp = now;
     }
     return rs;
 }
 
-bool clsDB::fileReplacedUnderConnection() const
+bool clsDB::fileReplacedUnderConnection(const std::optional<FileStamp>& now) const
 {
     if (!m_connection || !m_connection->IsOpen()) {
         return false;
@@ -180,7 +181,6 @@ bool clsDB::fileReplacedUnderConnection() const
     }
     // The library compares inodes only; a path that now leads to another device is another
     // file too.
-    const auto now = stamp();
     return m_stamp && m_stampPath == Database && (!now || now->device != m_stamp->device);
 }
 

@@ -102,8 +102,9 @@ private:
     // Closes the connection and opens the file now at the path: the session goes on with it
     // (OnReloaded) when it opens with the session's master password, else refuse().
     void reload();
-    // Whether the file the connection has open is no longer the file at the path.
-    bool fileReplacedUnderConnection() const;
+    // Whether the file the connection has open is no longer the file at the path, whose stamp
+    // is now.
+    bool fileReplacedUnderConnection(const std::optional<FileStamp>& now) const;
     // A write went into a file that another program has replaced: the new file is loaded and
     // the change reported as not saved.
     [[noreturn]] void writeLost();

@@ -137,25 +137,6 @@ void removeParts(const QString& sDataFile)
     }
 }
 
-// Rows of every table of the file a connection has open.
-QMap<QString, qint64> tableRows(SqlConnection& connection)
-{
-    QStringList tables;
-    for (auto rs = connection.Execute(
-             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-         !rs->EndOfRows(); rs->MoveNext()) {
-        tables << rs->FieldAt(0);
-    }
-    QMap<QString, qint64> rows;
-    for (QString table : tables) {
-        const QString name = table;
-        table.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        auto rs = connection.Execute(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table));
-        rows.insert(name, rs->EndOfRows() ? 0 : rs->FieldAt(0).toLongLong());
-    }
-    return rows;
-}
-
 // Raises unless both tables of the file have exactly the columns of a data file's tables.
 void requireSchema(SqlConnection& connection)
 {
@@ -455,14 +436,14 @@ int BringAlong(const QString& sDataFile, const QString& sOldKey, int lOldKdfIter
                 // A copy made before the data file was first protected.
                 source.Open(copy, clsDB::DatabasePassword(), SqlConnection::Mode::ReadWrite);
             }
-            const QMap<QString, qint64> rows = tableRows(source);
+            const QMap<QString, qint64> rows = modProtection::TableRows(source);
             modSchema::CreatePrivateFile(part);
             source.ExportTo(part, sNewKey, lNewKdfIter);
             source.Close();
             {
                 SqlConnection written;
                 written.Open(part, sNewKey, SqlConnection::Mode::ReadWrite, lNewKdfIter);
-                if (tableRows(written) != rows) {
+                if (modProtection::TableRows(written) != rows) {
                     throw AppError(AppError::FileError,
                                    QStringLiteral("the copy does not hold every row"));
                 }

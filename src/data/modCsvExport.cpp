@@ -205,16 +205,6 @@ private:
     QString m_spare;
 };
 
-void wipe(QList<QStringList>& records)
-{
-    for (QStringList& record : records) {
-        for (QString& field : record) {
-            SecretText::Wipe(field);
-        }
-    }
-    records.clear();
-}
-
 QString entries(qsizetype n, const char* sOne, const char* sMany)
 {
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? sOne : sMany));
@@ -308,14 +298,14 @@ bool Export(const QString& sTypedPath)
                                        entry.WEB_SITE_TX, entry.NOTES_TX});
         }
         passwordPart.bytes = CsvFile::Write(records);
-        wipe(records);
+        SecretText::Wipe(records);
         records = {
             QStringList{QStringLiteral("Name"), QStringLiteral("Folder"), QStringLiteral("Notes")}};
         for (const clsMY_FILE& entry : *folders) {
             records.append(QStringList{entry.MY_FILE_NM, entry.MY_FILE_PATH_TX, entry.NOTES_TX});
         }
         folderPart.bytes = CsvFile::Write(records);
-        wipe(records);
+        SecretText::Wipe(records);
 
         // Half an export is none: every file is written and checked before any takes its name,
         // and a file replaced by an earlier commit comes back when a later one fails.

@@ -25,25 +25,6 @@ namespace {
 // The first bytes of every unencrypted SQLite file.
 const QByteArray kPlainHeader = QByteArrayLiteral("SQLite format 3\0");
 
-// Rows per table, the count of every table of the file, read through a connection or the session.
-template <typename Connection> QMap<QString, qint64> tableRows(Connection& connection)
-{
-    QStringList tables;
-    for (auto rs = connection.Execute(
-             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-         rs && !rs->EndOfRows(); rs->MoveNext()) {
-        tables << rs->FieldAt(0);
-    }
-    QMap<QString, qint64> rows;
-    for (QString table : tables) {
-        const QString name = table;
-        table.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        auto rs = connection.Execute(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table));
-        rows.insert(name, !rs || rs->EndOfRows() ? 0 : rs->FieldAt(0).toLongLong());
-    }
-    return rows;
-}
-
 std::function<void(modProtection::Step)>& stepHook()
 {
     static std::function<void(modProtection::Step)> hook;
@@ -65,16 +46,15 @@ QByteArray newSalt()
     return QByteArray(reinterpret_cast<const char*>(words.data()), SqlConnection::SaltBytes);
 }
 
-// The salt at the start of a file of the version 3 format.
-QByteArray fileSalt(const QString& sPath)
+} // namespace
+
+namespace modProtection {
+
+QByteArray FileSalt(const QString& sPath)
 {
     QFile file(sPath);
     return file.open(QIODevice::ReadOnly) ? file.read(SqlConnection::SaltBytes) : QByteArray();
 }
-
-} // namespace
-
-namespace modProtection {
 
 void SyncFolder(const QString& sFolder)
 {
@@ -140,7 +120,7 @@ bool OpenWithPassword(const QString& sPassword)
     try {
         // The session keeps the key the password derives over the file's salt, never the
         // password itself: the master password is not left in memory for the whole run.
-        db.Key = SqlConnection::RawKey(sPassword, PROTECTED_KDF_ITER, fileSalt(db.Database));
+        db.Key = SqlConnection::RawKey(sPassword, PROTECTED_KDF_ITER, FileSalt(db.Database));
         if (db.OpenConnection(true)) {
             return true;
         }
@@ -159,7 +139,7 @@ bool AcceptReplacedFile(const QString& sPassword)
     const int kdfIter = protectedFile ? PROTECTED_KDF_ITER : 0;
     try {
         const QString key = protectedFile
-                                ? SqlConnection::RawKey(sPassword, kdfIter, fileSalt(db.Database))
+                                ? SqlConnection::RawKey(sPassword, kdfIter, FileSalt(db.Database))
                                 : clsDB::DatabasePassword();
         {
             SqlConnection connection;
@@ -223,7 +203,7 @@ int Reencrypt(const QString& sNewKey, int lNewKdfIter,
         // A copy left by an attempt that was cut off is of no use.
         RemoveLeftOverCopy(path);
         db.OpenConnection(true);
-        const QMap<QString, qint64> before = tableRows(db);
+        const QMap<QString, qint64> before = TableRows(db);
         // Only the owner may read the copy, whatever the rights of the file it replaces. The
         // session's connection may write files but not create them.
         modSchema::CreatePrivateFile(copy);
@@ -237,12 +217,12 @@ int Reencrypt(const QString& sNewKey, int lNewKdfIter,
         db.KdfIter = lNewKdfIter;
         db.OpenConnectionWithRawKey(rawKey);
         step(Step::CopyOpened);
-        if (fileSalt(copy) != salt) {
+        if (FileSalt(copy) != salt) {
             throw AppError(
                 AppError::FileError,
                 QStringLiteral("The re-encrypted copy would not open with the new key."));
         }
-        if (tableRows(db) != before) {
+        if (TableRows(db) != before) {
             throw AppError(AppError::FileError,
                            QStringLiteral("The re-encrypted copy does not hold every row."));
         }

@@ -4,10 +4,31 @@
 
 #include "data/modBackup.h"
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace modProtection {
+
+// Rows per table, the count of every table of the file, read through a connection or the session.
+template <typename Connection> QMap<QString, qint64> TableRows(Connection& connection)
+{
+    QStringList tables;
+    for (auto rs = connection.Execute(
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+         rs && !rs->EndOfRows(); rs->MoveNext()) {
+        tables << rs->FieldAt(0);
+    }
+    QMap<QString, qint64> rows;
+    for (QString table : tables) {
+        const QString name = table;
+        table.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        auto rs = connection.Execute(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table));
+        rows.insert(name, !rs || rs->EndOfRows() ? 0 : rs->FieldAt(0).toLongLong());
+    }
+    return rows;
+}
 
 // Iterations of the key derivation of a protected file.
 inline constexpr int PROTECTED_KDF_ITER = 256000;
@@ -57,6 +78,8 @@ bool AcceptReplacedFile(const QString& sPassword);
 // Puts a checked copy in the file's place in one rename that lasts through a power cut: the file
 // is either the old one or the new one. Raises when the rename fails.
 void ReplaceWithCopy(const QString& sCopy, const QString& sPath);
+// The salt at the start of a file of the version 3 format, over which its key is derived.
+QByteArray FileSalt(const QString& sPath);
 // Makes the renames in a folder last through a power cut.
 void SyncFolder(const QString& sFolder);
 

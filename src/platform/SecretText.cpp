@@ -45,6 +45,15 @@ void Wipe(QByteArray& rBytes)
     rBytes = QByteArray();
 }
 
+void Wipe(QList<QStringList> records)
+{
+    for (QStringList& record : records) {
+        for (QString& text : record) {
+            Wipe(text);
+        }
+    }
+}
+
 void DropFreedMemory()
 {
 #ifdef __GLIBC__

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 
 namespace SecretText {
@@ -16,6 +18,9 @@ void Zero(void* p, std::size_t n);
 // it where every copy is done with. Text in read-only memory (a literal) is only emptied.
 void Wipe(QString& rsText);
 void Wipe(QByteArray& rBytes);
+// Wipes every text of the records (through this copy of the list, so the buffers the caller's
+// copies share read zeros too).
+void Wipe(QList<QStringList> records);
 
 // Gives the whole pages of freed memory back to the system, where the allocator supports it:
 // they no longer count as the program's memory, and what they held (copies made by code that

@@ -10,11 +10,13 @@
 #include "platform/MsgBox.h"
 #include "platform/SecretText.h"
 #include "platform/WaitCursor.h"
+#include "ui/login/frmLogin.h"
 
 #include <QHeaderView>
 #include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTreeWidget>
@@ -170,22 +172,32 @@ void frmRestore::cmdRestore_Click()
     accept();
 }
 
+bool frmRestore::AskBackupPassword(QWidget* parent, const QString& sLabel, QString& rsTyped)
+{
+    QInputDialog prompt(parent);
+    prompt.setObjectName(QStringLiteral("dlgBackupPassword"));
+    prompt.setWindowTitle(parent ? parent->windowTitle() : MsgBox::AppTitle());
+    prompt.setLabelText(sLabel);
+    prompt.setTextEchoMode(QLineEdit::Password);
+    const bool accepted = prompt.exec() == QDialog::Accepted;
+    const QString shown = prompt.textValue();
+    // A copy of its own: the box's text is zeroed now.
+    rsTyped = QString(shown.constData(), shown.size());
+    for (QLineEdit* box : prompt.findChildren<QLineEdit*>()) {
+        frmLogin::WipeBox(box);
+    }
+    return accepted;
+}
+
 bool frmRestore::backupPasswordKnown(const QString& sPath, const QDateTime& made)
 {
-    QInputDialog prompt(this);
-    prompt.setObjectName(QStringLiteral("dlgBackupPassword"));
-    prompt.setWindowTitle(windowTitle());
-    prompt.setLabelText(
-        QStringLiteral("The master password of the backup of %1:").arg(madeText(made)));
-    prompt.setTextEchoMode(QLineEdit::Password);
-    if (prompt.exec() != QDialog::Accepted) {
+    QString typed;
+    const auto wipe = qScopeGuard([&typed] { SecretText::Wipe(typed); });
+    if (!AskBackupPassword(
+            this, QStringLiteral("The master password of the backup of %1:").arg(madeText(made)),
+            typed)) {
         return false;
     }
-    QString typed = prompt.textValue();
-    const auto wipe = qScopeGuard([&typed, &prompt] {
-        SecretText::Wipe(typed);
-        prompt.setTextValue(QString());
-    });
     bool known = false;
     try {
         const clsDB& db = clsDB::shared();

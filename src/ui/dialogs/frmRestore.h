@@ -27,6 +27,10 @@ public:
     // Whether a backup replaced the data file.
     bool Restored() const { return m_restored; }
 
+    // Asks for a backup's master password in a password box, whose text is wiped when it closes;
+    // true when it was accepted. The caller wipes rsTyped.
+    static bool AskBackupPassword(QWidget* parent, const QString& sLabel, QString& rsTyped);
+
 private:
     void fill();
     void updateRestore();
