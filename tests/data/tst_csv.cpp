@@ -15,12 +15,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
-#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -41,20 +37,6 @@ void writeFile(const QString& sPath, const QByteArray& abBytes)
     QFile file(sPath);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(abBytes), abBytes.size());
-}
-
-// A pipe a test reads from, and the writer that a signal handler opens on it should the read
-// wait for one (-1 while none came).
-struct WaitedPipe
-{
-    QByteArray path;
-    int writer = -1;
-};
-
-WaitedPipe& waitedPipe()
-{
-    static WaitedPipe pipe;
-    return pipe;
 }
 
 QByteArray readFile(const QString& sPath)
@@ -418,13 +400,6 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
         } else if (kind == u"fifo"_s) {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-            // Should the read wait for a writer, one comes after a while and stays, so that the
-            // read goes on and the test fails rather than hangs.
-            waitedPipe().path = QFile::encodeName(path);
-            std::signal(SIGALRM, [](int) {
-                waitedPipe().writer = ::open(waitedPipe().path.constData(), O_WRONLY | O_NONBLOCK);
-            });
-            ::alarm(5);
         } else {
             path = kind == u"folder"_s ? dir.path() : kind;
         }
@@ -434,12 +409,6 @@ private Q_SLOTS:
         } catch (const AppError& e) {
             failure = e.Description();
         }
-        ::alarm(0);
-        const int writer = std::exchange(waitedPipe().writer, -1);
-        if (writer >= 0) {
-            ::close(writer);
-        }
-        QCOMPARE(writer, -1);
         QCOMPARE(failure, error);
     }
 

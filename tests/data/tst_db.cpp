@@ -11,6 +11,8 @@
 #include <QTest>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -238,68 +240,65 @@ private Q_SLOTS:
         int reloads = 0;
         db.OnReloaded = [&reloads] { ++reloads; };
         db.Execute("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM) VALUES (1, 'Before')");
+        // A write that went into the replaced file raises the same refusal wherever it came from.
+        const QString lost = QStringLiteral("The data file was replaced by another program while "
+                                            "KeyCask was saving. Your change was not saved; "
+                                            "KeyCask has reloaded the file.");
+        std::optional<AppError> refused;
+        const auto attempt = [&refused](const std::function<void()>& write) {
+            try {
+                write();
+            } catch (const AppError& e) {
+                refused = e;
+            }
+        };
         if (when == "transaction") {
             db.Execute("BEGIN");
             db.Execute("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM) VALUES (2, 'Lost')");
             replaceDataFile(env.DataFilePath(), sameLook);
-            try {
-                db.Execute("COMMIT");
-                QFAIL("no error raised");
-            } catch (const AppError& e) {
-                QCOMPARE(e.Number(), AppError::ChangeRefused);
-                QCOMPARE(e.Description(),
-                         QStringLiteral("The data file was replaced by another program while "
-                                        "KeyCask was saving. Your change was not saved; KeyCask "
-                                        "has reloaded the file."));
-            }
+            attempt([&db] { db.Execute("COMMIT"); });
+            QVERIFY2(refused, "no error raised");
+            QCOMPARE(refused->Number(), AppError::ChangeRefused);
+            QCOMPARE(refused->Description(), lost);
         } else if (when == "import") {
             // Applied in one transaction: nothing of it is applied, and the user is told.
             CsvImport import;
             import.LoadText("name,url,username,password\nMail,https://mail.example,ann,pw1\n"
                             "Shop,https://shop.example,bob,pw2\n");
-            try {
-                import.Store([&](int lDone) {
-                    if (lDone == 1) {
-                        replaceDataFile(env.DataFilePath(), sameLook);
+            const auto replaceAtFirst = [&](int lDone) {
+                if (lDone == 1) {
+                    replaceDataFile(env.DataFilePath(), sameLook);
+                }
+                return true;
+            };
+            attempt([&] { import.Store(replaceAtFirst); });
+            QVERIFY2(refused, "no error raised");
+            QCOMPARE(refused->Description(), QStringLiteral("Nothing was imported: ") + lost);
+            QCOMPARE(env.RawScalar("SELECT count(*) FROM PWD"), QStringLiteral("0"));
+        } else {
+            replaceDataFile(env.DataFilePath(), sameLook);
+            if (when == "idle") {
+                db.CheckForReplacement();
             }
-            return true;
-        });
-        QFAIL("no error raised");
+        }
+        QCOMPARE(reloads, when == "change" ? 0 : 1);
+        db.Execute("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM) VALUES (3, 'After')");
+        QCOMPARE(reloads, 1);
+        QCOMPARE(env.RawScalar("SELECT group_concat(MY_FILE_NM) FROM MY_FILE"),
+                 sameLook ? QStringLiteral("Before,After") : QStringLiteral("Before,After,Synced"));
     }
-    catch (const AppError& e)
-    {
-        QCOMPARE(e.Description(),
-                 QStringLiteral("Nothing was imported: The data file was replaced by "
-                                "another program while KeyCask was saving. Your change "
-                                "was not saved; KeyCask has reloaded the file."));
-    }
-    QCOMPARE(env.RawScalar("SELECT count(*) FROM PWD"), QStringLiteral("0"));
-} else
-{
-    replaceDataFile(env.DataFilePath(), sameLook);
-    if (when == "idle") {
-        db.CheckForReplacement();
-    }
-}
-QCOMPARE(reloads, when == "change" ? 0 : 1);
-db.Execute("INSERT INTO MY_FILE (MY_FILE_ID, MY_FILE_NM) VALUES (3, 'After')");
-QCOMPARE(reloads, 1);
-QCOMPARE(env.RawScalar("SELECT group_concat(MY_FILE_NM) FROM MY_FILE"),
-         sameLook ? QStringLiteral("Before,After") : QStringLiteral("Before,After,Synced"));
-}
 
-void encrypted()
-{
-    TestEnv env;
-    clsDB::shared().Execute("INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (1, 'Findme')");
-    clsDB::shared().CloseConnection();
-    const QByteArray bytes = fileBytes(env.DataFilePath());
-    QVERIFY(bytes.size() >= 1024);
-    QVERIFY(!bytes.startsWith("SQLite format 3"));
-    QVERIFY(!bytes.contains("Findme") && !bytes.contains("CREATE TABLE"));
-}
-}
-;
+    void encrypted()
+    {
+        TestEnv env;
+        clsDB::shared().Execute("INSERT INTO PWD (PASSWORD_ID, TITLE_TX) VALUES (1, 'Findme')");
+        clsDB::shared().CloseConnection();
+        const QByteArray bytes = fileBytes(env.DataFilePath());
+        QVERIFY(bytes.size() >= 1024);
+        QVERIFY(!bytes.startsWith("SQLite format 3"));
+        QVERIFY(!bytes.contains("Findme") && !bytes.contains("CREATE TABLE"));
+    }
+};
 
 QTEST_MAIN(tst_DB)
 #include "tst_db.moc"

@@ -550,36 +550,6 @@ private Q_SLOTS:
         QCOMPARE(e.changes.size(), answer == MsgBox::vbYes ? 1 : 0);
     }
 
-    void changedElsewhere_data()
-    {
-        QTest::addColumn<bool>("file");
-        QTest::newRow("password") << false;
-        QTest::newRow("file") << true;
-    }
-
-    // An entry another program changed while it was open in the editor: Save keeps the other
-    // program's row, adds what was typed as a new entry and says so.
-    void changedElsewhere()
-    {
-        QFETCH(bool, file);
-        World w;
-        const QString id =
-            file ? TestEnv::AddFolder(u"Docs"_s, u"/srv/docs"_s, u"tax"_s) : addSample();
-        Editor e(file, false, id);
-        w.env.RawExecute(u"UPDATE %1 SET NOTES_TX = 'theirs' WHERE %2 = %3"_s.arg(
-            file ? u"MY_FILE"_s : u"PWD"_s, file ? u"MY_FILE_ID"_s : u"PASSWORD_ID"_s, id));
-        const QStringList theirs = file ? stored<clsMY_FILE>(id) : stored<clsPWD>(id);
-        e.set(0, u"Mine"_s);
-        QTest::mouseClick(e.cmd[1], Qt::LeftButton);
-        QVERIFY(!e.form->isVisible());
-        QCOMPARE(w.env.messages.size(), 1);
-        QVERIFY(w.env.messages[0].prompt.contains(u"added again as a new entry"_s));
-        QCOMPARE(file ? stored<clsMY_FILE>(id) : stored<clsPWD>(id), theirs);
-        QCOMPARE(e.changes.size(), 1);
-        QVERIFY(e.changes[0][0] != id);
-        QCOMPARE(e.changes[0][1], u"Mine"_s);
-    }
-
     void failedSave_data()
     {
         QTest::addColumn<bool>("file");
