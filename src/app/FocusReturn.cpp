@@ -18,7 +18,8 @@ void FocusReturn::Install()
 
 bool FocusReturn::eventFilter(QObject* watched, QEvent* event)
 {
-    if ((event->type() != QEvent::Show && event->type() != QEvent::Hide) || event->spontaneous() ||
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::Show && type != QEvent::Hide && type != QEvent::WindowDeactivate) ||
         !watched->isWidgetType()) {
         return false;
     }
@@ -26,7 +27,18 @@ bool FocusReturn::eventFilter(QObject* watched, QEvent* event)
     if (!dialog->isWindow() || dialog->windowType() != Qt::Dialog) {
         return false;
     }
-    if (event->type() == QEvent::Show) {
+    if (type == QEvent::WindowDeactivate) {
+        // A dialog loses the activation first when it closes; one that is still shown lost it
+        // to another program.
+        if (dialog->isHidden()) {
+            m_closingActive = dialog;
+        }
+        return false;
+    }
+    if (event->spontaneous()) {
+        return false;
+    }
+    if (type == QEvent::Show) {
         // A dialog with a parent goes back to its parent's window; one without, to the window
         // that was active when it opened.
         if (!dialog->parentWidget()) {
@@ -38,7 +50,9 @@ bool FocusReturn::eventFilter(QObject* watched, QEvent* event)
         dialog->parentWidget() ? dialog->parentWidget()->window() : m_openers.take(dialog).data();
     // Only a dialog the user was in hands the keyboard on: one closed while another program
     // was in front leaves it there.
-    if (!opener || opener == dialog || QApplication::activeWindow() != dialog) {
+    const bool wasActive = m_closingActive == dialog || QApplication::activeWindow() == dialog;
+    m_closingActive = nullptr;
+    if (!wasActive || !opener || opener == dialog) {
         return false;
     }
     // After the closing is done, unless another dialog has opened meanwhile or the opener has

@@ -19,4 +19,6 @@ protected:
 private:
     // The window active when each open dialog without a parent was shown.
     QHash<QObject*, QPointer<QWidget>> m_openers;
+    // The dialog that was active when its closing began.
+    QPointer<QWidget> m_closingActive;
 };
