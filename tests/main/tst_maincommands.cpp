@@ -172,10 +172,10 @@ private Q_SLOTS:
         QVERIFY(!w.linkEnabled(1) && !w.linkEnabled(2));
     }
 
-    // Digit keys act from whatever control has the focus and still reach it, an entry selected;
-    // keypad digits and the 3 do nothing; Reveal on the folder list changes nothing. A key of the
-    // top row is its digit by its place (X11 key codes 10-19), whatever Shift or the layout make it
-    // type.
+    // Digit keys act once from whatever control has the focus and still reach it unless the
+    // command moved the focus, an entry selected; keypad digits and the 3 do nothing; Reveal on
+    // the folder list changes nothing. A key of the top row is its digit by its place (X11 key
+    // codes 10-19), whatever Shift or the layout make it type.
     void digitKeys_data()
     {
         QTest::addColumn<int>("tab");
