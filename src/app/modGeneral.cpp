@@ -185,8 +185,11 @@ void restorePlacement(QWidget* frm)
         return;
     }
     // The frame stays inside the work area; it may stand out at the left and top as far as a
-    // usable placement may begin there. A size larger than the work area becomes the work area.
-    frame.setSize(frame.size().boundedTo(area.size()));
+    // usable placement may begin there. A size below the window's least size becomes that size,
+    // one larger than the work area becomes the work area.
+    const QMargins margins = frameMargins(frm);
+    const QSize least = frm->minimumSize().grownBy(margins);
+    frame.setSize(frame.size().expandedTo(least).boundedTo(area.size()));
     frame.moveLeft(std::clamp(frame.left(), area.left() + pixels(kLeastLeftTop, tx),
                               area.right() + 1 - frame.width()));
     frame.moveTop(std::clamp(frame.top(), area.top() + pixels(kLeastLeftTop, ty),

@@ -1,6 +1,7 @@
 // The program's entry procedure.
 #include "app/modSubMain.h"
 
+#include "app/FocusReturn.h"
 #include "app/SingleInstance.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
@@ -203,6 +204,7 @@ void HardenProcess()
 bool Main()
 {
     HardenProcess();
+    FocusReturn::Install();
     // 1. Screen metrics: twips are 1/1440 inch.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         ScreenTwipsPerPixelX =

@@ -157,20 +157,28 @@ private Q_SLOTS:
     // Values in twips: Left, Top, Width, Height, WindowState. State -1: not usable, docked right.
     void placement_data()
     {
-        columns<QString, QRect, int>("values", "place", "state");
+        columns<QString, QRect, int, QSize>("values", "place", "state", "least");
         const QRect place(100, 200, 300, 400);
-        row("usable", "1500,3000,4500,6000,0", place, int(Qt::WindowNoState));
-        row("maximized", "1500,3000,4500,6000,2", place, int(Qt::WindowMaximized));
-        row("minimized saved as 0", "1500,3000,4500,6000,0", place, int(Qt::WindowMinimized));
-        row("smallest", "-90,-60,3000,3000,0", QRect(-6, -4, 200, 200), int(Qt::WindowNoState));
+        row("usable", "1500,3000,4500,6000,0", place, int(Qt::WindowNoState), QSize());
+        row("maximized", "1500,3000,4500,6000,2", place, int(Qt::WindowMaximized), QSize());
+        row("minimized saved as 0", "1500,3000,4500,6000,0", place, int(Qt::WindowMinimized),
+            QSize());
+        row("smallest", "-90,-60,3000,3000,0", QRect(-6, -4, 200, 200), int(Qt::WindowNoState),
+            QSize());
         const QScreen* screen = QGuiApplication::primaryScreen();
         const QRect docked(screen->geometry().right() + 1 - 250, 0, 250,
                            screen->availableGeometry().height());
-        row("width 2999", "1500,3000,2999,6000,0", docked, -1);
-        row("height 2999", "1500,3000,4500,2999,0", docked, -1);
-        row("left -101", "-101,3000,4500,6000,0", docked, -1);
-        row("top missing", "1500,,4500,6000,0", docked, -1);
-        row("off every screen", "1500000,1500000,4500,6000,0", docked, -1);
+        row("width 2999", "1500,3000,2999,6000,0", docked, -1, QSize());
+        row("height 2999", "1500,3000,4500,2999,0", docked, -1, QSize());
+        row("left -101", "-101,3000,4500,6000,0", docked, -1, QSize());
+        row("top missing", "1500,,4500,6000,0", docked, -1, QSize());
+        row("off every screen", "1500000,1500000,4500,6000,0", docked, -1, QSize());
+        // Below the window's least size at the right edge: the least size, still on the screen.
+        const QRect area = screen->availableGeometry();
+        const QByteArray atRight =
+            QByteArray::number((area.right() - 199) * 15) + ",3000,3000,3000,0";
+        row("below the least size", atRight.constData(),
+            QRect(area.right() + 1 - 260, 200, 260, 300), int(Qt::WindowNoState), QSize(260, 300));
     }
 
     // Restores the stored values; a window at a usable place saves them back.
@@ -179,6 +187,7 @@ private Q_SLOTS:
         QFETCH(QString, values);
         QFETCH(QRect, place);
         QFETCH(int, state);
+        QFETCH(QSize, least);
         TestEnv env(false);
         auto& store = SettingsStore::shared();
         const QString key = SettingsStore::ProductKeyPath() + "\\" + FormName;
@@ -192,10 +201,11 @@ private Q_SLOTS:
         frm.setObjectName(FormName);
         frm.move(5, 5);
         frm.resize(250, 300);
+        frm.setMinimumSize(least.expandedTo(QSize(0, 0)));
         FormPlacement(true, &frm);
         QCOMPARE(QRect(frm.pos(), frm.size()), place);
         QCOMPARE(frm.isMaximized(), state == Qt::WindowMaximized);
-        if (state < 0) {
+        if (state < 0 || least.isValid()) {
             return;
         }
 

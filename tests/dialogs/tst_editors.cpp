@@ -681,8 +681,8 @@ private Q_SLOTS:
         QVERIFY(w.env.messages.isEmpty());
     }
 
-    // A click on the button leaves the focus where it was; Tab reaches the button after the
-    // password box, so it works without a mouse too.
+    // A click on the button leaves the focus where it was; Tab reaches the button after Cancel,
+    // so it works without a mouse too, and leaves the fields in the order a user types them.
     void generateKeepsFocusAndTabOrder()
     {
         World w;
@@ -698,8 +698,8 @@ private Q_SLOTS:
         QCOMPARE(focusOwner(e), e.pwd->txt[4]);
         e.pwd->txt[0]->setFocus();
         const QList<QWidget*> order = {
-            e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->cmdGenerate, e.pwd->txt[3], e.pwd->imgWeb,
-            e.pwd->txt[4], e.cmd[0],      e.cmd[1],           e.cmd[2],      e.pwd->txt[0]};
+            e.pwd->cbo[1], e.pwd->cbo[2], e.pwd->txt[3],      e.pwd->txt[4], e.cmd[0],
+            e.cmd[1],      e.cmd[2],      e.pwd->cmdGenerate, e.pwd->imgWeb, e.pwd->txt[0]};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(focusOwner(e), next);
@@ -903,11 +903,16 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("tabNames");
         QTest::addColumn<QStringList>("images");
         QTest::newRow("password editor")
-            << 0 << QStringList{"Title",    "User Name",
-                                "Password", "Generate password",
-                                "Web URL",  "Open the web address",
-                                "Notes",    "Save And New",
-                                "Save",     "Cancel"}
+            << 0 << QStringList{"Title",
+                                "User Name",
+                                "Password",
+                                "Web URL",
+                                "Notes",
+                                "Save And New",
+                                "Save",
+                                "Cancel",
+                                "Generate password",
+                                "Open the web address"}
             << QStringList{"(silent)", "(silent)", "Open the web address"};
         QTest::newRow("file-folder editor")
             << 1 << QStringList{"Name",         "File Folder", "Pick the folder", "Notes",

@@ -172,10 +172,10 @@ private Q_SLOTS:
         QVERIFY(!w.linkEnabled(1) && !w.linkEnabled(2));
     }
 
-    // Digit keys act from whatever control has the focus and still reach it, an entry selected;
-    // keypad digits and the 3 do nothing; Reveal on the folder list changes nothing. A key of the
-    // top row is its digit by its place (X11 key codes 10-19), whatever Shift or the layout make it
-    // type.
+    // Digit keys act once from whatever control has the focus and still reach it unless the
+    // command moved the focus, an entry selected; keypad digits and the 3 do nothing; Reveal on
+    // the folder list changes nothing. A key of the top row is its digit by its place (X11 key
+    // codes 10-19), whatever Shift or the layout make it type.
     void digitKeys_data()
     {
         QTest::addColumn<int>("tab");
@@ -185,31 +185,36 @@ private Q_SLOTS:
         QTest::addColumn<int>("scanCode");
         QTest::addColumn<QString>("opened");
         QTest::addColumn<QString>("typed");
+        // On the list, the key pressed once for each way the window is closed.
+        QTest::addColumn<QStringList>("closedBy");
         const int none = Qt::NoModifier;
         const int shift = Qt::ShiftModifier;
-        QTest::newRow("1 on passwords")
-            << 0 << int(Qt::Key_1) << u"1"_s << none << 0 << u"frmPassword"_s << u"1"_s;
-        QTest::newRow("1 on folders")
-            << 1 << int(Qt::Key_1) << u"1"_s << none << 0 << u"frmFile"_s << u"1"_s;
-        QTest::newRow("6 opens Options")
-            << 0 << int(Qt::Key_6) << u"6"_s << none << 0 << u"frmOptions"_s << QString();
+        QTest::newRow("1 on passwords") << 0 << int(Qt::Key_1) << u"1"_s << none << 0
+                                        << u"frmPassword"_s << u"1"_s << QStringList();
+        QTest::newRow("1 on folders") << 1 << int(Qt::Key_1) << u"1"_s << none << 0 << u"frmFile"_s
+                                      << u"1"_s << QStringList();
+        QTest::newRow("6 opens Options") << 0 << int(Qt::Key_6) << u"6"_s << none << 0
+                                         << u"frmOptions"_s << u"Search"_s << QStringList();
         QTest::newRow("2 edits") << 0 << int(Qt::Key_2) << u"2"_s << none << 0 << u"frmPassword"_s
-                                 << u"2"_s;
+                                 << u"2"_s << QStringList();
         QTest::newRow("3 only types")
-            << 0 << int(Qt::Key_3) << u"3"_s << none << 0 << QString() << u"3"_s;
+            << 0 << int(Qt::Key_3) << u"3"_s << none << 0 << QString() << u"3"_s << QStringList();
         QTest::newRow("keypad 1 only types")
-            << 0 << int(Qt::Key_1) << u"1"_s << int(Qt::KeypadModifier) << 87 << QString()
-            << u"1"_s;
+            << 0 << int(Qt::Key_1) << u"1"_s << int(Qt::KeypadModifier) << 87 << QString() << u"1"_s
+            << QStringList();
         QTest::newRow("4 on folders")
-            << 1 << int(Qt::Key_4) << u"4"_s << none << 0 << QString() << u"4"_s;
-        QTest::newRow("Shift+1 gives !")
-            << 0 << int(Qt::Key_Exclam) << u"!"_s << shift << 10 << u"frmPassword"_s << u"!"_s;
-        QTest::newRow("AZERTY &, the 1 key")
-            << 1 << int(Qt::Key_Ampersand) << u"&"_s << none << 10 << u"frmFile"_s << u"&"_s;
-        QTest::newRow("AZERTY -, the 6 key")
-            << 0 << int(Qt::Key_Minus) << u"-"_s << none << 15 << u"frmOptions"_s << QString();
-        QTest::newRow("AZERTY \", the 3 key")
-            << 0 << int(Qt::Key_QuoteDbl) << u"\""_s << none << 12 << QString() << u"\""_s;
+            << 1 << int(Qt::Key_4) << u"4"_s << none << 0 << QString() << u"4"_s << QStringList();
+        QTest::newRow("Shift+1 gives !") << 0 << int(Qt::Key_Exclam) << u"!"_s << shift << 10
+                                         << u"frmPassword"_s << u"!"_s << QStringList();
+        QTest::newRow("AZERTY &, the 1 key") << 1 << int(Qt::Key_Ampersand) << u"&"_s << none << 10
+                                             << u"frmFile"_s << u"&"_s << QStringList();
+        QTest::newRow("AZERTY -, the 6 key") << 0 << int(Qt::Key_Minus) << u"-"_s << none << 15
+                                             << u"frmOptions"_s << u"Search"_s << QStringList();
+        QTest::newRow("AZERTY \", the 3 key") << 0 << int(Qt::Key_QuoteDbl) << u"\""_s << none << 12
+                                              << QString() << u"\""_s << QStringList();
+        QTest::newRow("6 on the list, closed three ways")
+            << 0 << int(Qt::Key_6) << u"6"_s << none << 0 << u"frmOptions"_s << u"Search"_s
+            << QStringList{u"OK"_s, u"Cancel"_s, u"Escape"_s};
     }
 
     void digitKeys()
@@ -221,22 +226,50 @@ private Q_SLOTS:
         QFETCH(int, scanCode);
         QFETCH(QString, opened);
         QFETCH(QString, typed);
+        QFETCH(QStringList, closedBy);
         Window w;
         w.main->tabs->setCurrentIndex(tab);
-        w.main->txtSearch->setFocus();
+        QWidget* target = closedBy.isEmpty() ? static_cast<QWidget*>(w.main->txtSearch)
+                                             : static_cast<QWidget*>(w.main->grid);
+        target->setFocus();
         w.main->grid->GridSelectCell(1, 1, true);
-        QStringList seen;
-        if (!opened.isEmpty()) {
-            onNextModal(seen, &closeModal);
-        }
         // The native virtual key as Windows gives it for a key of the top row.
         const quint32 virtualKey =
             scanCode >= 10 && scanCode <= 19 ? 0x30 + (scanCode - 9) % 10 : 0;
-        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), quint32(scanCode),
-                        virtualKey, 0, text);
-        QApplication::sendEvent(w.main->txtSearch, &press);
-        QCOMPARE(seen, opened.isEmpty() ? QStringList() : QStringList{opened});
-        // Options empties the search box after it closed; the key arrives after that.
+        for (const QString& way : closedBy.isEmpty() ? QStringList{QString()} : closedBy) {
+            // Every window that opens is recorded and closed. As under a window manager, no
+            // window of the program is active yet when the closed one's caller goes on.
+            QStringList seen;
+            QTimer closer;
+            closer.setInterval(0);
+            connect(&closer, &QTimer::timeout, [&seen, way] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (!modal) {
+                    return;
+                }
+                seen << QString::fromLatin1(modal->metaObject()->className());
+                auto* options = qobject_cast<frmOptions*>(modal);
+                if (way == u"OK"_s) {
+                    options->cmdOK->click();
+                } else if (way == u"Cancel"_s) {
+                    options->cmdCancel->click();
+                } else if (way == u"Escape"_s) {
+                    QTest::keyClick(modal->focusWidget(), Qt::Key_Escape);
+                } else {
+                    closeModal(modal);
+                }
+                QApplication::setActiveWindow(nullptr);
+            });
+            closer.start();
+            QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers),
+                            quint32(scanCode), virtualKey, 0, text);
+            QApplication::sendEvent(target, &press);
+            closer.stop();
+            QCOMPARE(seen, opened.isEmpty() ? QStringList() : QStringList{opened});
+            QVERIFY(!QApplication::activeModalWidget());
+        }
+        // Options gives the list the focus: the key that opened it is not typed into the box
+        // it left, which shows its resting text.
         QCOMPARE(w.main->txtSearch->text(), typed.isEmpty() ? text : typed);
         QVERIFY(!w.main->mbRevealPasswords);
         QCOMPARE(w.main->linkAction[3]->Caption(), u"Reveal"_s);
@@ -507,7 +540,8 @@ private Q_SLOTS:
         QVERIFY(w.env.messages.isEmpty());
     }
 
-    // Options refills the list and empties the search box whatever the button; OK stores.
+    // Options refills the list and empties the search box whatever the button, which shows its
+    // resting text as the list has the focus; OK stores.
     void options_data()
     {
         QTest::addColumn<bool>("ok");
@@ -531,7 +565,7 @@ private Q_SLOTS:
         });
         w.main->linkAction_Click(5);
         QCOMPARE(seen, QStringList{u"frmOptions"_s});
-        QCOMPARE(w.main->txtSearch->text(), QString());
+        QCOMPARE(w.main->txtSearch->text(), frmMain::SEARCH_PLACEHOLDER);
         QCOMPARE(w.main->focusWidget(), static_cast<QWidget*>(grid));
         QCOMPARE(grid->GridRowCount(), 2);
         QCOMPARE(clsApp::shared().ShowNotesOwnColumn(), ok);

@@ -517,7 +517,7 @@ void TestMainLists::layoutOnNarrowWindow()
     TestEnv env;
     frmMain window;
     window.show();
-    window.resize(90, 300);
+    window.resize(90, 90);
     QCOMPARE(window.txtSearch->width(), window.width());
     QCOMPARE(window.tabs->width(), window.width());
     QCOMPARE(window.grid->x(), window.tabs->x() + 2);
@@ -525,8 +525,11 @@ void TestMainLists::layoutOnNarrowWindow()
     QCOMPARE(window.grid->width(), window.tabs->width() - 3);
     QCOMPARE(window.tabs->y() + window.tabs->height() + window.picBottom->height(),
              window.height());
-    // The password box is wider than the panel: it hangs off the left edge, the rest follows.
-    QVERIFY(window.txtPassword->x() < 0);
+    // The window keeps its least size, at which the lock panel and the bottom bar stay whole.
+    QCOMPARE(window.size(), window.minimumSize());
+    QVERIFY(window.imgLock->x() > 0);
+    QVERIFY(window.lblLock->geometry().right() < window.width());
+    QVERIFY(window.lblAlwaysOnTop->geometry().right() < window.imgQuillonSoftware->x());
     QCOMPARE(window.cmdUnlock->x(), window.txtPassword->x());
     QCOMPARE(window.cmdUnlock->y(), window.txtPassword->y() + window.txtPassword->height() + 4);
     QCOMPARE(window.imgQuillonSoftware->geometry().right(), window.width() - 1);

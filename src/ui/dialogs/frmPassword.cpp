@@ -193,12 +193,12 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FL
     imgWeb->setPixmap(modImage::SvgPixmap(QStringLiteral(":/images/web.svg"), imgWeb->size()));
     imgWeb->setToolTip(QStringLiteral("Open the web address"));
     imgWeb->setAccessibleName(imgWeb->toolTip());
-    // Reached by Tab after the address; a frame shows when it has the focus.
+    // Reached by Tab after the generator button; a frame shows when it has the focus.
     imgWeb->setFocusPolicy(Qt::TabFocus);
     imgWeb->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px dotted palette(text); }"));
 
     // The generator button stands in the free room right of the password box. Tab reaches it
-    // after the password box; a click leaves the focus where it was.
+    // after Cancel; a click leaves the focus where it was.
     cmdGenerate = new QToolButton(this);
     cmdGenerate->setObjectName(QStringLiteral("cmdGenerate"));
     cmdGenerate->setGeometry(modGeneral::TwipsToPixels(5205, 1905, 570, 315));
@@ -260,15 +260,17 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FL
         connect(cmd[i], &QPushButton::clicked, this, [this, i] { cmd_Click(i); });
     }
 
+    // The fields and buttons first, as a user types an entry field by field; the generator
+    // button and the web icon after Cancel.
     setTabOrder(txt[0], cbo[1]);
     setTabOrder(cbo[1], cbo[2]);
-    setTabOrder(cbo[2], cmdGenerate);
-    setTabOrder(cmdGenerate, txt[3]);
-    setTabOrder(txt[3], imgWeb);
-    setTabOrder(imgWeb, txt[4]);
+    setTabOrder(cbo[2], txt[3]);
+    setTabOrder(txt[3], txt[4]);
     setTabOrder(txt[4], cmd[0]);
     setTabOrder(cmd[0], cmd[1]);
     setTabOrder(cmd[1], cmd[2]);
+    setTabOrder(cmd[2], cmdGenerate);
+    setTabOrder(cmdGenerate, imgWeb);
 
     // Keys are seen here before the controls get them; the same filter takes the focus of the
     // text boxes, the presses on the banner and the clicks on the web icon.

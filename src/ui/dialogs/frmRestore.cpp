@@ -67,7 +67,8 @@ frmRestore::frmRestore(QWidget* parent, Use eUse)
     connect(cmdRestore, &QPushButton::clicked, this, &frmRestore::cmdRestore_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmRestore::reject);
     connect(lstBackups, &QTreeWidget::itemSelectionChanged, this, &frmRestore::updateRestore);
-    connect(lstBackups, &QTreeWidget::itemActivated, this, &frmRestore::cmdRestore_Click);
+    // Enter on a row reaches the default button, Restore; a double click restores as well.
+    connect(lstBackups, &QTreeWidget::itemDoubleClicked, this, &frmRestore::cmdRestore_Click);
     fill();
     lstBackups->setFocus();
 }

@@ -210,6 +210,8 @@ void frmMain::Form_Load()
     setWindowTitle(QStringLiteral("KeyCask"));
     txtSearch->setText(SEARCH_PLACEHOLDER);
     LayoutWindow();
+    // Before the placement: a stored size below it opens at it.
+    setMinimumSize(leastSize());
     tabs->addTab(QStringLiteral("Passwords"));
     tabs->addTab(QStringLiteral("File Folders"));
     tabs->setCurrentIndex(0);
@@ -261,6 +263,42 @@ void frmMain::LayoutWindow()
     tabs->lower();
     imgQuillonSoftware->move(w - imgQuillonSoftware->width(),
                              (bottomHeight - imgQuillonSoftware->height()) / 2);
+}
+
+QSize frmMain::leastSize() const
+{
+    constexpr int kGap = 8;
+    // The command bar, each link whole.
+    int width = 0;
+    for (const usrHyperlink* link : linkAction) {
+        width = std::max(width, link->geometry().right() + 1 + kGap);
+    }
+    // The bottom bar: "Always on top" beside the maker's logo.
+    width = std::max(width,
+                     lblAlwaysOnTop->geometry().right() + 1 + kGap + imgQuillonSoftware->width());
+    // The lock panel, centred on the password box: the padlock at its left, the widest of the
+    // rows below it at its right.
+    const int box = txtPassword->width();
+    const int left = imgLock->width() + 4;
+    const int right =
+        std::max({box, cmdUnlock->width(), chkLock->width() + 4 + lblLock->sizeHint().width()});
+    width = std::max({width, box + 2 * (left + kGap), 2 * (right + kGap) - box});
+
+    // The lock panel's rows from the label above the box to the check box below the button, as
+    // LayoutWindow places them.
+    const int bars = twipsY(kTopHeight) + twipsY(kBottomHeight);
+    int lockHeight = 0;
+    for (;; ++lockHeight) {
+        const int top = static_cast<int>((lockHeight - txtPassword->height()) / 2.2);
+        const int bottom = top + txtPassword->height() + 4 + cmdUnlock->height() + 8 +
+                           std::max(chkLock->height(), lblLock->sizeHint().height());
+        if (top - lblPassword->height() - 4 >= kGap && bottom + kGap <= lockHeight) {
+            break;
+        }
+    }
+    // The list: its tabs and a few rows under the search box.
+    const int list = twipsY(1410) - twipsY(kTopHeight) + 22 + 3 * grid->GridDefaultRowHeight();
+    return {width, bars + std::max(lockHeight, list)};
 }
 
 void frmMain::showEvent(QShowEvent* event)
@@ -376,14 +414,17 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     if (event->type() == QEvent::KeyPress) {
-        // Once per key: at the control that has the focus, in this window only (a modal window
-        // takes its own keys). The key goes on to that control afterwards.
-        const auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == this &&
-            (widget == QApplication::focusWidget() ||
-             (widget == this && !QApplication::focusWidget()))) {
+        // Once per key: at the control that holds this window's focus, where the key arrives
+        // first (a modal window takes its own keys). A key that control leaves passes on to
+        // the window itself; the window's own focus control, unlike the application's, stays
+        // the same while a window the key opened closes and the window manager has not yet
+        // activated this one again. The key goes on to that control afterwards, unless the
+        // command moved the focus away from it.
+        QWidget* target = focusWidget() ? focusWidget() : this;
+        if (watched == target) {
             const auto* key = static_cast<QKeyEvent*>(event);
-            Form_KeyDown(VbKey::KeyCode(key), VbKey::ShiftState(key->modifiers()));
+            return Form_KeyDown(VbKey::KeyCode(key), VbKey::ShiftState(key->modifiers())) &&
+                   focusWidget() != target && target != this;
         }
         return false;
     }

@@ -178,6 +178,8 @@ private:
     void scheduleRowHeightFit();
     void fitRowHeights();
     void fitFrame();
+    // The least size at which every control of the bars and of the lock panel stays whole.
+    QSize leastSize() const;
 
     int twipsX(int lTwips) const;
     int twipsY(int lTwips) const;

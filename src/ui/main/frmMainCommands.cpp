@@ -180,8 +180,10 @@ void frmMain::showOptions()
         options.exec();
     }
     tabs_TabSelected(tabs->currentIndex() + 1);
-    txtSearch->setText(QString());
     grid->setFocus();
+    txtSearch->setText(QString());
+    // The emptied box has lost the focus to the list: it shows its resting text.
+    txtSearch_LostFocus();
     // A changed idle time takes effect at once.
     ApplyIdleSetting();
 }

@@ -281,6 +281,9 @@ void frmMain::Form_Activate()
 {
     if (IsLocked()) {
         txtPassword->setFocus();
+    } else if (focusWidget() != txtSearch) {
+        // The focus may have left the box while the window was inactive, with no event for it.
+        txtSearch_LostFocus();
     }
     // A data file replaced while the window was in the background is reloaded now.
     clsDB::shared().CheckForReplacement();
