@@ -192,6 +192,15 @@ private Q_SLOTS:
             << QStringList{u"Ärzte \"Nord\""_s, u"dr\\who"_s, u"back\\slash\"q"_s,
                            u"http://nord.example"_s, u"c1\nc2, c3"_s}
             << QStringList();
+        QTest::newRow("KeePass 1.x, a raw backslash before a closing quote")
+            << u"\"Account\",\"Login Name\",\"Password\",\"Web Site\",\"Comments\"\n"
+               "\"Share\",\"dom\\user\",\"C:\\path\\\",\"http://s.example\",\"n\"\n"
+               "\"Bad\",\"x\"\n\"Next\",\"u2\",\"p2\",\"\",\"\"\n"_s
+            << u"KeePass 1.x"_s
+            << QStringList{u"Next"_s, u"u2"_s, u"p2"_s, QString(), QString(),
+                           u"Share"_s, u"dom\\user"_s, u"C:\\path\\"_s, u"http://s.example"_s,
+                           u"n"_s}
+            << QStringList{u"3: line 3: its fields do not match the header's"_s};
         QTest::newRow("LastPass secure note")
             << u"url,username,password,totp,extra,name,grouping,fav\nhttp://sn,,\"secret, "
                "\"\"x\"\"\",,\"Πρώτη\nΔεύτερη\",Safe note,Personal,0\n"_s
