@@ -163,7 +163,7 @@ const std::array<QStringList, CsvImport::FieldCount>& fieldNames()
         names({"title", "name", "account", "entry"}),
         names({"username", "user name", "user", "login", "login name", "email", "e-mail"}),
         names({"password", "pass", "pwd"}),
-        names({"url", "web site", "website", "web address", "address", "uri", "login_uri"}),
+        names({"url", "web", "web site", "website", "web address", "address", "uri", "login_uri"}),
         names({"notes", "note", "comments", "comment", "extra"}),
     };
     return list;

@@ -261,7 +261,7 @@ void frmImport::fillColumns()
         const QString shown = sample.isEmpty()           ? QString()
                               : m_import.SecretColumn(i) ? kMasked
                                                          : cellText(sample).left(30);
-        SecretText::Wipe(sample);
+        SecretText::Release(sample);
         items.append(shown.isEmpty()
                          ? names[i]
                          : QStringLiteral("%1 \u2014 \u201C%2\u201D").arg(names[i], shown));
