@@ -285,6 +285,7 @@ void CsvImport::Wipe()
 
 void CsvImport::Load(const QString& sPath)
 {
+    Wipe();
     LoadBytes(CsvFile::ReadBytes(sPath));
 }
 
@@ -400,7 +401,10 @@ void CsvImport::split()
         if (r == 0) {
             m_headerFields = scan.fields;
         }
-        const qsizetype last = line + std::max<qsizetype>(scan.lines, 1) - 1;
+        // The last line the record spans: a record at the end of the text may end without a
+        // line break.
+        const QChar end = m_text[scan.end - 1];
+        const qsizetype last = line + scan.lines - (end == u'\n' || end == u'\r' ? 1 : 0);
         const auto bad = std::lower_bound(m_badLines.cbegin(), m_badLines.cend(), line);
         if (bad != m_badLines.cend() && *bad <= last) {
             flags |= BadEncoding;
