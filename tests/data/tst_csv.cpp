@@ -197,8 +197,9 @@ private Q_SLOTS:
                "\"Share\",\"dom\\user\",\"C:\\path\\\",\"http://s.example\",\"n\"\n"
                "\"Bad\",\"x\"\n\"Next\",\"u2\",\"p2\",\"\",\"\"\n"_s
             << u"KeePass 1.x"_s
-            << QStringList{u"Next"_s, u"u2"_s, u"p2"_s, QString(), QString(),
-                           u"Share"_s, u"dom\\user"_s, u"C:\\path\\"_s, u"http://s.example"_s,
+            << QStringList{u"Next"_s,      u"u2"_s,         u"p2"_s,
+                           QString(),      QString(),       u"Share"_s,
+                           u"dom\\user"_s, u"C:\\path\\"_s, u"http://s.example"_s,
                            u"n"_s}
             << QStringList{u"3: line 3: its fields do not match the header's"_s};
         QTest::newRow("LastPass secure note")
