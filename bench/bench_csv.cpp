@@ -1,7 +1,8 @@
 // Speed of comma-separated import and export over 100,000 entries: importing a file (reading,
 // recognising, mapping, checking duplicates, storing in one transaction) against inserting the
 // same rows with the same field encryption in one transaction; exporting against reading the
-// entries with OpenRecords and writing their texts plainly.
+// entries with OpenRecords and writing their texts plainly; and the peak memory of reading and
+// checking a 60 MB file of one-character fields, against the file's size.
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "crypto/modFieldEncryption.h"
@@ -16,10 +17,14 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -136,6 +141,97 @@ void BM_InsertSameRows(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
 BENCHMARK(BM_InsertSameRows)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// A file of about 60 MB in KeyCask's format whose fields are one character each, every row
+// another: the most records and fields a file of that size holds for the import to keep.
+const QString& oneCharacterFile()
+{
+    static QTemporaryDir dir;
+    static QString path;
+    if (path.isEmpty()) {
+        path = dir.filePath(QStringLiteral("tiny.csv"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return path;
+        }
+        file.write("Group,Title,Username,Password,URL,Notes\n");
+        static constexpr char digits[] =
+            "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUV";
+        QByteArray chunk;
+        for (qint64 n = 0; file.size() + chunk.size() < 60LL * 1000 * 1000; ++n) {
+            qint64 rest = n;
+            for (int field = 0; field < 6; ++field) {
+                chunk.append(digits[rest % 58]).append(field < 5 ? ',' : '\n');
+                rest /= 58;
+            }
+            if (chunk.size() > (1 << 20)) {
+                file.write(chunk);
+                chunk.clear();
+            }
+        }
+        file.write(chunk);
+    }
+    return path;
+}
+
+qint64 residentKilobytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Reads and checks the file in a child process, whose peak memory beyond what it started with
+// is the import's own.
+void BM_ImportMemory60MB(benchmark::State& state)
+{
+    const QString& path = oneCharacterFile();
+    const double size = double(QFileInfo(path).size());
+    double peak = 0;
+    for (auto _ : state) {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            state.SkipWithError("no pipe");
+            break;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            qint64 grown = -1;
+            try {
+                FreshFile file;
+                const qint64 before = residentKilobytes();
+                CsvImport import;
+                import.Load(path);
+                rusage usage = {};
+                ::getrusage(RUSAGE_SELF, &usage);
+                if (import.Count(CsvImport::Status::Add) > 0) {
+                    grown = qint64(usage.ru_maxrss) - before;
+                }
+            } catch (const AppError&) {
+            }
+            ssize_t written = ::write(fds[1], &grown, sizeof grown);
+            ::_exit(written == sizeof grown ? 0 : 1);
+        }
+        ::close(fds[1]);
+        qint64 grown = -1;
+        const ssize_t got = ::read(fds[0], &grown, sizeof grown);
+        ::close(fds[0]);
+        ::waitpid(child, nullptr, 0);
+        if (got != sizeof grown || grown < 0) {
+            state.SkipWithError("the import failed");
+            break;
+        }
+        peak = double(grown) * 1024;
+    }
+    state.counters["file_MB"] = size / 1e6;
+    state.counters["peak_MB"] = peak / 1e6;
+    state.counters["peak_per_file_size"] = peak / size;
+}
+BENCHMARK(BM_ImportMemory60MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A data file of kEntries entries for the export benchmarks, made on first use.
 FreshFile& filledFile()

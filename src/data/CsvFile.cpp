@@ -9,8 +9,10 @@
 #include <QFileInfo>
 #include <QStringConverter>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <system_error>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -109,6 +111,11 @@ QByteArray readBytes(const QString& sPath)
 
 } // namespace
 
+QByteArray CsvFile::ReadBytes(const QString& sPath)
+{
+    return readBytes(sPath);
+}
+
 QString CsvFile::Read(const QString& sPath)
 {
     QByteArray bytes = readBytes(sPath);
@@ -117,19 +124,173 @@ QString CsvFile::Read(const QString& sPath)
     return text;
 }
 
-QString CsvFile::Decode(const QByteArray& abBytes)
+QString CsvFile::EncodingName(Encoding eEncoding)
+{
+    switch (eEncoding) {
+    case Encoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case Encoding::Utf16LE:
+        return QStringLiteral("UTF-16 LE");
+    case Encoding::Utf16BE:
+        return QStringLiteral("UTF-16 BE");
+    case Encoding::Windows1252:
+        return QStringLiteral("Windows-1252");
+    case Encoding::Iso885915:
+        return QStringLiteral("ISO-8859-15");
+    case Encoding::Utf32LE:
+        return QStringLiteral("UTF-32 LE");
+    case Encoding::Utf32BE:
+        return QStringLiteral("UTF-32 BE");
+    }
+    return QString();
+}
+
+namespace {
+
+// The lines of bytes, each without its line break: LF, CR LF and CR end a line, as in Parse.
+template <typename Visit> void forEachLine(QByteArrayView bytes, Visit visit)
+{
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = bytes[i];
+        if (c == '\n' || c == '\r') {
+            const qsizetype breakLength = c == '\r' && i + 1 < n && bytes[i + 1] == '\n' ? 2 : 1;
+            visit(bytes.sliced(start, i - start), bytes.sliced(i, breakLength));
+            i += breakLength - 1;
+            start = i + 1;
+        }
+    }
+    if (start < n) {
+        visit(bytes.sliced(start), QByteArrayView());
+    }
+}
+
+bool ascii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
+// ISO-8859-15 is Latin-1 but for eight characters.
+QString fromIso885915(QByteArrayView bytes)
+{
+    QString text = QString::fromLatin1(bytes);
+    for (QChar& ch : text) {
+        switch (ch.unicode()) {
+        case 0xA4:
+            ch = QChar(0x20AC);
+            break;
+        case 0xA6:
+            ch = QChar(0x0160);
+            break;
+        case 0xA8:
+            ch = QChar(0x0161);
+            break;
+        case 0xB4:
+            ch = QChar(0x017D);
+            break;
+        case 0xB8:
+            ch = QChar(0x017E);
+            break;
+        case 0xBC:
+            ch = QChar(0x0152);
+            break;
+        case 0xBD:
+            ch = QChar(0x0153);
+            break;
+        case 0xBE:
+            ch = QChar(0x0178);
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+CsvFile::Encoding CsvFile::Detect(QByteArrayView abBytes)
 {
     if (const auto encoding = QStringConverter::encodingForData(abBytes)) {
-        QStringDecoder decoder(*encoding);
-        return decoder(abBytes);
+        switch (*encoding) {
+        case QStringConverter::Utf16LE:
+            return Encoding::Utf16LE;
+        case QStringConverter::Utf16BE:
+            return Encoding::Utf16BE;
+        case QStringConverter::Utf32LE:
+            return Encoding::Utf32LE;
+        case QStringConverter::Utf32BE:
+            return Encoding::Utf32BE;
+        default:
+            return Encoding::Utf8;
+        }
     }
-    QStringDecoder utf8(QStringConverter::Utf8);
-    QString text = utf8(abBytes);
-    if (!utf8.hasError()) {
-        return text;
+    if (abBytes.isValidUtf8()) {
+        return Encoding::Utf8;
     }
-    SecretText::Wipe(text);
-    return Win1252::toUnicode(abBytes);
+    qsizetype valid = 0, invalid = 0;
+    forEachLine(abBytes, [&valid, &invalid](QByteArrayView line, QByteArrayView) {
+        if (!line.isValidUtf8()) {
+            ++invalid;
+        } else if (!ascii(line)) {
+            ++valid;
+        }
+    });
+    return valid >= invalid ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+QString CsvFile::Decode(QByteArrayView abBytes, Encoding eEncoding, QList<qsizetype>* pBadLines)
+{
+    const auto decode = [abBytes](QStringConverter::Encoding encoding) {
+        QStringDecoder decoder(encoding, QStringConverter::Flag::Default);
+        return QString(decoder(abBytes));
+    };
+    switch (eEncoding) {
+    case Encoding::Utf16LE:
+        return decode(QStringConverter::Utf16LE);
+    case Encoding::Utf16BE:
+        return decode(QStringConverter::Utf16BE);
+    case Encoding::Utf32LE:
+        return decode(QStringConverter::Utf32LE);
+    case Encoding::Utf32BE:
+        return decode(QStringConverter::Utf32BE);
+    case Encoding::Windows1252:
+        return Win1252::toUnicode(abBytes);
+    case Encoding::Iso885915:
+        return fromIso885915(abBytes);
+    case Encoding::Utf8:
+        break;
+    }
+    if (abBytes.startsWith("\xEF\xBB\xBF")) {
+        abBytes = abBytes.sliced(3);
+    }
+    if (abBytes.isValidUtf8()) {
+        return QString::fromUtf8(abBytes);
+    }
+    // Line by line: only the lines that are not valid UTF-8 are marked, the others are exact.
+    // The text is made in one buffer that never moves: UTF-8 never takes fewer code units.
+    QString text(abBytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    qsizetype number = 0;
+    forEachLine(abBytes, [&](QByteArrayView line, QByteArrayView lineBreak) {
+        ++number;
+        if (pBadLines && !line.isValidUtf8()) {
+            pBadLines->append(number);
+        }
+        out = decoder.appendToBuffer(out, line);
+        for (const char c : lineBreak) {
+            *out++ = QLatin1Char(c);
+        }
+    });
+    text.truncate(out - text.constData());
+    return text;
+}
+
+QString CsvFile::Decode(const QByteArray& abBytes)
+{
+    return Decode(abBytes, Detect(abBytes));
 }
 
 QChar CsvFile::Delimiter(QStringView text)
@@ -158,8 +319,8 @@ QChar CsvFile::Delimiter(QStringView text)
     return QChar(candidates[best]);
 }
 
-QList<QStringList> CsvFile::Parse(QStringView text, QChar delimiter, Dialect eDialect,
-                                  qsizetype lMaxRecords)
+CsvFile::Scan CsvFile::ScanRecord(QStringView text, qsizetype iStart, QChar delimiter,
+                                  Dialect eDialect, QStringList* pFields)
 {
     // Each field is made in one piece: a field grown character by character would leave
     // copies of its start (a password's) in freed memory.
@@ -168,20 +329,24 @@ QList<QStringList> CsvFile::Parse(QStringView text, QChar delimiter, Dialect eDi
         return backslash && text[i] == u'\\' && i + 1 < text.size() &&
                (text[i + 1] == u'"' || text[i + 1] == u'\\');
     };
-    QList<QStringList> records;
-    QStringList record;
+    Scan scan;
     QString field;
-    qsizetype line = 1;
+    const auto endField = [&scan, &field, pFields] {
+        ++scan.fields;
+        if (pFields) {
+            pFields->append(std::exchange(field, QString()));
+        }
+    };
     bool atFieldStart = true;
     const qsizetype n = text.size();
-    qsizetype i = 0;
+    qsizetype i = iStart;
     while (i < n) {
         const QChar ch = text[i];
         if (atFieldStart && ch == u'"') {
             // The closing quote and the field's length, then the field.
-            const qsizetype opened = line;
             qsizetype end = i + 1;
             qsizetype length = 0;
+            qsizetype lines = 0;
             bool closed = false;
             while (end < n) {
                 const QChar c = text[end];
@@ -196,60 +361,77 @@ QList<QStringList> CsvFile::Parse(QStringView text, QChar delimiter, Dialect eDi
                 }
                 // A line break inside quotes stays as it is; CR LF counts as one line.
                 if (c == u'\n' || (c == u'\r' && (end + 1 >= n || text[end + 1] != u'\n'))) {
-                    ++line;
+                    ++lines;
                 }
                 ++end;
                 ++length;
             }
             if (!closed) {
-                unreadable(QStringLiteral("line %1 has a quote that is never closed.").arg(opened));
+                SecretText::Wipe(field);
+                scan.closed = false;
+                scan.unclosedLine = scan.lines;
+                scan.end = n;
+                return scan;
             }
-            field.reserve(length);
-            for (qsizetype j = i + 1; j < end; ++j) {
-                if (text[j] == u'"' || escaped(j)) {
-                    ++j;
+            if (pFields) {
+                field.reserve(length);
+                for (qsizetype j = i + 1; j < end; ++j) {
+                    if (text[j] == u'"' || escaped(j)) {
+                        ++j;
+                    }
+                    field += text[j];
                 }
-                field += text[j];
             }
+            scan.lines += lines;
             i = end + 1;
             atFieldStart = false;
             continue;
         }
         if (ch == delimiter) {
-            record.append(field);
-            field.clear();
+            endField();
             atFieldStart = true;
             ++i;
             continue;
         }
         if (ch == u'\r' || ch == u'\n') {
-            record.append(field);
-            field.clear();
-            records.append(record);
-            record.clear();
-            atFieldStart = true;
-            i += (ch == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
-            ++line;
-            if (lMaxRecords >= 0 && records.size() >= lMaxRecords) {
-                return records;
-            }
-            continue;
+            endField();
+            scan.lines += 1;
+            scan.end = i + ((ch == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1);
+            return scan;
         }
         // Text outside quotes, also after a closing quote, is taken as it stands.
         qsizetype end = i + 1;
         while (end < n && text[end] != delimiter && text[end] != u'\r' && text[end] != u'\n') {
             ++end;
         }
-        appendWhole(field, text.sliced(i, end - i));
+        if (pFields) {
+            appendWhole(field, text.sliced(i, end - i));
+        }
         atFieldStart = false;
         i = end;
     }
-    if (!atFieldStart || !record.isEmpty()) {
-        record.append(field);
-        records.append(record);
-    }
-    if (lMaxRecords >= 0 && records.size() > lMaxRecords) {
-        records.resize(lMaxRecords);
+    endField();
+    scan.end = n;
+    return scan;
+}
+
+QList<QStringList> CsvFile::Parse(QStringView text, QChar delimiter, Dialect eDialect,
+                                  qsizetype lMaxRecords)
+{
+    QList<QStringList> records;
+    qsizetype line = 1;
+    qsizetype i = 0;
+    while (i < text.size() && (lMaxRecords < 0 || records.size() < lMaxRecords)) {
+        QStringList record;
+        const Scan scan = ScanRecord(text, i, delimiter, eDialect, &record);
+        if (!scan.closed) {
+            SecretText::Wipe(records);
+            unreadable(QStringLiteral("line %1 has a quote that is never closed.")
+                           .arg(line + scan.unclosedLine));
+        }
+        records.append(std::move(record));
+        line += scan.lines;
+        i = scan.end;
     }
     return records;
 }

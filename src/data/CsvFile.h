@@ -1,9 +1,11 @@
 // Comma-separated values: reading a file's bytes into text (byte-order mark, else UTF-8, else
-// Windows-1252), splitting the text into records of fields, and writing records back, after
-// RFC 4180 or the dialect that escapes quotes and backslashes with a backslash.
+// Windows-1252, or an encoding the user picks), splitting the text into records of fields, and
+// writing records back, after RFC 4180 or the dialect that escapes quotes and backslashes with a
+// backslash.
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,6 +18,24 @@ public:
     // backslash \\ (the older KeePass export).
     enum class Dialect { Standard, Backslash };
 
+    // The encodings a file can be read in; the UTF-32 ones only where a byte-order mark says so.
+    enum class Encoding { Utf8, Utf16LE, Utf16BE, Windows1252, Iso885915, Utf32LE, Utf32BE };
+    static QString EncodingName(Encoding eEncoding);
+
+    // One record as ScanRecord finds it.
+    struct Scan
+    {
+        // Where the next record starts.
+        qsizetype end = 0;
+        // The line breaks the record spans, the one that ends it included.
+        qsizetype lines = 0;
+        qsizetype fields = 0;
+        // False when a quote is never closed; unclosedLine then counts the lines before the
+        // one where it opens.
+        bool closed = true;
+        qsizetype unclosedLine = 0;
+    };
+
     // The largest file Read takes.
     static constexpr qint64 MaxFileBytes = 64LL * 1024 * 1024;
 
@@ -23,8 +43,17 @@ public:
     // the user) for a file that cannot be opened, is larger than MaxFileBytes, or is no regular
     // file (a pipe, a device or a folder is refused without waiting on it).
     static QString Read(const QString& sPath);
-    // Bytes to text: a byte-order mark decides (UTF-8, UTF-16, UTF-32) and is dropped; else the
-    // bytes are UTF-8 when they are valid UTF-8, and Windows-1252 otherwise.
+    // The bytes of the file, with the same checks and errors as Read.
+    static QByteArray ReadBytes(const QString& sPath);
+    // The encoding of bytes: a byte-order mark decides; else UTF-8 unless lines that are not
+    // valid UTF-8 outnumber the lines with valid characters beyond ASCII; else Windows-1252.
+    static Encoding Detect(QByteArrayView abBytes);
+    // Bytes to text in the encoding, its byte-order mark dropped. In UTF-8 a line that is not
+    // valid UTF-8 is decoded with replacement characters and its number (counted from 1 as
+    // Parse counts lines) added to pBadLines.
+    static QString Decode(QByteArrayView abBytes, Encoding eEncoding,
+                          QList<qsizetype>* pBadLines = nullptr);
+    // Bytes to text in the encoding Detect gives.
     static QString Decode(const QByteArray& abBytes);
     // The delimiter of a text: whichever of comma, semicolon and tab occurs most often outside
     // quotes on its first line; a comma when none does.
@@ -33,6 +62,9 @@ public:
     // LF, CR LF or CR outside quotes; line breaks inside quotes stay in the field as they are. An
     // empty line is a record of one empty field; a final line break adds no record. Raises
     // AppError naming the line where a quote opens that is never closed.
+    // The record that starts at iStart; its fields are appended to pFields when given.
+    static Scan ScanRecord(QStringView text, qsizetype iStart, QChar delimiter, Dialect eDialect,
+                           QStringList* pFields = nullptr);
     static QList<QStringList> Parse(QStringView text, QChar delimiter,
                                     Dialect eDialect = Dialect::Standard,
                                     qsizetype lMaxRecords = -1);

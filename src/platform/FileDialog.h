@@ -2,6 +2,7 @@
 // place of the user.
 #pragma once
 
+#include <QStandardPaths>
 #include <QString>
 #include <functional>
 
@@ -20,8 +21,12 @@ struct Call
 
 using Responder = std::function<QString(const Call&)>;
 
-// The file the user picks to read, or empty text when the dialog is cancelled.
-QString OpenFileName(QWidget* parent, const QString& sCaption, const QString& sFilter);
+// The file the user picks to read, or empty text when the dialog is cancelled. The dialog starts
+// in sFolder (in the call's suggested), or where the platform's dialog chooses without one.
+QString OpenFileName(QWidget* parent, const QString& sCaption, const QString& sFilter,
+                     const QString& sFolder = QString());
+// The user's folder of that kind when it exists, else the home folder.
+QString StandardFolder(QStandardPaths::StandardLocation eLocation);
 // The file the user names to write (suggested name first), or empty text when cancelled. The
 // dialog does not ask about replacing an existing file: the caller asks, naming every file it
 // replaces.

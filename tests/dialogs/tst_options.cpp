@@ -331,12 +331,15 @@ private Q_SLOTS:
         });
         QTest::mouseClick(dlg.cmdImport, Qt::LeftButton);
         QCOMPARE(seen,
-                 (QStringList{
-                     u"Rows to add: 0    Skipped as duplicates: 0    Rows with errors: 3"_s, u"0"_s,
-                     u"Rows to add: 2    Skipped as duplicates: 1    Rows with errors: 0"_s,
-                     u"Bank"_s, u"••••••••"_s}));
+                 (QStringList{u"Rows to add: 2    Skipped as duplicates: 1    Skipped as empty or "
+                              "unreadable: 0"_s,
+                              u"1"_s,
+                              u"Rows to add: 2    Skipped as duplicates: 1    Skipped as empty or "
+                              "unreadable: 0"_s,
+                              u"Bank"_s, u"••••••••"_s}));
         QCOMPARE(env.messages.size(), 1);
-        QCOMPARE(env.messages[0].prompt, u"2 entries imported, 1 skipped as duplicates."_s);
+        QCOMPARE(env.messages[0].prompt, u"2 entries imported, 1 skipped as duplicates.\r\n\r\n"
+                                         "Show the skipped rows?"_s);
         QCOMPARE(clsPWD().OpenRecords().value_or(QList<clsPWD>()).size(), 2);
         QVERIFY(dlg.isVisible());
 

@@ -333,39 +333,35 @@ void frmOptions::cmdRestore_Click()
 
 void frmOptions::cmdImport_Click()
 {
+    // The file dialog starts where browsers save their exports; the focus comes back here
+    // however the import ends.
     const QString path = FileDialog::OpenFileName(
         this, QStringLiteral("Import"),
-        QStringLiteral("Comma-separated files (*.csv *.txt);;All files (*)"));
-    if (path.isEmpty()) {
-        return;
+        QStringLiteral("Comma-separated files (*.csv *.txt);;All files (*)"),
+        FileDialog::StandardFolder(QStandardPaths::DownloadLocation));
+    if (!path.isEmpty()) {
+        // The main window refills its lists when this dialog closes.
+        frmImport::Run(path, this);
     }
-    CsvImport import;
-    try {
-        const WaitCursor busy;
-        import.Load(path);
-    } catch (const AppError& error) {
-        MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
-                     this);
-        return;
-    }
-    // The main window refills its lists when this dialog closes.
-    frmImport preview(import, this);
-    preview.exec();
+    activateWindow();
+    cmdImport->setFocus();
 }
 
 void frmOptions::cmdExport_Click()
 {
     if (MsgBox::Show(modCsvExport::WarningText(),
                      MsgBox::vbYesNo | MsgBox::vbExclamation | MsgBox::vbDefaultButton2, QString(),
-                     this) != MsgBox::vbYes) {
-        return;
+                     this) == MsgBox::vbYes) {
+        const QString path = FileDialog::SaveFileName(
+            this, QStringLiteral("Export"),
+            QDir(FileDialog::StandardFolder(QStandardPaths::DocumentsLocation))
+                .filePath(QStringLiteral("keycask.csv")),
+            QStringLiteral("Comma-separated files (*.csv)"));
+        if (!path.isEmpty()) {
+            const WaitCursor busy;
+            modCsvExport::Export(path);
+        }
     }
-    const QString path = FileDialog::SaveFileName(
-        this, QStringLiteral("Export"), QDir::home().filePath(QStringLiteral("keycask.csv")),
-        QStringLiteral("Comma-separated files (*.csv)"));
-    if (path.isEmpty()) {
-        return;
-    }
-    const WaitCursor busy;
-    modCsvExport::Export(path);
+    activateWindow();
+    cmdExport->setFocus();
 }
