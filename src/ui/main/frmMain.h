@@ -247,4 +247,7 @@ private:
     unsigned long m_typeWindow = 0;
     QString m_typeTitle;
     bool m_typeAfterUnlock = false;
+    // When the shortcut asked for the unlock (milliseconds of a steady clock): an unlock long
+    // after it types nothing.
+    qint64 m_typeAskedMs = 0;
 };

@@ -14,8 +14,20 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <chrono>
+#include <utility>
 
 namespace {
+
+// How long after the shortcut an unlock still types.
+constexpr qint64 kUnlockWaitMs = 60000;
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 QString resultMessage(AutoType::Result result)
 {
@@ -135,6 +147,7 @@ void frmMain::AutoTypeShortcut_Activated()
     if (IsLocked()) {
         // The master password first; the typing follows the unlock.
         m_typeAfterUnlock = true;
+        m_typeAskedMs = steadyMs();
         BringToFront();
         txtPassword->setFocus();
         return;
@@ -144,7 +157,7 @@ void frmMain::AutoTypeShortcut_Activated()
 
 void frmMain::autoTypeAfterUnlock()
 {
-    if (std::exchange(m_typeAfterUnlock, false)) {
+    if (std::exchange(m_typeAfterUnlock, false) && steadyMs() - m_typeAskedMs < kUnlockWaitMs) {
         typeForWindow();
     }
 }
