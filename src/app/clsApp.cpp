@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
@@ -130,6 +131,37 @@ int clsApp::IdleLockMinutes() const
 void clsApp::setIdleLockMinutes(int lValue)
 {
     writeNumber(QStringLiteral("IdleLockMinutes"), lValue);
+}
+
+int clsApp::AutoTypeDelayMs() const
+{
+    return readNumber(QStringLiteral("AutoTypeDelayMs"), 10, 0, MAX_AUTO_TYPE_DELAY_MS);
+}
+
+void clsApp::setAutoTypeDelayMs(int lValue)
+{
+    writeNumber(QStringLiteral("AutoTypeDelayMs"), lValue);
+}
+
+QString clsApp::AutoTypeShortcut() const
+{
+    const QString byDefault = QStringLiteral("Ctrl+Alt+A");
+    const QString text = SettingsStore::shared().GetStoredSetting(
+        SettingsStore::ProductKeyPath(), QStringLiteral("AutoTypeShortcut"), byDefault);
+    if (text.trimmed().isEmpty()) {
+        return QString();
+    }
+    // One key with its modifiers, as KeyCask stores it.
+    const QKeySequence keys = QKeySequence::fromString(text, QKeySequence::PortableText);
+    return keys.count() == 1 && keys[0].key() != Qt::Key_unknown
+               ? keys.toString(QKeySequence::PortableText)
+               : byDefault;
+}
+
+void clsApp::setAutoTypeShortcut(const QString& sValue)
+{
+    SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(),
+                                              QStringLiteral("AutoTypeShortcut"), sValue);
 }
 
 int clsApp::KeepBackups() const

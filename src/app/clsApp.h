@@ -43,11 +43,21 @@ public:
     bool GeneratorPunctuation() const;
     void setGeneratorPunctuation(bool bValue);
 
+    // Milliseconds between two keys that KeyCask types into another window (0 to 100, default 10).
+    int AutoTypeDelayMs() const;
+    void setAutoTypeDelayMs(int lValue);
+    // The global shortcut that types into the active window, as portable key-sequence text
+    // ("Ctrl+Alt+A" by default); empty turns it off. A text that is no key sequence gives the
+    // default.
+    QString AutoTypeShortcut() const;
+    void setAutoTypeShortcut(const QString& sValue);
+
     // Limits of the numeric settings.
     static constexpr int MAX_CLEAR_CLIPBOARD_SECONDS = 3600;
     static constexpr int MAX_IDLE_LOCK_MINUTES = 1440;
     static constexpr int MIN_GENERATOR_LENGTH = 8;
     static constexpr int MAX_GENERATOR_LENGTH = 50;
+    static constexpr int MAX_AUTO_TYPE_DELAY_MS = 100;
 
     // Where KeyCask keeps its files. Folder mode keeps everything beside the program; it is
     // chosen by a marker file "keycask.portable" or a data file "Database/pwd.quillondata" in

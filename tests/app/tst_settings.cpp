@@ -210,6 +210,7 @@ private Q_SLOTS:
             {"IdleLockMinutes", &clsApp::IdleLockMinutes, 0},
             {"GeneratorLength", &clsApp::GeneratorLength, 20},
             {"KeepBackups", &clsApp::KeepBackups, 3},
+            {"AutoTypeDelayMs", &clsApp::AutoTypeDelayMs, 10},
         };
         for (const auto& n : numbers) {
             store(n.name, text);

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -160,7 +161,7 @@ private Q_SLOTS:
             dlg.lblIdleLock,        dlg.spnIdleLock,       dlg.lblIdleLockUnit,
             dlg.chkProtectFile,     dlg.lblKeepBackups,    dlg.spnKeepBackups,
             dlg.lblKeepBackupsUnit, dlg.cmdRestore,        dlg.cmdImport,
-            dlg.cmdExport};
+            dlg.cmdExport,          dlg.lblAutoType,       dlg.keyAutoType};
         for (QWidget* part : parts) {
             QVERIFY2(dlg.rect().contains(part->geometry()), qPrintable(part->objectName()));
             for (QWidget* other : parts) {
@@ -181,10 +182,13 @@ private Q_SLOTS:
         }
     }
 
-    // The three number rows: they load the stored values (a value that is no number shows the
-    // default), store on OK only, and are kept within their limits.
+    // The three number rows and the typing shortcut: they load the stored values (a value that is
+    // no number or no single key shows the default; an empty shortcut is none), store on OK
+    // only, and are kept within their limits.
     void numberRows_data()
     {
+        QTest::addColumn<QString>("storedShortcut");
+        QTest::addColumn<QString>("shownShortcut");
         QTest::addColumn<QString>("storedSeconds");
         QTest::addColumn<QString>("storedMinutes");
         QTest::addColumn<QString>("storedBackups");
@@ -192,13 +196,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("shownMinutes");
         QTest::addColumn<int>("shownBackups");
         QTest::addColumn<bool>("ok");
-        QTest::newRow("nothing stored, OK")
-            << kMissing << kMissing << kMissing << 30 << 0 << 3 << true;
-        QTest::newRow("stored, Cancel") << u"45"_s << u"7"_s << u"0"_s << 45 << 7 << 0 << false;
-        QTest::newRow("no numbers, OK")
-            << u"soon"_s << u"later"_s << u"many"_s << 30 << 0 << 3 << true;
-        QTest::newRow("beyond the limits, OK")
-            << u"99999"_s << u"-5"_s << u"21"_s << 30 << 0 << 3 << true;
+        QTest::newRow("nothing stored, OK") << kMissing << u"Ctrl+Alt+A"_s << kMissing << kMissing
+                                            << kMissing << 30 << 0 << 3 << true;
+        QTest::newRow("stored, Cancel")
+            << QString() << QString() << u"45"_s << u"7"_s << u"0"_s << 45 << 7 << 0 << false;
+        QTest::newRow("no numbers, OK") << u"Ctrl+Shift+K"_s << u"Ctrl+Shift+K"_s << u"soon"_s
+                                        << u"later"_s << u"many"_s << 30 << 0 << 3 << true;
+        QTest::newRow("beyond the limits, OK") << u"Ctrl+A, B"_s << u"Ctrl+Alt+A"_s << u"99999"_s
+                                               << u"-5"_s << u"21"_s << 30 << 0 << 3 << true;
     }
 
     void numberRows()
@@ -210,9 +215,14 @@ private Q_SLOTS:
         QFETCH(QString, storedBackups);
         QFETCH(int, shownBackups);
         QFETCH(bool, ok);
+        QFETCH(QString, storedShortcut);
+        QFETCH(QString, shownShortcut);
         TestEnv env;
         auto& settings = SettingsStore::shared();
         const QString key = SettingsStore::ProductKeyPath();
+        if (storedShortcut != kMissing) {
+            settings.SaveStoredSetting(key, u"AutoTypeShortcut"_s, storedShortcut);
+        }
         if (storedSeconds != kMissing) {
             settings.SaveStoredSetting(key, u"ClearClipboardSeconds"_s, storedSeconds);
             settings.SaveStoredSetting(key, u"IdleLockMinutes"_s, storedMinutes);
@@ -222,6 +232,9 @@ private Q_SLOTS:
         QCOMPARE(dlg.spnClearClipboard->value(), shownSeconds);
         QCOMPARE(dlg.spnIdleLock->value(), shownMinutes);
         QCOMPARE(dlg.spnKeepBackups->value(), shownBackups);
+        QCOMPARE(dlg.keyAutoType->keySequence().toString(), shownShortcut);
+        // Only the first key of a sequence is the shortcut.
+        dlg.keyAutoType->setKeySequence(QKeySequence(u"Alt+F9, X"_s));
         dlg.spnClearClipboard->setValue(12);
         dlg.spnIdleLock->setValue(3);
         dlg.spnKeepBackups->setValue(5);
@@ -233,6 +246,8 @@ private Q_SLOTS:
         QCOMPARE(minutes, ok ? u"3"_s : storedMinutes);
         QCOMPARE(settings.GetStoredSetting(key, u"KeepBackups"_s, kMissing),
                  ok ? u"5"_s : storedBackups);
+        QCOMPARE(settings.GetStoredSetting(key, u"AutoTypeShortcut"_s, kMissing),
+                 ok ? u"Alt+F9"_s : storedShortcut);
         QVERIFY(env.messages.isEmpty());
     }
 

@@ -7,6 +7,7 @@
 #include "app/modGeneral.h"
 #include "data/clsMY_FILE.h"
 #include "data/clsPWD.h"
+#include "platform/AutoType.h"
 #include "platform/Grid.h"
 #include "ui/controls/frmAbout.h"
 #include "ui/controls/usrHyperlink.h"
@@ -408,6 +409,12 @@ private Q_SLOTS:
         }
         QCOMPARE(shown, captions);
         QCOMPARE(w.main->mnuAction[3]->isEnabled(), openEnabled);
+        // Typing into another window: on the password list only, greyed without X11.
+        for (QAction* type : w.main->mnuType) {
+            QCOMPARE(type->isVisible(), tab == 0);
+            QVERIFY(!type->isEnabled());
+            QCOMPARE(type->toolTip(), AutoType::UNAVAILABLE_TEXT);
+        }
         menu->hide();
         QCOMPARE(grid->GridSelectedRow(), rowOf(grid, selected));
 

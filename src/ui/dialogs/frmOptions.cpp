@@ -11,6 +11,7 @@
 #include "data/modCsvExport.h"
 #include "data/modProtection.h"
 #include "platform/AppError.h"
+#include "platform/AutoType.h"
 #include "platform/FileDialog.h"
 #include "platform/MsgBox.h"
 #include "platform/WaitCursor.h"
@@ -23,6 +24,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QPalette>
 #include <QPointer>
@@ -34,9 +37,9 @@ namespace {
 // The client area and the button bar along its bottom edge, in twips.
 constexpr int kClientWidth = 4860;
 constexpr int kRowHeight = 435;
-// Five rows below the two check boxes: the clipboard delay, the idle lock, the protection, the
-// backups, and import and export.
-constexpr int kButtonBarTop = 2520 + 5 * kRowHeight;
+// Six rows below the two check boxes: the clipboard delay, the idle lock, the protection, the
+// backups, import and export, and the typing shortcut.
+constexpr int kButtonBarTop = 2520 + 6 * kRowHeight;
 constexpr int kClientHeight = kButtonBarTop + 735;
 
 void place(QWidget* ctl, int lLeft, int lTop, int lWidth, int lHeight)
@@ -184,6 +187,34 @@ frmOptions::frmOptions(QWidget* parent)
     }
     widest = std::max(widest, cmdExport->geometry().right() + modGeneral::TwipsToPixelsX(225));
 
+    // The typing shortcut: a label and the key box on one row; greyed outside an X11 session.
+    lblAutoType = new QLabel(QStringLiteral("Type into the active window with"), this);
+    lblAutoType->adjustSize();
+    keyAutoType = new QKeySequenceEdit(this);
+    keyAutoType->setObjectName(QStringLiteral("keyAutoType"));
+    keyAutoType->setClearButtonEnabled(true);
+    keyAutoType->setAccessibleName(lblAutoType->text());
+    lblAutoType->setBuddy(keyAutoType);
+    {
+        const int top = modGeneral::TwipsToPixelsY(1950 + 6 * kRowHeight - 75);
+        const int height =
+            std::max(modGeneral::TwipsToPixelsY(345), keyAutoType->sizeHint().height());
+        lblAutoType->move(modGeneral::TwipsToPixelsX(1200),
+                          top + (height - lblAutoType->height()) / 2);
+        keyAutoType->setGeometry(
+            lblAutoType->geometry().right() + 6, top,
+            std::max(modGeneral::TwipsToPixelsX(1500), keyAutoType->sizeHint().width()), height);
+    }
+    widest = std::max(widest, keyAutoType->geometry().right() + modGeneral::TwipsToPixelsX(225));
+    if (!AutoType::Available()) {
+        keyAutoType->setEnabled(false);
+        lblAutoType->setEnabled(false);
+        keyAutoType->setToolTip(AutoType::UNAVAILABLE_TEXT);
+        lblAutoType->setToolTip(AutoType::UNAVAILABLE_TEXT);
+    }
+    // Tab leaves the box instead of becoming its key.
+    keyAutoType->installEventFilter(this);
+
     picButtons = new QWidget(this);
     picButtons->setObjectName(QStringLiteral("picButtons"));
     setBackground(picButtons, QColor(244, 244, 244));
@@ -211,7 +242,8 @@ frmOptions::frmOptions(QWidget* parent)
     setTabOrder(spnKeepBackups, cmdRestore);
     setTabOrder(cmdRestore, cmdImport);
     setTabOrder(cmdImport, cmdExport);
-    setTabOrder(cmdExport, cmdOK);
+    setTabOrder(cmdExport, keyAutoType);
+    setTabOrder(keyAutoType, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     cmdReset->setFocus();
 
@@ -252,6 +284,11 @@ void frmOptions::Form_Load()
         spnKeepBackups->setValue(app.KeepBackups());
     } catch (const AppError&) {
         spnKeepBackups->setValue(modBackup::DEFAULT_KEEP);
+    }
+    try {
+        keyAutoType->setKeySequence(
+            QKeySequence::fromString(app.AutoTypeShortcut(), QKeySequence::PortableText));
+    } catch (const AppError&) {
     }
     // The file itself says whether it is protected, so the box can never disagree with it.
     const QString path = clsDB::shared().Database;
@@ -301,12 +338,30 @@ void frmOptions::cmdOK_Click()
         app.setClearClipboardSeconds(spnClearClipboard->value());
         app.setIdleLockMinutes(spnIdleLock->value());
         app.setKeepBackups(spnKeepBackups->value());
+        // The first key combination only: the shortcut is one key with its modifiers.
+        const QKeySequence keys = keyAutoType->keySequence();
+        app.setAutoTypeShortcut(keys.isEmpty()
+                                    ? QString()
+                                    : QKeySequence(keys[0]).toString(QKeySequence::PortableText));
     } catch (const AppError& error) {
         MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
                      this);
         return;
     }
     accept();
+}
+
+bool frmOptions::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == keyAutoType && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+            !(key->modifiers() & ~Qt::ShiftModifier)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmOptions::cmdReset_Click()

@@ -1,12 +1,14 @@
 // The options dialog: the user options (lock when minimised, notes in their own column, how long
 // a copied password stays on the clipboard, the idle lock), stored on OK only; the protection of
 // the data file by the master password; how many backups of it are kept; the way into changing
-// the master password; and restoring a backup, import and export, which act at once.
+// the master password; restoring a backup, import and export, which act at once; and the global
+// shortcut that types into the active window.
 #pragma once
 
 #include <QDialog>
 
 class QCheckBox;
+class QKeySequenceEdit;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -40,9 +42,15 @@ public:
     QPushButton* cmdRestore = nullptr;
     QPushButton* cmdImport = nullptr;
     QPushButton* cmdExport = nullptr;
+    // "Type into the active window with [Ctrl+Alt+A]": one key with its modifiers, empty for none.
+    QLabel* lblAutoType = nullptr;
+    QKeySequenceEdit* keyAutoType = nullptr;
     QWidget* picButtons = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Form_Load();

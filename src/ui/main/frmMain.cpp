@@ -312,6 +312,7 @@ void frmMain::showEvent(QShowEvent* event)
         for (const int delay : {0, 100, 500, 1500}) {
             QTimer::singleShot(delay, this, &frmMain::fitFrame);
         }
+        QTimer::singleShot(0, this, &frmMain::ApplyAutoTypeShortcut);
     }
 }
 

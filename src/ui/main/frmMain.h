@@ -12,8 +12,10 @@
 #include <memory>
 #include <vector>
 
+class AutoType;
 class clsMY_FILE;
 class clsPWD;
+class GlobalShortcut;
 class GradientPanel;
 class QCheckBox;
 class QLabel;
@@ -68,6 +70,8 @@ public:
     std::array<QAction*, 8> mnuAction{};
     QMenu* mnuHiddenHelpRoot = nullptr;
     std::array<QAction*, 3> mnuHelp{};
+    // After the context menu's other items: type user name and password, type the password only.
+    std::array<QAction*, 2> mnuType{};
 
     // The editors of the last command: replaced, not yet shown, at every command.
     std::unique_ptr<frmPassword> mfrmPassword;
@@ -99,6 +103,18 @@ public:
     // Keyboard shortcuts of the whole window; true when the key did something.
     bool Form_KeyDown(int lKeyCode, int lShift);
     void imgQuillonSoftware_Click();
+
+    // Typing into other windows. The selected password entry goes to the window the user came
+    // from: KeyCask minimises itself, then types the user name, Tab, the password and Enter, or
+    // the password alone.
+    void TypeSelectedEntry(bool bUserName);
+    // Grabs the global shortcut of the settings (a key already taken by another program is told
+    // once, when it is set).
+    void ApplyAutoTypeShortcut();
+    // The global shortcut: the entry whose title or web address the active window's title names
+    // is typed into it; several give a chooser, none the list searched for the title. A locked
+    // window asks for the master password first.
+    void AutoTypeShortcut_Activated();
 
     // Whether the desktop has a notification area; tests replace it.
     static inline bool (*TrayAvailable)() = nullptr;
@@ -181,6 +197,11 @@ private:
     // The least size at which every control of the bars and of the lock panel stays whole.
     QSize leastSize() const;
 
+    void createTypeMenu();
+    void typeForWindow();
+    void typeEntry(long lID, bool bUserName, unsigned long ulWindow);
+    void autoTypeAfterUnlock();
+
     int twipsX(int lTwips) const;
     int twipsY(int lTwips) const;
 
@@ -220,4 +241,15 @@ private:
     // Each listed entry's row as the data file held it when the list was read (StoredRow), by
     // its identifier: Delete removes an entry only while the file still holds it as listed.
     QHash<long, QStringList> m_listedRows;
+    // Typing into other windows: the typist, the global shortcut and the text it was last set
+    // to, the window the shortcut was pressed in and its title, kept while the unlock is awaited.
+    AutoType* m_autoType = nullptr;
+    GlobalShortcut* m_globalShortcut = nullptr;
+    QString m_appliedShortcut;
+    unsigned long m_typeWindow = 0;
+    QString m_typeTitle;
+    bool m_typeAfterUnlock = false;
+    // When the shortcut asked for the unlock (milliseconds of a steady clock): an unlock long
+    // after it types nothing.
+    qint64 m_typeAskedMs = 0;
 };

@@ -81,6 +81,7 @@ void frmMain::createMenus()
     connect(grid, &Grid::MouseDown, this, &frmMain::grid_MouseDown);
     connect(grid, &Grid::KeyDown, this, &frmMain::grid_KeyDown);
     connect(grid, &Grid::DblClick, this, &frmMain::grid_DblClick);
+    createTypeMenu();
 }
 
 void frmMain::linkAction_Click(int lIndex)
@@ -184,8 +185,9 @@ void frmMain::showOptions()
     txtSearch->setText(QString());
     // The emptied box has lost the focus to the list: it shows its resting text.
     txtSearch_LostFocus();
-    // A changed idle time takes effect at once.
+    // A changed idle time and shortcut take effect at once.
     ApplyIdleSetting();
+    ApplyAutoTypeShortcut();
 }
 
 void frmMain::DeleteSelectedEntry()
@@ -376,12 +378,17 @@ bool frmMain::Form_KeyDown(int lKeyCode, int lShift)
     }
 }
 
-void frmMain::grid_KeyDown(int lKeyCode, int /*lShift*/)
+void frmMain::grid_KeyDown(int lKeyCode, int lShift)
 {
     if (grid->GridSelectionCount() != 1) {
         return;
     }
-    if (lKeyCode == VbKey::vbKeyReturn) {
+    constexpr int kKeyV = 86;
+    constexpr int kKeyP = 80;
+    if ((lKeyCode == kKeyV || lKeyCode == kKeyP) &&
+        lShift == (VbKey::vbCtrlMask | VbKey::vbShiftMask)) {
+        TypeSelectedEntry(lKeyCode == kKeyV);
+    } else if (lKeyCode == VbKey::vbKeyReturn) {
         linkAction_Click(1);
     } else if (lKeyCode == VbKey::vbKeyDelete) {
         linkAction_Click(2);

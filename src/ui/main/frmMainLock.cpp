@@ -262,6 +262,7 @@ void frmMain::cmdUnlock_Click()
     txtSearch->setVisible(true);
     grid->setVisible(true);
     showModalWindows();
+    autoTypeAfterUnlock();
 }
 
 void frmMain::txtPassword_Change()
