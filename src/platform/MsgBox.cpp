@@ -2,7 +2,11 @@
 #include "platform/MsgBox.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
 
 namespace {
 
@@ -26,31 +30,50 @@ void SetResponder(Responder r)
     responder() = std::move(r);
 }
 
-int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* parent)
+int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* parent,
+         const QStringList& captions)
 {
     const QString title = sTitle.isEmpty() ? AppTitle() : sTitle;
     if (responder()) {
-        return responder()(Call{sPrompt, lFlags, title});
+        return responder()(Call{sPrompt, lFlags, title, captions});
     }
 
     QMessageBox box(parent ? parent : QApplication::activeWindow());
     box.setWindowTitle(title);
     box.setText(sPrompt);
+    QString image;
     switch (lFlags & 0x70) {
     case vbCritical:
         box.setIcon(QMessageBox::Critical);
+        image = QStringLiteral("critical");
         break;
     case vbQuestion:
         box.setIcon(QMessageBox::Question);
+        image = QStringLiteral("question");
         break;
     case vbExclamation:
         box.setIcon(QMessageBox::Warning);
+        image = QStringLiteral("warning");
         break;
     case vbInformation:
         box.setIcon(QMessageBox::Information);
+        image = QStringLiteral("information");
         break;
     default:
         break;
+    }
+    if (!image.isEmpty()) {
+        // The style's signs are small bitmaps, blurred when scaled: the sign is drawn from its
+        // SVG at the screen's pixel density instead. The box keeps its kind of icon, which a
+        // screen reader announces.
+        const int side = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+        const QPixmap sign = QIcon(QStringLiteral(":/images/msg_%1.svg").arg(image))
+                                 .pixmap(QSize(side, side), qApp ? qApp->devicePixelRatio() : 1.0);
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"))) {
+            label->setPixmap(sign);
+        } else {
+            box.setIconPixmap(sign);
+        }
     }
     switch (lFlags & 0x0F) {
     case vbOKCancel:
@@ -65,6 +88,14 @@ int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* par
     default:
         box.setStandardButtons(QMessageBox::Ok);
         break;
+    }
+    const QMessageBox::StandardButton order[] = {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No,
+                                                 QMessageBox::Cancel};
+    qsizetype next = 0;
+    for (QMessageBox::StandardButton standard : order) {
+        if (QAbstractButton* button = box.button(standard); button && next < captions.size()) {
+            button->setText(captions[next++]);
+        }
     }
     if (lFlags & vbDefaultButton2) {
         box.setDefaultButton((lFlags & 0x0F) == vbOKCancel ? QMessageBox::Cancel : QMessageBox::No);

@@ -203,8 +203,10 @@ void frmImport::cmdImport_Click()
         });
     } catch (const AppError& error) {
         progress.reset();
-        MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
-                     this);
+        if (!error.Told()) {
+            MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
+                         this);
+        }
         reject();
         return;
     }

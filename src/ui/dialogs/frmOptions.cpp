@@ -279,10 +279,12 @@ bool frmOptions::applyProtection()
         removed = protect ? modProtection::Protect(clsPWD::Master().PASSWORD_TX)
                           : modProtection::Unprotect();
     } catch (const AppError& error) {
-        MsgBox::Show(
-            QStringLiteral("The data file could not be changed; it is as it was.\r\n\r\n") +
-                error.Description(),
-            MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        if (!error.Told()) {
+            MsgBox::Show(
+                QStringLiteral("The data file could not be changed; it is as it was.\r\n\r\n") +
+                    error.Description(),
+                MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        }
         return false;
     }
     if (removed > 0) {

@@ -248,10 +248,12 @@ void frmLogin::protectNewFile()
         const WaitCursor busy;
         modProtection::Protect(clsPWD::Master().PASSWORD_TX);
     } catch (const AppError& error) {
-        MsgBox::Show(QStringLiteral("The data file could not be protected with the master "
-                                    "password: ") +
-                         error.Description(),
-                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        if (!error.Told()) {
+            MsgBox::Show(QStringLiteral("The data file could not be protected with the master "
+                                        "password: ") +
+                             error.Description(),
+                         MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        }
     }
 }
 
@@ -273,8 +275,10 @@ bool frmLogin::saveNewPassword()
             removed = modProtection::ChangeMasterPassword(clsPWD::Master().PASSWORD_TX);
         }
     } catch (const AppError& error) {
-        MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
-                     this);
+        if (!error.Told()) {
+            MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
+                         this);
+        }
         return false;
     }
     if (removed > 0) {
