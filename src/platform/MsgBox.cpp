@@ -97,6 +97,11 @@ int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* par
             button->setText(captions[next++]);
         }
     }
+    // The style's button pictures are small bitmaps too, blurred on a dense screen; the captions
+    // say it all.
+    for (QAbstractButton* button : box.buttons()) {
+        button->setIcon(QIcon());
+    }
     if (lFlags & vbDefaultButton2) {
         box.setDefaultButton((lFlags & 0x0F) == vbOKCancel ? QMessageBox::Cancel : QMessageBox::No);
     }
