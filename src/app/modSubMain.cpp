@@ -12,6 +12,7 @@
 #include "data/modProtection.h"
 #include "data/modSchema.h"
 #include "platform/AppError.h"
+#include "platform/AppStyle.h"
 #include "platform/MsgBox.h"
 #include "platform/SecretText.h"
 #include "platform/SqlConnection.h"
@@ -238,6 +239,8 @@ void HardenProcess()
 bool Main()
 {
     HardenProcess();
+    // Message signs sharp at any scale, dialog buttons without blurred bitmaps.
+    AppStyle::Install();
     // 1. Screen metrics: twips are 1/1440 inch.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         ScreenTwipsPerPixelX =

@@ -12,7 +12,6 @@
 #include "platform/WaitCursor.h"
 #include "ui/login/frmLogin.h"
 
-#include <QAbstractButton>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QIcon>
@@ -209,12 +208,6 @@ bool frmRestore::AskBackupPassword(QWidget* parent, const QString& sLabel, QStri
     prompt.setWindowTitle(parent ? parent->windowTitle() : MsgBox::AppTitle());
     prompt.setLabelText(sLabel);
     prompt.setTextEchoMode(QLineEdit::Password);
-    // Its buttons (made by setting a caption) without the style's bitmaps, blurred on a dense
-    // screen, as in every message.
-    prompt.setOkButtonText(prompt.okButtonText());
-    for (QAbstractButton* button : prompt.findChildren<QAbstractButton*>()) {
-        button->setIcon(QIcon());
-    }
     const bool accepted = prompt.exec() == QDialog::Accepted;
     const QString shown = prompt.textValue();
     // A copy of its own: the box's text is zeroed now.
