@@ -20,19 +20,72 @@ int AppStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidge
 QIcon AppStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption* option,
                              const QWidget* widget) const
 {
-    // The message signs as SVG: a message box draws them at its screen's pixel density.
+    // The message signs, and the pictures of folders, files and file dialogs, as SVG: each is
+    // drawn at its screen's pixel density.
+    const char* image = nullptr;
     switch (standardIcon) {
     case SP_MessageBoxWarning:
-        return QIcon(QStringLiteral(":/images/msg_warning.svg"));
+        image = "msg_warning";
+        break;
     case SP_MessageBoxQuestion:
-        return QIcon(QStringLiteral(":/images/msg_question.svg"));
+        image = "msg_question";
+        break;
     case SP_MessageBoxInformation:
-        return QIcon(QStringLiteral(":/images/msg_information.svg"));
+        image = "msg_information";
+        break;
     case SP_MessageBoxCritical:
-        return QIcon(QStringLiteral(":/images/msg_critical.svg"));
+        image = "msg_critical";
+        break;
+    case SP_DirIcon:
+    case SP_DirOpenIcon:
+    case SP_DirClosedIcon:
+    case SP_DirLinkIcon:
+    case SP_DirLinkOpenIcon:
+        image = "fs_folder";
+        break;
+    case SP_FileIcon:
+    case SP_FileLinkIcon:
+        image = "fs_file";
+        break;
+    case SP_DriveHDIcon:
+    case SP_DriveFDIcon:
+    case SP_DriveCDIcon:
+    case SP_DriveDVDIcon:
+    case SP_DriveNetIcon:
+        image = "fs_drive";
+        break;
+    case SP_ComputerIcon:
+    case SP_DesktopIcon:
+        image = "fs_computer";
+        break;
+    case SP_DirHomeIcon:
+        image = "fs_home";
+        break;
+    case SP_ArrowBack:
+    case SP_ArrowLeft:
+        image = "fs_back";
+        break;
+    case SP_ArrowForward:
+    case SP_ArrowRight:
+        image = "fs_forward";
+        break;
+    case SP_FileDialogToParent:
+    case SP_ArrowUp:
+        image = "fs_up";
+        break;
+    case SP_FileDialogNewFolder:
+        image = "fs_newfolder";
+        break;
+    case SP_FileDialogListView:
+        image = "fs_listview";
+        break;
+    case SP_FileDialogDetailedView:
+        image = "fs_detailview";
+        break;
     default:
         return QProxyStyle::standardIcon(standardIcon, option, widget);
     }
+    return QIcon(QStringLiteral(":/images/%1.svg").arg(QLatin1String(image)));
 }
 
 void AppStyle::Install()

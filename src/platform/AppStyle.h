@@ -1,5 +1,5 @@
-// The program's style: the platform's, with the message signs drawn from SVG at any pixel
-// density and dialog buttons without the style's small bitmaps.
+// The program's style: the platform's, with the message signs and the pictures of folders, files
+// and file dialogs drawn from SVG at any pixel density, and dialog buttons without bitmaps.
 #pragma once
 
 #include <QProxyStyle>
