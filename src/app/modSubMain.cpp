@@ -13,6 +13,7 @@
 #include "data/modProtection.h"
 #include "data/modSchema.h"
 #include "platform/AppError.h"
+#include "platform/AppStyle.h"
 #include "platform/MsgBox.h"
 #include "platform/SecretText.h"
 #include "platform/SqlConnection.h"
@@ -28,10 +29,16 @@
 #include <QGuiApplication>
 #include <QScopeGuard>
 #include <QScreen>
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <future>
 #include <memory>
+#include <system_error>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -104,6 +111,30 @@ bool restoreFromList(QWidget* parent)
     return true;
 }
 
+// Makes the data file's folder, the user's alone, and the folders above it; gives the system's
+// reason when it cannot be made, nothing when it is there.
+QString makeDataFolder(const QString& sFolder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(
+        std::filesystem::path(QFile::encodeName(QFileInfo(sFolder).absolutePath()).toStdString()),
+        error);
+#ifdef Q_OS_UNIX
+    if (!error && ::mkdir(QFile::encodeName(sFolder).constData(), 0700) != 0 && errno != EEXIST) {
+        error = std::error_code(errno, std::generic_category());
+    }
+#else
+    if (!error && !QDir().mkdir(sFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+        !QFileInfo(sFolder).isDir()) {
+        error = std::make_error_code(std::errc::permission_denied);
+    }
+#endif
+    return error ? QString::fromLocal8Bit(error.message()) : QString();
+}
+
+// Why the data file's folder could not be made at this start; empty when it is there.
+QString dataFolderError;
+
 // Installed, the first start makes the user's data file. A later start (the folder holds
 // backups, or the settings say KeyCask made the file) never does so by itself: the file may lie
 // on a disk or in a synchronised folder that is not there yet. The user restores a backup, makes
@@ -134,6 +165,10 @@ bool provideMissingFile(const QString& sDataFile, bool& bRestored)
         }
     }
     try {
+        // A folder that could not be made gives the system's reason, not the file's.
+        if (!dataFolderError.isEmpty() && !QFileInfo(sDataFile).absoluteDir().exists()) {
+            throw AppError(AppError::FileError, dataFolderError);
+        }
         modSchema::CreateDataFile(sDataFile);
     } catch (const AppError& error) {
         MsgBox::Show(modSubMain::CreateFailureMessage(sDataFile, error.Description()),
@@ -178,8 +213,9 @@ QString LockFailureMessage(const QString& sLockPath)
 
 QString CreateFailureMessage(const QString& sDatabasePath, const QString& sCause)
 {
-    return QStringLiteral("Unable to create the data file: ") + sDatabasePath +
-           QStringLiteral("\r\n\r\n") + sCause;
+    const QFileInfo file(sDatabasePath);
+    return QStringLiteral("Unable to create the data file %1 in the folder %2:\r\n\r\n%3")
+        .arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath()), sCause);
 }
 
 QString ConnectFailureMessage(const QString& sDatabasePath)
@@ -205,6 +241,8 @@ bool Main()
 {
     HardenProcess();
     FocusReturn::Install();
+    // Message signs sharp at any scale, dialog buttons without blurred bitmaps.
+    AppStyle::Install();
     // 1. Screen metrics: twips are 1/1440 inch.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         ScreenTwipsPerPixelX =
@@ -219,8 +257,7 @@ bool Main()
         // The data file's folder, the user's alone, comes first: it holds the lock of the copy
         // that makes the data file.
         const QString folder = QFileInfo(app.DatabasePath()).absolutePath();
-        QDir().mkpath(QFileInfo(folder).absolutePath());
-        QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        dataFolderError = makeDataFolder(folder);
         if (const QString problem = app.DataFolderProblem(); !problem.isEmpty()) {
             MsgBox::Show(problem, MsgBox::vbExclamation | MsgBox::vbOKOnly);
             return false;

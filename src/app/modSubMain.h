@@ -17,7 +17,8 @@ inline constexpr char16_t SUPPORT_ADDRESS[] = u"support@quillonsoftware.example"
 
 // The message shown when the data file cannot be opened.
 QString ConnectFailureMessage(const QString& sDatabasePath);
-// The message shown when an installed copy cannot make the user's first data file.
+// The message shown when an installed copy cannot make the user's first data file: the file's
+// name, its folder and the cause, the system's words where the system refused.
 QString CreateFailureMessage(const QString& sDatabasePath, const QString& sCause);
 
 // The message shown on a later start in installed mode when the data file KeyCask made is gone,

@@ -765,6 +765,9 @@ CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
         clsDB::shared().BackupBefore(modBackup::Reason::Import);
         modData::ExecuteRequired(QStringLiteral("BEGIN"));
     } catch (const AppError& error) {
+        if (error.Told()) {
+            throw;
+        }
         throw AppError(error.Number(),
                        QStringLiteral("Nothing was imported: ") + error.Description());
     }

@@ -5,9 +5,11 @@
 #include "data/clsPWD.h"
 #include "data/modBackup.h"
 #include "platform/AppError.h"
+#include "platform/MsgBox.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStringList>
 #include <future>
 #include <sqlite3.h>
@@ -148,6 +150,13 @@ std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
         return nullptr;
     }
     const bool select = word.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0;
+    // A change let go without a backup ends with its first statement outside a transaction
+    // (a whole import ends with its COMMIT or ROLLBACK), made or not.
+    const auto changeEnded = qScopeGuard([this, select] {
+        if (!select && !(m_connection && m_connection->InTransaction())) {
+            m_withoutBackup = false;
+        }
+    });
     std::unique_ptr<Recordset> rs;
     try {
         rs = m_connection->Execute(sSql);
@@ -202,12 +211,14 @@ void clsDB::BeginSession()
 {
     m_session = true;
     m_backupMade = false;
+    m_withoutBackup = false;
 }
 
 void clsDB::EndSession()
 {
     m_session = false;
     m_refused = false;
+    m_withoutBackup = false;
     m_stamp.reset();
 }
 
@@ -243,6 +254,8 @@ void clsDB::PrepareChange()
 
 void clsDB::BackupBefore(modBackup::Reason eReason)
 {
+    // A larger change starts here: no earlier answer lets it go without a backup.
+    m_withoutBackup = false;
     if (m_refused) {
         refuse();
     }
@@ -256,11 +269,26 @@ void clsDB::BackupBefore(modBackup::Reason eReason)
 
 void clsDB::backup(modBackup::Reason eReason, int lKeep)
 {
+    if (m_withoutBackup) {
+        return;
+    }
     try {
         MakeBackup(lKeep, eReason);
     } catch (const AppError& error) {
-        throw refusal(QStringLiteral("No backup of the data file could be made: "),
-                      error.Description());
+        // The user may save this one change without a backup; the next change tries again.
+        AppError refused = refusal(QStringLiteral("No backup of the data file could be made: "),
+                                   error.Description());
+        if (MsgBox::Show(refused.Description() + QStringLiteral(" ") +
+                             QString::fromUtf16(BACKUP_WAY_OUT),
+                         MsgBox::vbExclamation | MsgBox::vbYesNo | MsgBox::vbDefaultButton2,
+                         QString(), nullptr,
+                         {QStringLiteral("&Save without a backup this time"),
+                          QStringLiteral("&Don't Save")}) == MsgBox::vbYes) {
+            m_withoutBackup = true;
+            return;
+        }
+        refused.setTold();
+        throw refused;
     }
     m_backupMade = true;
 }
@@ -369,6 +397,7 @@ void clsDB::AcceptFile(const QString& sKey, int lKdfIter)
     KdfIter = lKdfIter;
     m_refused = false;
     m_backupMade = false;
+    m_withoutBackup = false;
     open(Key, KdfIter);
 }
 

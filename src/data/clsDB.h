@@ -63,8 +63,16 @@ public:
     // Makes a backup now, before a larger change (an import, a restore, a re-encryption), with
     // its reason in its name, whether or not the session has made one yet; a replaced data file
     // is reloaded first. Backups turned off make none, except the copy kept before a restore.
-    // Raises ChangeRefused, with the message for the user, when no backup could be made.
+    // When no backup can be made, the user is asked whether to go on without one this time;
+    // otherwise ChangeRefused is raised, already told (AppError::Told).
     void BackupBefore(modBackup::Reason eReason);
+    // Ends a larger change (BackupBefore) that makes no statement of its own at its end: a later
+    // change makes its backup again.
+    void EndChange() { m_withoutBackup = false; }
+    // What the message on a failed backup adds: the ways to go on.
+    static constexpr char16_t BACKUP_WAY_OUT[] =
+        u"Free some space or make the Backups folder writable, or set 'Keep 0 backups' in "
+        u"Options to save without backups.";
     // The same check without a change: when the window becomes active.
     void CheckForReplacement();
     // Copies the data file into the backup folder now, checks that the copy holds the file's
@@ -117,4 +125,6 @@ private:
     bool m_session = false;
     bool m_backupMade = false;
     bool m_refused = false;
+    // The user chose to save the change under way without a backup, none could be made.
+    bool m_withoutBackup = false;
 };

@@ -549,6 +549,7 @@ int Restore(const QString& sBackup)
         db.CloseConnection();
         modProtection::ReplaceWithCopy(copy, path);
     } catch (...) {
+        db.EndChange();
         modProtection::RemoveLeftOverCopy(path);
         throw;
     }

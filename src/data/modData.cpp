@@ -62,7 +62,9 @@ bool DeleteStoredRow(const QString& sTable, const QString& sIdColumn, const QStr
 
 void ShowError(const AppError& error)
 {
-    ShowError(error.Description());
+    if (!error.Told()) {
+        ShowError(error.Description());
+    }
 }
 
 void ReportAddedAgain()

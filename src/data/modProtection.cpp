@@ -187,6 +187,7 @@ int Reencrypt(const QString& sNewKey, int lNewKdfIter,
     const QString copy = CopyPath(path);
     // What a failure leaves: the old file, untouched, and the session on it with its key.
     auto restore = [&] {
+        db.EndChange();
         db.CloseConnection();
         db.Database = path;
         db.Key = oldKey;
@@ -239,6 +240,7 @@ int Reencrypt(const QString& sNewKey, int lNewKdfIter,
     }
     db.Database = path;
     db.OpenConnectionWithRawKey(rawKey);
+    db.EndChange();
     // No backup keeps the file's old key or master password.
     return modBackup::BringAlong(path, oldKey, oldKdfIter, db.Key, db.KdfIter, clsPWD::Master());
 }

@@ -14,6 +14,9 @@ public:
     long Number() const { return m_number; }
     const QString& Description() const { return m_description; }
     const char* what() const noexcept override { return m_what.c_str(); }
+    // A failure the user has been told of and has answered: shown to no one again.
+    bool Told() const { return m_told; }
+    void setTold() { m_told = true; }
 
     // Numbers used across the program for errors it raises itself.
     static constexpr long TypeMismatch = 13;
@@ -29,4 +32,5 @@ private:
     long m_number;
     QString m_description;
     std::string m_what;
+    bool m_told = false;
 };

@@ -1,6 +1,7 @@
 // Message boxes over QMessageBox with classic flags, or a test responder in place of the user.
 #include "platform/MsgBox.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
@@ -26,11 +27,12 @@ void SetResponder(Responder r)
     responder() = std::move(r);
 }
 
-int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* parent)
+int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* parent,
+         const QStringList& captions)
 {
     const QString title = sTitle.isEmpty() ? AppTitle() : sTitle;
     if (responder()) {
-        return responder()(Call{sPrompt, lFlags, title});
+        return responder()(Call{sPrompt, lFlags, title, captions});
     }
 
     QMessageBox box(parent ? parent : QApplication::activeWindow());
@@ -65,6 +67,14 @@ int Show(const QString& sPrompt, int lFlags, const QString& sTitle, QWidget* par
     default:
         box.setStandardButtons(QMessageBox::Ok);
         break;
+    }
+    const QMessageBox::StandardButton order[] = {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No,
+                                                 QMessageBox::Cancel};
+    qsizetype next = 0;
+    for (QMessageBox::StandardButton standard : order) {
+        if (QAbstractButton* button = box.button(standard); button && next < captions.size()) {
+            button->setText(captions[next++]);
+        }
     }
     if (lFlags & vbDefaultButton2) {
         box.setDefaultButton((lFlags & 0x0F) == vbOKCancel ? QMessageBox::Cancel : QMessageBox::No);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -33,6 +34,8 @@ struct Call
     QString prompt;
     int flags = 0;
     QString title;
+    // The captions given in place of the standard buttons' texts, in their order.
+    QStringList buttons;
 };
 
 using Responder = std::function<int(const Call&)>;
@@ -40,9 +43,11 @@ using Responder = std::function<int(const Call&)>;
 // The application's title, used when no title is given.
 QString AppTitle();
 
-// Shows the message modally and returns the button the user chose.
+// Shows the message modally and returns the button the user chose. Captions, with their
+// mnemonics, replace the texts of the buttons the flags give, in order (OK or Yes, No, Cancel); the
+// answers stay those of the standard buttons.
 int Show(const QString& sPrompt, int lFlags = vbOKOnly, const QString& sTitle = QString(),
-         QWidget* parent = nullptr);
+         QWidget* parent = nullptr, const QStringList& captions = {});
 
 // Replaces the user: every message goes to the responder instead of a window. Pass an empty
 // function to show real windows again.

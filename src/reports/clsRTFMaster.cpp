@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 #include <array>
@@ -135,11 +136,21 @@ void appendNumber(QString& rsOut, qint32 lValue)
     rsOut.append(QLatin1StringView(buffer, result.ptr - buffer));
 }
 
-// The print date as "Jul 2, 2007  3:45 PM", in English whatever the system's locale.
-QString printDate()
+// The print date in the locale's words and order, without the weekday and with the month's short
+// name ("Jul 2, 2007  3:45 PM", "2. Juli 2007  15:45"). The C locale, no choice, writes English.
+QString printDate(QLocale locale)
 {
-    return QLocale(QLocale::English, QLocale::UnitedStates)
-        .toString(QDateTime::currentDateTime(), QStringLiteral("MMM d, yyyy  h:mm AP"));
+    if (locale.language() == QLocale::C) {
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+    static const QRegularExpression weekday(QStringLiteral(R"(dddd[,.]?\s*|[,\s]*dddd)"));
+    const QString format = locale.dateFormat(QLocale::LongFormat)
+                               .remove(weekday)
+                               .replace(QStringLiteral("MMMM"), QStringLiteral("MMM"))
+                               .trimmed();
+    const QDateTime now = QDateTime::currentDateTime();
+    return locale.toString(now.date(), format) + QStringLiteral("  ") +
+           locale.toString(now.time(), QLocale::ShortFormat);
 }
 
 } // namespace
@@ -231,7 +242,7 @@ void clsRTFMaster::writeHeader()
               QStringLiteral(" \\par } "));
     }
     if (PRINT_HEADER_DATE) {
-        write(QStringLiteral("\\pard\\qc\\fs18 {") + ansiText(printDate()) +
+        write(QStringLiteral("\\pard\\qc\\fs18 {") + ansiText(printDate(DATE_LOCALE)) +
               QStringLiteral(" \\par }"));
     }
     if (PRINT_HEADER_ICON) {

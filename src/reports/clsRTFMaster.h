@@ -5,6 +5,7 @@
 #include "reports/clsRTFCell.h"
 
 #include <QList>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -27,6 +28,8 @@ public:
     bool PRINT_HEADER_ICON = true;
     bool PRINT_HEADER_DATE = true;
     bool PRINT_FOOTER = true;
+    // The language and customs of the print date: the system's, English where it sets none.
+    QLocale DATE_LOCALE = QLocale::system();
     // Page margins and header/footer distances, in inches.
     float MARGIN_TOP = 1.0f;
     float MARGIN_LEFT = 0.75f;

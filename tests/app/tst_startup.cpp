@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -490,8 +491,12 @@ private Q_SLOTS:
         QVERIFY(damagedCopies(path).isEmpty());
         frmLogin* login = shownLogin();
         QVERIFY(login);
-        // A new file asks for a new master password; the restored one for its own.
+        // A new file asks for a new master password, saying where the file is; the restored one
+        // asks for its own.
         QCOMPARE(login->txt[1]->isVisible(), after == "new");
+        QCOMPARE(login->lblDataFile->isVisible(), after == "new");
+        QVERIFY(after != "new" ||
+                login->lblDataFile->accessibleName().endsWith(QDir::toNativeSeparators(path)));
         if (after == "restored") {
             QCOMPARE(fileBytes(path), fileBytes(backup));
             QVERIFY(frmLogin::MatchesMasterPassword("pw"));

@@ -7,7 +7,9 @@
 #include "ui/controls/modImage.h"
 #include "ui/controls/usrHyperlink.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 
@@ -124,8 +126,9 @@ private Q_SLOTS:
         Shown s;
         s.about.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&s.about));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(s.about.cmdClose));
         QCOMPARE(TestEnv::TabNames(s.about.usrBlowfish),
-                 QStringList({"Blowfish Encryption Algorithm", "Qt", "SQLCipher"}));
+                 QStringList({"Blowfish Encryption Algorithm", "Qt", "SQLCipher", "Close"}));
         QTest::keyClick(s.about.usrQt, Qt::Key_Space);
         QTest::keyClick(s.about.usrSQLCipher, Qt::Key_Return);
         QCOMPARE(s.env.launches, QList<QUrl>({QUrl("https://www.qt.io/"),

@@ -761,20 +761,24 @@ private Q_SLOTS:
         QCOMPARE(matched, same);
     }
 
-    // A backup that cannot be made refuses the change and says why, leaves nothing in the folder
-    // and writes nothing through a link; the next change tries again. A copy is checked under a
-    // temporary name, never a backup's.
+    // A backup that cannot be made refuses the change and says why and how to go on, leaves
+    // nothing in the folder and writes nothing through a link; the user may save that one change
+    // without a backup; the next change tries again. A copy is checked under a temporary name,
+    // never a backup's.
     void backupFailureRefusesChange_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Backups is a file") << u"file"_s;
-        QTest::newRow("Backups is a link") << u"link"_s;
-        QTest::newRow("the copy fails its check") << u"check"_s;
+        QTest::addColumn<bool>("goOn");
+        QTest::newRow("Backups is a file") << u"file"_s << false;
+        QTest::newRow("Backups is a link") << u"link"_s << false;
+        QTest::newRow("the copy fails its check") << u"check"_s << false;
+        QTest::newRow("saved without a backup this time") << u"file"_s << true;
     }
 
     void backupFailureRefusesChange()
     {
         QFETCH(QString, how);
+        QFETCH(bool, goOn);
         TestEnv env;
         addSample(u"refuse pw"_s);
         const QString folder = modBackup::Folder(env.DataFilePath());
@@ -808,14 +812,23 @@ private Q_SLOTS:
             cause = u"the copy read back differs from the file it was made of"_s;
         }
         const QString rows = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
+        if (goOn) {
+            env.answer = [](const MsgBox::Call&) { return int(MsgBox::vbYes); };
+        }
         clsDB::shared().BeginSession();
-        QVERIFY(TestEnv::AddPassword(u"Lost?"_s, u"no"_s, u"never-pw"_s).isEmpty());
-        QVERIFY(!clsPWD().Delete(u"2"_s));
-        QCOMPARE(snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0), rows);
+        QCOMPARE(TestEnv::AddPassword(u"Lost?"_s, u"no"_s, u"never-pw"_s).isEmpty(), !goOn);
+        QCOMPARE(clsPWD().Delete(u"2"_s), goOn);
+        const QString changed = snapshot(env.DataFilePath(), clsDB::DatabasePassword(), 0);
+        QCOMPARE(changed == rows, !goOn);
+        // Each change asks, once.
         QCOMPARE(env.messages.size(), 2);
         QVERIFY(env.messages.first().prompt.startsWith(
             u"No backup of the data file could be made: "_s));
-        QVERIFY(env.messages.first().prompt.endsWith(cause + u". Your change was not saved."_s));
+        QVERIFY(env.messages.first().prompt.endsWith(cause + u". Your change was not saved. "_s +
+                                                     QString::fromUtf16(clsDB::BACKUP_WAY_OUT)));
+        QCOMPARE(env.messages.first().buttons,
+                 QStringList({u"&Save without a backup this time"_s, u"&Don't Save"_s}));
+        env.answer = {};
         if (how == "link"_L1) {
             QCOMPARE(QDir(elsewhere).entryList(QDir::Files),
                      QStringList{u"pwd.quillondata.20200101T000000Z.change.bak"_s});
@@ -831,7 +844,7 @@ private Q_SLOTS:
         }
         QVERIFY(!TestEnv::AddPassword(u"Kept"_s, u"yes"_s, u"kept-pw"_s).isEmpty());
         QCOMPARE(backupPaths(env).size(), 1);
-        QCOMPARE(snapshot(backupPaths(env).first(), clsDB::DatabasePassword(), 0), rows);
+        QCOMPARE(snapshot(backupPaths(env).first(), clsDB::DatabasePassword(), 0), changed);
     }
 
     // A protected file's backup is a copy under the same key: only the master password opens it.

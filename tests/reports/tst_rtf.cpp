@@ -67,15 +67,20 @@ QByteArray row(const QByteArray& definition, const QByteArray& shading, const QL
     return out + "\\intbl\\row\r\n\\pard\r\n";
 }
 
-// Compares a written file with a reference that shows the print date as @DATE@.
+// Compares a written file with a reference that shows the print date as @DATE@, or as @DATUM@
+// in German.
 void compareDocument(const QString& sPath, const QByteArray& expected)
 {
     static const QRegularExpression date(
         QStringLiteral(R"([A-Z][a-z]{2} [1-9]\d?, \d{4}  (1[0-2]|[1-9]):[0-5]\d [AP]M)"));
+    static const QRegularExpression datum(
+        QStringLiteral(R"([1-9]\d?\. [A-Z]\S{2,4} \d{4}  ([01]\d|2[0-3]):[0-5]\d)"));
     QFile file(sPath);
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(sPath));
-    const QByteArray actual =
-        QString::fromLatin1(file.readAll()).replace(date, QStringLiteral("@DATE@")).toLatin1();
+    const QByteArray actual = QString::fromLatin1(file.readAll())
+                                  .replace(date, QStringLiteral("@DATE@"))
+                                  .replace(datum, QStringLiteral("@DATUM@"))
+                                  .toLatin1();
     const qsizetype i =
         std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first -
         actual.begin();
@@ -172,6 +177,14 @@ private Q_SLOTS:
             << none << none
             << prologue() + R"({\header \pard\plain \s15\ql \pard\qc\fs18 {@DATE@ \par }})" +
                    kFooter + R"(\fs18})";
+        // The print date in the locale's words, order and clock.
+        QTest::newRow("print date in German")
+            << WriterStep([](clsRTFMaster& rtf) {
+                   rtf.DATE_LOCALE = QLocale(QLocale::German, QLocale::Germany);
+               })
+            << none
+            << prologue() + R"({\header \pard\plain \s15\ql \pard\qc\fs18 {@DATUM@ \par }})" +
+                   kFooter + R"(\fs18})";
         // Colour 99: neither shading nor borders.
         QTest::newRow("escapes, Windows-1252 bytes and Unicode escapes, colour 99")
             << WriterStep([](clsRTFMaster& rtf) {
@@ -238,6 +251,7 @@ private Q_SLOTS:
         clsApp::shared().MakeReportPath();
         clsRTFMaster rtf;
         rtf.FILE_NAME = u"doc"_qs;
+        rtf.DATE_LOCALE = QLocale(QLocale::English, QLocale::UnitedStates);
         before(rtf);
         rtf.RTFOpen();
         after(rtf);

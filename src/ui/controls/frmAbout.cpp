@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 #include <utility>
 
 namespace {
@@ -99,6 +100,15 @@ frmAbout::frmAbout(QWidget* parent)
     imgQuillonSoftware->setToolTip(QStringLiteral("Quillon Software"));
     imgQuillonSoftware->setAccessibleName(imgQuillonSoftware->toolTip());
     modGeneral::SetHandCursor(imgQuillonSoftware);
+
+    // Beside the logo, last in the Tab order.
+    cmdClose = new QPushButton(QStringLiteral("&Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setFont(labelFont());
+    cmdClose->setGeometry(modGeneral::TwipsToPixels(5850, 5010, 1080, 375));
+    cmdClose->resize(cmdClose->size().expandedTo(cmdClose->sizeHint()));
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
+    cmdClose->setFocus();
 
     // Keys are seen here before the controls get them (F1 wherever the focus is); the same
     // filter takes the logo's clicks.

@@ -6,6 +6,7 @@
 
 class GradientPanel;
 class QLabel;
+class QPushButton;
 class usrHyperlink;
 
 class frmAbout : public QDialog
@@ -29,6 +30,8 @@ public:
     usrHyperlink* usrQt = nullptr;
     usrHyperlink* usrSQLCipher = nullptr;
     QLabel* imgQuillonSoftware = nullptr;
+    // Closes the window; it has the focus when the window opens, so no credit looks chosen.
+    QPushButton* cmdClose = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

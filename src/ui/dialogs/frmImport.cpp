@@ -80,6 +80,10 @@ private:
 // Tells why the work ended: a cancel of the user's own without a warning.
 void tell(const AppError& error, bool bCancelled, QWidget* parent)
 {
+    // A refusal the user has answered already (a backup that could not be made) is not told again.
+    if (error.Told()) {
+        return;
+    }
     MsgBox::Show(error.Description(),
                  (bCancelled ? MsgBox::vbInformation : MsgBox::vbExclamation) | MsgBox::vbOKOnly,
                  QString(), parent);
@@ -89,24 +93,23 @@ void tell(const AppError& error, bool bCancelled, QWidget* parent)
 
 void frmImport::Run(const QString& sPath, QWidget* parent)
 {
-    CsvImport import;
+    CsvImport csv;
     {
         Progress progress(parent, QStringLiteral("Reading and checking the file…"), 1000);
-        import.SetProgress([&progress](int lPermille) { return progress.step(lPermille);
-    });
-    try {
-        const WaitCursor busy;
-        import.Load(sPath);
-    } catch (const AppError& error) {
-        const bool cancelled = progress.cancelled();
-        import.SetProgress({});
-        tell(error, cancelled, parent);
-        return;
+        csv.SetProgress([&progress](int lPermille) { return progress.step(lPermille); });
+        try {
+            const WaitCursor busy;
+            csv.Load(sPath);
+        } catch (const AppError& error) {
+            const bool cancelled = progress.cancelled();
+            csv.SetProgress({});
+            tell(error, cancelled, parent);
+            return;
+        }
+        csv.SetProgress({});
     }
-    import.SetProgress({});
-}
-frmImport preview(import, parent);
-preview.exec();
+    frmImport preview(csv, parent);
+    preview.exec();
 }
 
 frmImport::frmImport(CsvImport& import, QWidget* parent)

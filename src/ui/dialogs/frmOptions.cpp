@@ -117,21 +117,25 @@ frmOptions::frmOptions(QWidget* parent)
 
     // A number between two texts on one row, in the rows' style.
     // The numbers stand in one column, after the longest of the texts before them.
-    const QString clearText = QStringLiteral("Clear copied password after");
-    const QString idleText = QStringLiteral("Lock KeyCask after");
+    const QString clearText = QStringLiteral("&Clear copied password after");
+    const QString idleText = QStringLiteral("&Lock KeyCask after");
     const int spinLeft = modGeneral::TwipsToPixelsX(1200) +
-                         std::max(fontMetrics().horizontalAdvance(clearText),
-                                  fontMetrics().horizontalAdvance(idleText)) +
+                         std::max(fontMetrics().horizontalAdvance(QString(clearText).remove(u'&')),
+                                  fontMetrics().horizontalAdvance(QString(idleText).remove(u'&'))) +
                          8;
+    // sBefore carries the row's mnemonic, which moves the focus to the number. A row out of the
+    // column (bInColumn false) has its number right beside its text.
     auto numberRow = [this, spinLeft](const QString& sBefore, const QString& sAfter, int lMax,
                                       int lTop, QLabel*& rlblBefore, QSpinBox*& rspn,
-                                      QLabel*& rlblAfter) {
+                                      QLabel*& rlblAfter, bool bInColumn = true) {
         rlblBefore = new QLabel(sBefore, this);
         rspn = new QSpinBox(this);
+        rlblBefore->setBuddy(rspn);
         rspn->setRange(0, lMax);
         rspn->setToolTip(QStringLiteral("0: never"));
         // The whole row is the number's name: "Lock KeyCask after (minutes without use)".
-        rspn->setAccessibleName(sBefore + QStringLiteral(" (") + sAfter + QLatin1Char(')'));
+        rspn->setAccessibleName(QString(sBefore).remove(QLatin1Char('&')) + QStringLiteral(" (") +
+                                sAfter + QLatin1Char(')'));
         rlblAfter = new QLabel(sAfter, this);
         rlblBefore->adjustSize();
         rlblAfter->adjustSize();
@@ -141,8 +145,8 @@ frmOptions::frmOptions(QWidget* parent)
             modGeneral::TwipsToPixelsY(lTop) - (height - modGeneral::TwipsToPixelsY(195)) / 2;
         const int left = modGeneral::TwipsToPixelsX(1200);
         rlblBefore->move(left, top + (height - rlblBefore->height()) / 2);
-        rspn->setGeometry(std::max(spinLeft, rlblBefore->geometry().right() + 6), top, spinWidth,
-                          height);
+        rspn->setGeometry(std::max(bInColumn ? spinLeft : 0, rlblBefore->geometry().right() + 6),
+                          top, spinWidth, height);
         rlblAfter->move(rspn->geometry().right() + 6, top + (height - rlblAfter->height()) / 2);
     };
     numberRow(clearText, QStringLiteral("seconds"), clsApp::MAX_CLEAR_CLIPBOARD_SECONDS,
@@ -150,7 +154,7 @@ frmOptions::frmOptions(QWidget* parent)
     numberRow(idleText, QStringLiteral("minutes without use"), clsApp::MAX_IDLE_LOCK_MINUTES,
               1950 + 2 * kRowHeight, lblIdleLock, spnIdleLock, lblIdleLockUnit);
     chkProtectFile =
-        new QCheckBox(QStringLiteral("Protect the data file with the master password"), this);
+        new QCheckBox(QStringLiteral("&Protect the data file with the master password"), this);
     chkProtectFile->setObjectName(QStringLiteral("chkProtectFile"));
     setBackground(chkProtectFile, Qt::white);
     placeCheckBox(chkProtectFile, 1200, 1950 + 3 * kRowHeight, 3615, 195);
@@ -162,11 +166,11 @@ frmOptions::frmOptions(QWidget* parent)
     chkProtectFile->resize(std::max(chkProtectFile->width(), chkProtectFile->sizeHint().width()),
                            chkProtectFile->height());
     widest = std::max(widest, chkProtectFile->geometry().right() + modGeneral::TwipsToPixelsX(225));
-    numberRow(QStringLiteral("Keep"), QStringLiteral("backups of the data file"),
+    numberRow(QStringLiteral("&Keep"), QStringLiteral("backups of the data file"),
               modBackup::MAX_KEEP, 1950 + 4 * kRowHeight, lblKeepBackups, spnKeepBackups,
-              lblKeepBackupsUnit);
+              lblKeepBackupsUnit, false);
     spnKeepBackups->setToolTip(QStringLiteral("0: no backups"));
-    cmdRestore = new QPushButton(QStringLiteral("Restore…"), this);
+    cmdRestore = new QPushButton(QStringLiteral("&Restore…"), this);
     cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
     cmdRestore->adjustSize();
     cmdRestore->move(lblKeepBackupsUnit->geometry().right() + modGeneral::TwipsToPixelsX(180),
@@ -174,9 +178,9 @@ frmOptions::frmOptions(QWidget* parent)
     widest = std::max(widest, cmdRestore->geometry().right() + modGeneral::TwipsToPixelsX(225));
 
     // Import and export: two buttons on a row of their own, as wide as their captions need.
-    cmdImport = new QPushButton(QStringLiteral("Import…"), this);
+    cmdImport = new QPushButton(QStringLiteral("&Import…"), this);
     cmdImport->setObjectName(QStringLiteral("cmdImport"));
-    cmdExport = new QPushButton(QStringLiteral("Export…"), this);
+    cmdExport = new QPushButton(QStringLiteral("&Export…"), this);
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     int buttonLeft = modGeneral::TwipsToPixelsX(1200);
     for (QPushButton* cmd : {cmdImport, cmdExport}) {
@@ -188,7 +192,7 @@ frmOptions::frmOptions(QWidget* parent)
     widest = std::max(widest, cmdExport->geometry().right() + modGeneral::TwipsToPixelsX(225));
 
     // The typing shortcut: a label and the key box on one row; greyed outside an X11 session.
-    lblAutoType = new QLabel(QStringLiteral("Type into the active window with"), this);
+    lblAutoType = new QLabel(QStringLiteral("&Type into the active window with"), this);
     lblAutoType->adjustSize();
     keyAutoType = new QKeySequenceEdit(this);
     keyAutoType->setObjectName(QStringLiteral("keyAutoType"));
@@ -233,9 +237,13 @@ frmOptions::frmOptions(QWidget* parent)
     place(cmdCancel, 3555, 195, 1080, 375);
     cmdCancel->move(cmdCancel->x() + shift, cmdCancel->y());
 
+    // The window's first controls keep their order; the rows added below them follow Cancel,
+    // top to bottom.
     setTabOrder(cmdReset, chkLockOnMinimize);
     setTabOrder(chkLockOnMinimize, chkShowNotes);
-    setTabOrder(chkShowNotes, spnClearClipboard);
+    setTabOrder(chkShowNotes, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, spnClearClipboard);
     setTabOrder(spnClearClipboard, spnIdleLock);
     setTabOrder(spnIdleLock, chkProtectFile);
     setTabOrder(chkProtectFile, spnKeepBackups);
@@ -243,8 +251,6 @@ frmOptions::frmOptions(QWidget* parent)
     setTabOrder(cmdRestore, cmdImport);
     setTabOrder(cmdImport, cmdExport);
     setTabOrder(cmdExport, keyAutoType);
-    setTabOrder(keyAutoType, cmdOK);
-    setTabOrder(cmdOK, cmdCancel);
     cmdReset->setFocus();
 
     connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
@@ -310,10 +316,12 @@ bool frmOptions::applyProtection()
         removed = protect ? modProtection::Protect(clsPWD::Master().PASSWORD_TX)
                           : modProtection::Unprotect();
     } catch (const AppError& error) {
-        MsgBox::Show(
-            QStringLiteral("The data file could not be changed; it is as it was.\r\n\r\n") +
-                error.Description(),
-            MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        if (!error.Told()) {
+            MsgBox::Show(
+                QStringLiteral("The data file could not be changed; it is as it was.\r\n\r\n") +
+                    error.Description(),
+                MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        }
         return false;
     }
     if (removed > 0) {

@@ -13,12 +13,15 @@
 #include "ui/login/frmLogin.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyle>
+#include <QToolTip>
 #include <QTreeWidget>
 
 namespace {
@@ -47,7 +50,7 @@ frmRestore::frmRestore(QWidget* parent, Use eUse)
     setFont(font);
     setFixedSize(modGeneral::TwipsToPixelsX(6600), modGeneral::TwipsToPixelsY(4200));
 
-    auto* label = new QLabel(QStringLiteral("Backups of the data file, newest first:"), this);
+    auto* label = new QLabel(QStringLiteral("&Backups of the data file, newest first:"), this);
     label->setGeometry(modGeneral::TwipsToPixels(120, 120, 6360, 255));
     lstBackups = new QTreeWidget(this);
     lstBackups->setObjectName(QStringLiteral("lstBackups"));
@@ -59,16 +62,17 @@ frmRestore::frmRestore(QWidget* parent, Use eUse)
     label->setBuddy(lstBackups);
     lstBackups->setAccessibleName(QStringLiteral("Backups of the data file"));
 
-    cmdRestore = new QPushButton(QStringLiteral("Restore"), this);
+    cmdRestore = new QPushButton(QStringLiteral("&Restore"), this);
     cmdRestore->setGeometry(modGeneral::TwipsToPixels(4155, 3660, 1080, 375));
     cmdRestore->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setGeometry(modGeneral::TwipsToPixels(5400, 3660, 1080, 375));
     connect(cmdRestore, &QPushButton::clicked, this, &frmRestore::cmdRestore_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmRestore::reject);
     connect(lstBackups, &QTreeWidget::itemSelectionChanged, this, &frmRestore::updateRestore);
     // Enter on a row reaches the default button, Restore; a double click restores as well.
     connect(lstBackups, &QTreeWidget::itemDoubleClicked, this, &frmRestore::cmdRestore_Click);
+    lstBackups->viewport()->installEventFilter(this);
     fill();
     lstBackups->setFocus();
 }
@@ -110,6 +114,29 @@ void frmRestore::fill()
         }
     }
     updateRestore();
+}
+
+bool frmRestore::eventFilter(QObject* watched, QEvent* event)
+{
+    // A cell whose text its column, or the list's edge, cuts shows the whole text as its tip.
+    if (watched != lstBackups->viewport() || event->type() != QEvent::ToolTip) {
+        return QDialog::eventFilter(watched, event);
+    }
+    const QPoint pos = static_cast<QHelpEvent*>(event)->pos();
+    const QModelIndex index = lstBackups->indexAt(pos);
+    const QString text = index.data().toString();
+    const QRect shown = lstBackups->visualRect(index) & lstBackups->viewport()->rect();
+    const int margin =
+        2 *
+        (lstBackups->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lstBackups) + 1);
+    if (index.isValid() &&
+        lstBackups->fontMetrics().horizontalAdvance(text) + margin > shown.width()) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text,
+                           lstBackups->viewport(), shown);
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
 }
 
 void frmRestore::updateRestore()
@@ -160,8 +187,10 @@ void frmRestore::cmdRestore_Click()
         const WaitCursor busy;
         removed = modBackup::Restore(path);
     } catch (const AppError& error) {
-        MsgBox::Show(QStringLiteral("The backup could not be restored: ") + error.Description(),
-                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        if (!error.Told()) {
+            MsgBox::Show(QStringLiteral("The backup could not be restored: ") + error.Description(),
+                         MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        }
         fill();
         return;
     }

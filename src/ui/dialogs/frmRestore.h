@@ -34,6 +34,8 @@ public:
 private:
     void fill();
     void updateRestore();
+    // Shows the whole text of a cell that is cut as its tool tip.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void cmdRestore_Click();
     // Asks for the master password of a backup that has another one; true when it was typed.
     bool backupPasswordKnown(const QString& sPath, const QDateTime& made);

@@ -17,6 +17,7 @@
 #include "ui/main/frmMain.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -97,6 +98,12 @@ frmLogin::frmLogin(QWidget* parent) : QDialog(parent)
         img->setAccessibleName(imgEnter->toolTip());
     }
     imgEnter->installEventFilter(this);
+
+    lblDataFile = new QLabel(this);
+    lblDataFile->setObjectName(QStringLiteral("lblDataFile"));
+    lblDataFile->setWordWrap(true);
+    lblDataFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblDataFile->hide();
 }
 
 void frmLogin::showEvent(QShowEvent* event)
@@ -137,6 +144,23 @@ void frmLogin::Form_Load()
     lbl[1]->setVisible(firstTime);
     txt[1]->setVisible(firstTime);
     lblFirstTime->setVisible(!lblMessage->text().isEmpty());
+    // Installed, the data file lies in a hidden folder of the home: its first start says where,
+    // on a line of its own below the boxes. A path breaks after any of its separators.
+    const bool showFile = firstTime && clsApp::shared().RunMode() == clsApp::Mode::Installed;
+    lblDataFile->setVisible(showFile);
+    int height = 184;
+    if (showFile) {
+        const QString path = QDir::toNativeSeparators(clsDB::shared().Database);
+        const QString where = QStringLiteral("Your data file: ");
+        QString breakable = path;
+        breakable.replace(QDir::separator(), QString(QDir::separator()) + QChar(0x200B));
+        lblDataFile->setText(where + breakable);
+        lblDataFile->setAccessibleName(where + path);
+        const int textHeight = lblDataFile->heightForWidth(282);
+        lblDataFile->setGeometry(14, 184, 282, textHeight);
+        height += textHeight + 8;
+    }
+    setFixedSize(310, height);
     UpdateEnterButton();
 }
 
@@ -248,10 +272,12 @@ void frmLogin::protectNewFile()
         const WaitCursor busy;
         modProtection::Protect(clsPWD::Master().PASSWORD_TX);
     } catch (const AppError& error) {
-        MsgBox::Show(QStringLiteral("The data file could not be protected with the master "
-                                    "password: ") +
-                         error.Description(),
-                     MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        if (!error.Told()) {
+            MsgBox::Show(QStringLiteral("The data file could not be protected with the master "
+                                        "password: ") +
+                             error.Description(),
+                         MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(), this);
+        }
     }
 }
 
@@ -273,8 +299,10 @@ bool frmLogin::saveNewPassword()
             removed = modProtection::ChangeMasterPassword(clsPWD::Master().PASSWORD_TX);
         }
     } catch (const AppError& error) {
-        MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
-                     this);
+        if (!error.Told()) {
+            MsgBox::Show(error.Description(), MsgBox::vbExclamation | MsgBox::vbOKOnly, QString(),
+                         this);
+        }
         return false;
     }
     if (removed > 0) {

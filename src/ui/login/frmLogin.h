@@ -29,6 +29,8 @@ public:
     std::array<QLabel*, 2> lbl{};
     QLabel* lblMessage = nullptr;
     QLabel* lblFirstTime = nullptr;
+    // Installed, when the first master password is chosen: where the new data file is.
+    QLabel* lblDataFile = nullptr;
     QLabel* imgEnter = nullptr;
     QLabel* imgEnterGrey = nullptr;
 
