@@ -197,7 +197,7 @@ frmOptions::frmOptions(QWidget* parent)
     keyAutoType = new QKeySequenceEdit(this);
     keyAutoType->setObjectName(QStringLiteral("keyAutoType"));
     keyAutoType->setClearButtonEnabled(true);
-    keyAutoType->setAccessibleName(lblAutoType->text());
+    keyAutoType->setAccessibleName(lblAutoType->text().remove(QLatin1Char('&')));
     lblAutoType->setBuddy(keyAutoType);
     {
         const int top = modGeneral::TwipsToPixelsY(1950 + 6 * kRowHeight - 75);
