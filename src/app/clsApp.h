@@ -42,6 +42,9 @@ public:
     void setGeneratorDigits(bool bValue);
     bool GeneratorPunctuation() const;
     void setGeneratorPunctuation(bool bValue);
+    // The offline breach list the password health report looks passwords up in; empty: none.
+    QString BreachListPath() const;
+    void setBreachListPath(const QString& sPath);
 
     // Limits of the numeric settings.
     static constexpr int MAX_CLEAR_CLIPBOARD_SECONDS = 3600;

@@ -40,6 +40,8 @@ public:
     QPushButton* cmdRestore = nullptr;
     QPushButton* cmdImport = nullptr;
     QPushButton* cmdExport = nullptr;
+    // Opens the password health report.
+    QPushButton* cmdCheckPasswords = nullptr;
     QWidget* picButtons = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
@@ -55,4 +57,5 @@ private:
     void cmdRestore_Click();
     void cmdImport_Click();
     void cmdExport_Click();
+    void cmdCheckPasswords_Click();
 };
