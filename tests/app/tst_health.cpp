@@ -153,6 +153,42 @@ private Q_SLOTS:
                  qPrintable(finding.Text()));
     }
 
+    // Near reuse by buckets finds what comparing every pair finds, also where hundreds of
+    // passwords share a half (the buckets matched through their deletions).
+    void oneEditLikePairs()
+    {
+        QStringList texts;
+        for (int i = 0; i < 400; ++i) {
+            texts << u"Password"_s + QString::number(i * 7 % 1000)
+                  << u"Pasword"_s + QString::number(i) << QString::number(i) + u"xWinter"_s;
+        }
+        texts.removeDuplicates();
+        const std::vector<QStringView> views(texts.cbegin(), texts.cend());
+        const auto partners = PH::OneEditApart(views);
+        int pairs = 0;
+        for (std::size_t a = 0; a < views.size(); ++a) {
+            for (std::size_t b = 0; b < views.size(); ++b) {
+                const QStringView x = views[a];
+                const QStringView y = views[b];
+                bool near = false;
+                if (a != b && x.size() >= 8 && y.size() >= 8 &&
+                    std::abs(x.size() - y.size()) <= 1) {
+                    qsizetype p = 0;
+                    while (p < x.size() && p < y.size() && x[p] == y[p]) {
+                        ++p;
+                    }
+                    near = x.size() == y.size()  ? x.sliced(p + 1) == y.sliced(p + 1)
+                           : x.size() < y.size() ? x.sliced(p) == y.sliced(p + 1)
+                                                 : x.sliced(p + 1) == y.sliced(p);
+                }
+                pairs += near;
+                QCOMPARE(std::binary_search(partners[a].cbegin(), partners[a].cend(), int(b)),
+                         near);
+            }
+        }
+        QVERIFY(pairs > 1000);
+    }
+
     // The breach list found by binary search: the first, a middle and the last line, a hash it
     // lacks, a last line without its line end; a broken, unsorted or missing file is refused
     // with its reason (-1).
