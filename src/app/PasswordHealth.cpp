@@ -8,6 +8,8 @@
 
 #include <QHash>
 #include <algorithm>
+#include <bit>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -41,39 +43,89 @@ bool oneEdit(QStringView a, QStringView b)
     return a.sliced(i) == b.sliced(i + 1);
 }
 
-// Buckets as chains through one array: the head of each key, and the next member of each.
-struct Chains
+// Buckets as chains through one array: an open-addressing table from each key to the last
+// node added under it, and for each node its member and the node added before it under the
+// same key. Sized once for the nodes expected, so it never grows.
+class Chains
 {
-    QHash<quint64, int> heads;
-    std::vector<int> next;
-    std::vector<int> member;
+public:
+    explicit Chains(std::size_t lExpected)
+    {
+        std::size_t capacity = 16;
+        while (capacity < 2 * lExpected) {
+            capacity *= 2;
+        }
+        m_keys.resize(capacity);
+        m_heads.assign(capacity, -1);
+        m_mask = capacity - 1;
+        m_shift = 64 - std::countr_zero(capacity);
+        next.reserve(lExpected);
+        member.reserve(lExpected);
+    }
     void add(quint64 key, int lMember)
     {
-        const int node = int(member.size());
+        std::size_t slot = this->slot(key);
+        if (m_heads[slot] < 0 && member.size() * 2 >= m_keys.size()) {
+            grow();
+            slot = this->slot(key);
+        }
+        next.push_back(m_heads[slot]);
+        m_keys[slot] = key;
+        m_heads[slot] = int(member.size());
         member.push_back(lMember);
-        auto it = heads.find(key);
-        if (it == heads.end()) {
-            next.push_back(-1);
-            heads.insert(key, node);
-        } else {
-            next.push_back(*it);
-            *it = node;
+    }
+    // The last node under the key; -1 when none.
+    int find(quint64 key) const { return m_heads[slot(key)]; }
+    std::vector<int> next;
+    std::vector<int> member;
+
+private:
+    std::size_t slot(quint64 key) const
+    {
+        // Fibonacci hashing: the product's top bits, where every bit of the key has mixed in.
+        std::size_t i = std::size_t(((key ^ (key >> 32)) * 0x9E3779B97F4A7C15ULL) >> m_shift);
+        while (m_heads[i] >= 0 && m_keys[i] != key) {
+            i = (i + 1) & m_mask;
+        }
+        return i;
+    }
+    void grow()
+    {
+        const std::vector<quint64> keys = std::move(m_keys);
+        const std::vector<int> heads = std::move(m_heads);
+        m_keys.assign(keys.size() * 2, 0);
+        m_heads.assign(keys.size() * 2, -1);
+        m_mask = m_keys.size() - 1;
+        m_shift = 64 - std::countr_zero(m_keys.size());
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (heads[i] >= 0) {
+                const std::size_t to = slot(keys[i]);
+                m_keys[to] = keys[i];
+                m_heads[to] = heads[i];
+            }
         }
     }
+    std::vector<quint64> m_keys;
+    std::vector<int> m_heads;
+    std::size_t m_mask = 0;
+    int m_shift = 60;
 };
 
-// The members of a large bucket matched through the hashes of their one-character deletions:
-// equal deletions at the same place are one substitution apart, a deletion equal to a whole
-// text one insertion. Polynomial hashes make each deletion's hash one step.
+// The members of a large bucket matched through the hashes of their one-character deletions at
+// places from lFrom to before lTo (the places the bucket's shared half leaves open): equal
+// deletions at the same place are one substitution apart, a deletion equal to a whole text one
+// insertion. Polynomial hashes make each deletion's hash one step.
 void matchByDeletions(const std::vector<QStringView>& texts, const std::vector<int>& members,
-                      std::vector<std::vector<int>>& rPartners)
+                      qsizetype lFrom, qsizetype lTo, std::vector<std::vector<int>>& rPartners)
 {
     constexpr quint64 kBase = 0x100000001B3ULL;
-    Chains deletions;
-    // The place of each deletion, by node.
-    std::vector<std::size_t> places;
+    Chains deletions(members.size() * 8);
+    // Each member's whole hash, and its deletions' hashes and places from offsets[m] on: the
+    // text is read once.
     std::vector<quint64> whole(members.size());
-    std::vector<std::vector<quint64>> dels(members.size());
+    std::vector<std::size_t> offsets(members.size() + 1);
+    std::vector<quint64> hashes;
+    std::vector<qsizetype> places;
     std::vector<quint64> prefix;
     std::vector<quint64> power;
     for (std::size_t m = 0; m < members.size(); ++m) {
@@ -86,18 +138,18 @@ void matchByDeletions(const std::vector<QStringView>& texts, const std::vector<i
             power[i + 1] = power[i] * kBase;
         }
         whole[m] = prefix[length];
-        dels[m].resize(length);
-        for (std::size_t i = 0; i < length; ++i) {
+        offsets[m] = hashes.size();
+        const auto last = std::min<std::size_t>(length, std::size_t(lTo));
+        for (std::size_t i = std::size_t(lFrom); i < last; ++i) {
             const quint64 rest = prefix[length] - prefix[i + 1] * power[length - 1 - i];
-            dels[m][i] = prefix[i] * power[length - 1 - i] + rest;
-            deletions.add(dels[m][i], int(m));
-            places.push_back(i);
+            hashes.push_back(prefix[i] * power[length - 1 - i] + rest);
+            places.push_back(qsizetype(i));
+            deletions.add(hashes.back(), int(m));
         }
     }
-    auto visit = [&](quint64 key, std::size_t m, std::optional<std::size_t> place) {
-        const auto it = deletions.heads.constFind(key);
-        for (int node = it == deletions.heads.cend() ? -1 : *it; node >= 0;
-             node = deletions.next[std::size_t(node)]) {
+    offsets[members.size()] = hashes.size();
+    auto match = [&](quint64 key, std::size_t m, std::optional<qsizetype> place) {
+        for (int node = deletions.find(key); node >= 0; node = deletions.next[std::size_t(node)]) {
             const auto other = std::size_t(deletions.member[std::size_t(node)]);
             if (other == m || (place && places[std::size_t(node)] != *place)) {
                 continue;
@@ -111,10 +163,57 @@ void matchByDeletions(const std::vector<QStringView>& texts, const std::vector<i
         }
     };
     for (std::size_t m = 0; m < members.size(); ++m) {
-        visit(whole[m], m, std::nullopt);
-        for (std::size_t i = 0; i < dels[m].size(); ++i) {
-            visit(dels[m][i], m, i);
+        for (std::size_t d = offsets[m]; d < offsets[m + 1]; ++d) {
+            match(hashes[d], m, places[d]);
         }
+        // A longer member one of whose deletions is this whole text.
+        match(whole[m], m, std::nullopt);
+    }
+}
+
+// A bucket key with its member and a tag; sorted by key, equal keys stand together.
+struct Keyed
+{
+    quint32 key;
+    int member;
+    int tag;
+};
+
+// Sorts by key in two passes of 16 bits: sequential work where a hash table would jump about
+// in memory for every key. Keys are 32 bits: texts whose keys meet by chance are only compared
+// for nothing.
+void sortByKey(std::vector<Keyed>& rItems)
+{
+    std::vector<Keyed> buffer(rItems.size());
+    std::vector<std::size_t> counts(1 << 16);
+    for (int shift = 0; shift < 32; shift += 16) {
+        std::fill(counts.begin(), counts.end(), 0);
+        for (const Keyed& item : rItems) {
+            ++counts[(item.key >> shift) & 0xFFFF];
+        }
+        std::size_t total = 0;
+        for (std::size_t& count : counts) {
+            total += std::exchange(count, total);
+        }
+        for (const Keyed& item : rItems) {
+            buffer[counts[(item.key >> shift) & 0xFFFF]++] = item;
+        }
+        rItems.swap(buffer);
+    }
+}
+
+// Calls visit(first, last) for every run of two or more equal keys.
+template <typename Visit> void forEachRun(const std::vector<Keyed>& items, Visit visit)
+{
+    for (std::size_t first = 0; first < items.size();) {
+        std::size_t last = first + 1;
+        while (last < items.size() && items[last].key == items[first].key) {
+            ++last;
+        }
+        if (last - first > 1) {
+            visit(first, last);
+        }
+        first = last;
     }
 }
 
@@ -297,9 +396,8 @@ std::vector<int> PasswordHealth::ExactGroups(const std::vector<QStringView>& pas
 std::vector<int> PasswordHealth::NormalGroups(const std::vector<QStringView>& distinct)
 {
     std::vector<QStringView> normal(distinct.size());
-    std::vector<int> group(distinct.size(), -1);
-    Chains buckets;
-    int groups = 0;
+    std::vector<Keyed> keyed;
+    keyed.reserve(distinct.size());
     for (std::size_t i = 0; i < distinct.size(); ++i) {
         QStringView s = distinct[i];
         while (!s.isEmpty() && !s.front().isLetter()) {
@@ -315,22 +413,35 @@ std::vector<int> PasswordHealth::NormalGroups(const std::vector<QStringView>& di
         // FNV-1a over the case-folded text.
         quint64 key = 0xCBF29CE484222325ULL;
         for (QChar ch : s) {
-            key = (key ^ ch.toCaseFolded().unicode()) * 0x100000001B3ULL;
+            const char16_t c = ch.unicode();
+            const char16_t folded =
+                c < 0x80 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : ch.toCaseFolded().unicode();
+            key = (key ^ folded) * 0x100000001B3ULL;
         }
-        const auto it = buckets.heads.constFind(key);
-        for (int node = it == buckets.heads.cend() ? -1 : *it; node >= 0;
-             node = buckets.next[std::size_t(node)]) {
-            const auto other = std::size_t(buckets.member[std::size_t(node)]);
-            if (normal[other].compare(s, Qt::CaseInsensitive) == 0) {
-                group[i] = group[other];
-                break;
+        keyed.push_back({quint32(key ^ (key >> 32)), int(i), 0});
+    }
+    sortByKey(keyed);
+    std::vector<int> group(distinct.size(), -1);
+    int groups = 0;
+    // Texts of one key are one text but where two hashes met: each joins the first of the
+    // run's texts equal to it. A text alone under its key stays in no group.
+    std::vector<std::size_t> firsts;
+    forEachRun(keyed, [&](std::size_t first, std::size_t last) {
+        firsts.clear();
+        for (std::size_t i = first; i < last; ++i) {
+            const auto self = std::size_t(keyed[i].member);
+            for (std::size_t other : firsts) {
+                if (normal[other].compare(normal[self], Qt::CaseInsensitive) == 0) {
+                    group[self] = group[other];
+                    break;
+                }
+            }
+            if (group[self] < 0) {
+                group[self] = groups++;
+                firsts.push_back(self);
             }
         }
-        if (group[i] < 0) {
-            group[i] = groups++;
-        }
-        buckets.add(key, int(i));
-    }
+    });
     return group;
 }
 
@@ -338,27 +449,40 @@ std::vector<std::vector<int>> PasswordHealth::OneEditApart(const std::vector<QSt
 {
     // Two texts one edit apart, the shorter of length m, share their first m/2 characters or
     // their last m - m/2: the edit falls on one side. Each text goes into the buckets of its own
-    // length and of one less, by each half.
-    Chains buckets;
+    // length and of one less, by each half; the tag keeps which (m * 2, plus 1 for the last
+    // part).
+    std::vector<Keyed> keyed;
+    keyed.reserve(distinct.size() * 4);
     for (std::size_t i = 0; i < distinct.size(); ++i) {
         const QStringView s = distinct[i];
         for (qsizetype m = s.size(); m >= s.size() - 1 && m >= kEditMinLength; --m) {
             const qsizetype half = m / 2;
-            const auto seed = std::size_t(m) * 2;
-            buckets.add(qHash(s.first(half), seed), int(i));
-            buckets.add(qHash(s.last(m - half), seed + 1), int(i));
+            const auto tag = int(m * 2);
+            keyed.push_back({quint32(qHash(s.first(half), std::size_t(tag))), int(i), tag});
+            keyed.push_back(
+                {quint32(qHash(s.last(m - half), std::size_t(tag + 1))), int(i), tag + 1});
         }
     }
+    sortByKey(keyed);
     std::vector<std::vector<int>> partners(distinct.size());
     std::vector<int> members;
-    for (auto it = buckets.heads.cbegin(); it != buckets.heads.cend(); ++it) {
+    forEachRun(keyed, [&](std::size_t first, std::size_t last) {
         members.clear();
-        for (int node = *it; node >= 0; node = buckets.next[std::size_t(node)]) {
-            members.push_back(buckets.member[std::size_t(node)]);
+        bool oneTag = true;
+        for (std::size_t i = first; i < last; ++i) {
+            members.push_back(keyed[i].member);
+            oneTag = oneTag && keyed[i].tag == keyed[first].tag;
         }
         if (members.size() > kPairwiseBucket) {
-            matchByDeletions(distinct, members, partners);
-            continue;
+            // The edit lies in the part the bucket's key leaves open (all of it where keys of
+            // different parts met).
+            const int tag = keyed[first].tag;
+            const qsizetype half = tag / 4;
+            const bool lastPart = tag % 2;
+            const qsizetype from = oneTag && !lastPart ? half : 0;
+            const qsizetype to = oneTag && lastPart ? half : std::numeric_limits<qsizetype>::max();
+            matchByDeletions(distinct, members, from, to, partners);
+            return;
         }
         for (std::size_t a = 0; a < members.size(); ++a) {
             for (std::size_t b = a + 1; b < members.size(); ++b) {
@@ -370,7 +494,7 @@ std::vector<std::vector<int>> PasswordHealth::OneEditApart(const std::vector<QSt
                 }
             }
         }
-    }
+    });
     for (std::vector<int>& list : partners) {
         if (list.size() > 1) {
             std::sort(list.begin(), list.end());
@@ -378,6 +502,26 @@ std::vector<std::vector<int>> PasswordHealth::OneEditApart(const std::vector<QSt
         }
     }
     return partners;
+}
+
+std::pair<std::vector<int>, std::vector<std::vector<int>>>
+PasswordHealth::NearMatches(const std::vector<QStringView>& distinct)
+{
+    std::size_t total = 0;
+    for (QStringView text : distinct) {
+        total += std::size_t(text.size());
+    }
+    std::vector<char16_t> packed(total);
+    std::vector<QStringView> views(distinct.size());
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < distinct.size(); ++i) {
+        std::copy(distinct[i].utf16(), distinct[i].utf16() + distinct[i].size(), &packed[at]);
+        views[i] = QStringView(&packed[at], distinct[i].size());
+        at += std::size_t(distinct[i].size());
+    }
+    auto result = std::make_pair(NormalGroups(views), OneEditApart(views));
+    SecretText::Zero(packed.data(), packed.size() * sizeof(char16_t));
+    return result;
 }
 
 void PasswordHealth::relate()
@@ -404,8 +548,7 @@ void PasswordHealth::relate()
         ++size[g];
         distinct[g] = passwords[i];
     }
-    const std::vector<int> normal = NormalGroups(distinct);
-    const std::vector<std::vector<int>> edits = OneEditApart(distinct);
+    const auto [normal, edits] = NearMatches(distinct);
     // Each normal group's distinct passwords as a chain, and its number of entries.
     int normalGroups = 0;
     for (int n : normal) {

@@ -12,6 +12,7 @@
 #include <QStringView>
 #include <atomic>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class PasswordHealth
@@ -91,6 +92,10 @@ public:
     // Of distinct passwords: for each, the others that are one edit apart (both 8 characters or
     // more), found through buckets of shared halves, never by comparing all pairs.
     static std::vector<std::vector<int>> OneEditApart(const std::vector<QStringView>& distinct);
+    // Both of the below over a packed copy of the distinct passwords (read in order rather than
+    // from all over memory), zeroed afterwards: the normal groups and the one-edit partners.
+    static std::pair<std::vector<int>, std::vector<std::vector<int>>>
+    NearMatches(const std::vector<QStringView>& distinct);
     // Of distinct passwords: a group number per password of those equal after dropping digits
     // and symbols at both ends and lower-casing (-1 where fewer than 4 letters remain).
     static std::vector<int> NormalGroups(const std::vector<QStringView>& distinct);
