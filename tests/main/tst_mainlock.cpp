@@ -588,14 +588,10 @@ private Q_SLOTS:
         frmHealth health(w.main.get());
         bool finished = false;
         connect(&health, &QDialog::finished, this, [&finished] { finished = true; });
-        bool closedByLock = false;
-        QTimer::singleShot(0, &health, [&] {
-            w.main->LockWindow();
-            closedByLock = finished && !health.isVisible();
-            health.reject();
-        });
-        health.exec();
-        QVERIFY(closedByLock);
+        health.open();
+        QVERIFY(health.isVisible());
+        w.main->LockWindow();
+        QVERIFY(finished && !health.isVisible());
         QVERIFY(w.locked());
     }
 
