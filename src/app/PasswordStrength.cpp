@@ -3,8 +3,6 @@
 
 #include "platform/SecretText.h"
 
-#include <QRegularExpression>
-#include <QUrl>
 #include <cmath>
 #include <vector>
 #include <zxcvbn.h>
@@ -19,18 +17,21 @@ double PasswordStrength::Bits(const QString& sPassword, const QStringList& asUse
         --scored;
     }
     QByteArray utf8 = QStringView(sPassword).first(scored).toUtf8();
-    std::vector<QByteArray> words;
-    words.reserve(std::size_t(asUserWords.size()));
+    // The words, lower-cased, one after another with their ends in one buffer.
+    QByteArray words;
+    std::vector<qsizetype> starts;
     for (const QString& word : asUserWords) {
         // Shorter words would only mark single letters of every password.
         if (word.size() >= 3) {
-            words.push_back(word.toLower().toUtf8());
+            starts.push_back(words.size());
+            words += (word.isLower() ? word : word.toLower()).toUtf8();
+            words += '\0';
         }
     }
     std::vector<const char*> dictionary;
-    dictionary.reserve(words.size() + 1);
-    for (const QByteArray& word : words) {
-        dictionary.push_back(word.constData());
+    dictionary.reserve(starts.size() + 1);
+    for (qsizetype start : starts) {
+        dictionary.push_back(words.constData() + start);
     }
     dictionary.push_back(nullptr);
     double bits = ZxcvbnMatch(utf8.constData(), dictionary.data(), nullptr);
@@ -102,20 +103,35 @@ QStringList PasswordStrength::UserWords(const QString& sTitle, const QString& sU
                                         const QString& sWeb)
 {
     QStringList words{sTitle, sUser};
-    static const QRegularExpression separators(QStringLiteral("[^\\w]+"));
-    const QStringList titleWords = sTitle.split(separators, Qt::SkipEmptyParts);
+    // The title's words, where it has more than one.
+    const QStringList titleWords = sTitle.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (titleWords.size() > 1) {
         words += titleWords;
     }
     if (sUser.contains(QLatin1Char('@'))) {
         words << sUser.section(QLatin1Char('@'), 0, 0);
     }
-    if (!sWeb.trimmed().isEmpty()) {
-        QString host = QUrl::fromUserInput(sWeb.trimmed()).host();
-        if (host.startsWith(QLatin1String("www."))) {
-            host.remove(0, 4);
+    // The host: after the scheme and any user part, before the port, path, query or fragment.
+    QStringView host = QStringView(sWeb).trimmed();
+    if (const qsizetype scheme = host.indexOf(u"://"); scheme >= 0) {
+        host = host.sliced(scheme + 3);
+    }
+    for (const QChar end : {u'/', u'?', u'#'}) {
+        if (const qsizetype at = host.indexOf(end); at >= 0) {
+            host.truncate(at);
         }
-        words << host << host.section(QLatin1Char('.'), 0, 0);
+    }
+    if (const qsizetype at = host.lastIndexOf(u'@'); at >= 0) {
+        host = host.sliced(at + 1);
+    }
+    if (const qsizetype at = host.indexOf(u':'); at >= 0) {
+        host.truncate(at);
+    }
+    if (host.startsWith(u"www.", Qt::CaseInsensitive)) {
+        host = host.sliced(4);
+    }
+    if (!host.isEmpty()) {
+        words << host.toString() << host.left(host.indexOf(u'.')).toString();
     }
     words.removeDuplicates();
     return words;
