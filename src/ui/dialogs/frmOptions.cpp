@@ -181,8 +181,11 @@ frmOptions::frmOptions(QWidget* parent)
     int buttonLeft = modGeneral::TwipsToPixelsX(1200);
     for (QPushButton* cmd : {cmdImport, cmdExport, cmdCheckPasswords}) {
         place(cmd, 0, 1950 + 5 * kRowHeight - 75, 1545, 345);
-        cmd->setGeometry(buttonLeft, cmd->y(), std::max(cmd->width(), cmd->sizeHint().width()),
-                         std::max(cmd->height(), cmd->sizeHint().height()));
+        // A longer caption keeps some room on both sides beyond what the style asks for.
+        cmd->setGeometry(
+            buttonLeft, cmd->y(),
+            std::max(cmd->width(), cmd->sizeHint().width() + modGeneral::TwipsToPixelsX(90)),
+            std::max(cmd->height(), cmd->sizeHint().height()));
         buttonLeft = cmd->geometry().right() + 1 + modGeneral::TwipsToPixelsX(120);
     }
     widest =
