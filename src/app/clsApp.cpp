@@ -226,6 +226,18 @@ void clsApp::setGeneratorPunctuation(bool bValue)
     writeBoolean(QStringLiteral("GeneratorPunctuation"), bValue);
 }
 
+QString clsApp::BreachListPath() const
+{
+    return SettingsStore::shared().GetStoredSetting(SettingsStore::ProductKeyPath(),
+                                                    QStringLiteral("BreachListPath"), QString());
+}
+
+void clsApp::setBreachListPath(const QString& sPath)
+{
+    SettingsStore::shared().SaveStoredSetting(SettingsStore::ProductKeyPath(),
+                                              QStringLiteral("BreachListPath"), sPath);
+}
+
 bool clsApp::AlwaysOnTop() const
 {
     return readBoolean(QStringLiteral("AlwaysOnTop"), false);

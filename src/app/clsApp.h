@@ -42,6 +42,9 @@ public:
     void setGeneratorDigits(bool bValue);
     bool GeneratorPunctuation() const;
     void setGeneratorPunctuation(bool bValue);
+    // The offline breach list the password health report looks passwords up in; empty: none.
+    QString BreachListPath() const;
+    void setBreachListPath(const QString& sPath);
 
     // Milliseconds between two keys that KeyCask types into another window (0 to 100, default 10).
     int AutoTypeDelayMs() const;

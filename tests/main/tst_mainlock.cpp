@@ -12,6 +12,7 @@
 #include "platform/SqlConnection.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/usrHyperlink.h"
+#include "ui/dialogs/frmHealth.h"
 #include "ui/dialogs/frmPassword.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/modGrid.h"
@@ -577,6 +578,21 @@ private Q_SLOTS:
         w.main->CheckIdle();
         QVERIFY(w.main->picLock->isVisibleTo(w.main.get()));
         frmMain::IdleClock = nullptr;
+    }
+
+    // The password health window holds every plain password: the lock closes it (its dialog
+    // finishes) rather than hiding it until the unlock.
+    void lockClosesHealth()
+    {
+        Window w;
+        frmHealth health(w.main.get());
+        bool finished = false;
+        connect(&health, &QDialog::finished, this, [&finished] { finished = true; });
+        health.open();
+        QVERIFY(health.isVisible());
+        w.main->LockWindow();
+        QVERIFY(finished && !health.isVisible());
+        QVERIFY(w.locked());
     }
 
     // Exit from the tray while locked: no password, the clean-up runs, the program ends.

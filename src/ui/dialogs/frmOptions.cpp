@@ -17,6 +17,7 @@
 #include "platform/WaitCursor.h"
 #include "ui/controls/modAccessibility.h"
 #include "ui/controls/modImage.h"
+#include "ui/dialogs/frmHealth.h"
 #include "ui/dialogs/frmImport.h"
 #include "ui/dialogs/frmRestore.h"
 #include "ui/login/frmLogin.h"
@@ -182,14 +183,20 @@ frmOptions::frmOptions(QWidget* parent)
     cmdImport->setObjectName(QStringLiteral("cmdImport"));
     cmdExport = new QPushButton(QStringLiteral("&Export…"), this);
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    cmdCheckPasswords = new QPushButton(QStringLiteral("C&heck passwords…"), this);
+    cmdCheckPasswords->setObjectName(QStringLiteral("cmdCheckPasswords"));
     int buttonLeft = modGeneral::TwipsToPixelsX(1200);
-    for (QPushButton* cmd : {cmdImport, cmdExport}) {
+    for (QPushButton* cmd : {cmdImport, cmdExport, cmdCheckPasswords}) {
         place(cmd, 0, 1950 + 5 * kRowHeight - 75, 1545, 345);
-        cmd->setGeometry(buttonLeft, cmd->y(), std::max(cmd->width(), cmd->sizeHint().width()),
-                         std::max(cmd->height(), cmd->sizeHint().height()));
+        // A longer caption keeps some room on both sides beyond what the style asks for.
+        cmd->setGeometry(
+            buttonLeft, cmd->y(),
+            std::max(cmd->width(), cmd->sizeHint().width() + modGeneral::TwipsToPixelsX(90)),
+            std::max(cmd->height(), cmd->sizeHint().height()));
         buttonLeft = cmd->geometry().right() + 1 + modGeneral::TwipsToPixelsX(120);
     }
-    widest = std::max(widest, cmdExport->geometry().right() + modGeneral::TwipsToPixelsX(225));
+    widest =
+        std::max(widest, cmdCheckPasswords->geometry().right() + modGeneral::TwipsToPixelsX(225));
 
     // The typing shortcut: a label and the key box on one row; greyed outside an X11 session.
     lblAutoType = new QLabel(QStringLiteral("&Type into the active window with"), this);
@@ -250,13 +257,15 @@ frmOptions::frmOptions(QWidget* parent)
     setTabOrder(spnKeepBackups, cmdRestore);
     setTabOrder(cmdRestore, cmdImport);
     setTabOrder(cmdImport, cmdExport);
-    setTabOrder(cmdExport, keyAutoType);
+    setTabOrder(cmdExport, cmdCheckPasswords);
+    setTabOrder(cmdCheckPasswords, keyAutoType);
     cmdReset->setFocus();
 
     connect(cmdReset, &QPushButton::clicked, this, &frmOptions::cmdReset_Click);
     connect(cmdRestore, &QPushButton::clicked, this, &frmOptions::cmdRestore_Click);
     connect(cmdImport, &QPushButton::clicked, this, &frmOptions::cmdImport_Click);
     connect(cmdExport, &QPushButton::clicked, this, &frmOptions::cmdExport_Click);
+    connect(cmdCheckPasswords, &QPushButton::clicked, this, &frmOptions::cmdCheckPasswords_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
     // Cancel, Esc and the close box all reject: nothing is stored.
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -427,4 +436,11 @@ void frmOptions::cmdExport_Click()
     }
     activateWindow();
     cmdExport->setFocus();
+}
+
+void frmOptions::cmdCheckPasswords_Click()
+{
+    // The main window refills its lists when this dialog closes, after entries edited there.
+    frmHealth health(this);
+    health.exec();
 }

@@ -45,6 +45,8 @@ public:
     // "Type into the active window with [Ctrl+Alt+A]": one key with its modifiers, empty for none.
     QLabel* lblAutoType = nullptr;
     QKeySequenceEdit* keyAutoType = nullptr;
+    // Opens the password health report.
+    QPushButton* cmdCheckPasswords = nullptr;
     QWidget* picButtons = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
@@ -63,4 +65,5 @@ private:
     void cmdRestore_Click();
     void cmdImport_Click();
     void cmdExport_Click();
+    void cmdCheckPasswords_Click();
 };

@@ -3,6 +3,7 @@
 
 #include "app/FileHelper.h"
 #include "app/PasswordGenerator.h"
+#include "app/PasswordStrength.h"
 #include "app/clsApp.h"
 #include "app/modGeneral.h"
 #include "app/modSubMain.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -247,6 +249,29 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent, modEditor::WINDOW_FL
     cmdGenerate->setMenu(mnuGenerate);
     connect(cmdGenerate, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mnuGenerate->popup(cmdGenerate->mapToGlobal(pos)); });
+
+    // The strength: a thin bar in the room under the password box, its word right of the
+    // generator button on the box's row. Neither takes the focus.
+    barStrength = new QProgressBar(this);
+    barStrength->setObjectName(QStringLiteral("barStrength"));
+    barStrength->setRange(0, PasswordStrength::Excellent + 1);
+    barStrength->setTextVisible(false);
+    barStrength->setFocusPolicy(Qt::NoFocus);
+    barStrength->setGeometry(cbo[2]->x(), cbo[2]->geometry().bottom() + 3, cbo[2]->width(),
+                             std::max(4, modGeneral::TwipsToPixelsY(75)));
+    lblStrength = new QLabel(this);
+    lblStrength->setObjectName(QStringLiteral("lblStrength"));
+    lblStrength->setGeometry(cmdGenerate->geometry().right() + modGeneral::TwipsToPixelsX(90),
+                             cbo[2]->y(), modGeneral::TwipsToPixelsX(1300), cbo[2]->height());
+    lblStrength->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    barStrength->hide();
+    lblStrength->hide();
+    for (QLineEdit* edit : {txt[0], txt[3]}) {
+        connect(edit, &QLineEdit::textChanged, this, &frmPassword::updateStrength);
+    }
+    for (QComboBox* combo : {cbo[1], cbo[2]}) {
+        connect(combo, &QComboBox::editTextChanged, this, &frmPassword::updateStrength);
+    }
 
     const struct
     {
@@ -537,6 +562,36 @@ void frmPassword::cmdGenerate_Click()
     // type-ahead completes over the text.
     cbo[2]->setEditText(
         PasswordGenerator::Generate(std::min(storedGenerateLength(), COMBO_MAX_LENGTH), classes));
+}
+
+void frmPassword::updateStrength()
+{
+    const SecretText::Scoped password(cbo[2]->currentText());
+    const bool shown = !password.text().isEmpty();
+    barStrength->setVisible(shown);
+    lblStrength->setVisible(shown);
+    if (!shown) {
+        cbo[2]->setAccessibleDescription(QString());
+        return;
+    }
+    const auto band = PasswordStrength::BandOf(PasswordStrength::Bits(
+        password.text(),
+        PasswordStrength::UserWords(txt[0]->text(), cbo[1]->currentText(), txt[3]->text())));
+    // Strong colours on the bar only; the word keeps the window's own text colour.
+    static const char* const colours[] = {"#b00020", "#c43e00", "#b07800", "#2e7d32", "#1b5e20"};
+    if (barStrength->value() != band + 1) {
+        barStrength->setValue(band + 1);
+        barStrength->setStyleSheet(
+            QStringLiteral("QProgressBar { border: none; background: palette(midlight); }"
+                           "QProgressBar::chunk { background: %1; }")
+                .arg(QLatin1String(colours[band])));
+    }
+    const QString word = PasswordStrength::BandName(band);
+    const QString spoken = QStringLiteral("Password strength: ") + word;
+    lblStrength->setText(word);
+    lblStrength->setAccessibleName(spoken);
+    barStrength->setAccessibleName(spoken);
+    cbo[2]->setAccessibleDescription(spoken);
 }
 
 void frmPassword::mnuGenerate_AboutToShow()

@@ -14,6 +14,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
@@ -54,6 +55,10 @@ public:
     QSpinBox* spnGenerateLength = nullptr;
     // Upper-case letters, lower-case letters, digits, punctuation.
     std::array<QAction*, 4> mnuGenerateClass{};
+    // Under the password box: how strong the typed password is, as a thin bar and one word
+    // ("Password strength: Weak" to a screen reader); hidden while the box is empty.
+    QProgressBar* barStrength = nullptr;
+    QLabel* lblStrength = nullptr;
 
     // Zeroes and empties the drop-down lists of user names and passwords; what the boxes hold
     // stays. The lock of the main window does this to a window it hides.
@@ -89,6 +94,8 @@ private:
     void mnuGenerateClass_Toggled(int lIndex, bool bChecked);
     // The only class still chosen cannot be unchosen: its item is disabled.
     void updateGenerateClassItems();
+    // Estimates the password's strength against the entry's own words and shows it.
+    void updateStrength();
     // Shows the text in a box, raising the box's limit where the text is longer.
     void setFieldText(QLineEdit* box, int lLimit, const QString& sText);
 

@@ -11,6 +11,7 @@
 #include "platform/SecretText.h"
 #include "ui/controls/GradientPanel.h"
 #include "ui/controls/frmAbout.h"
+#include "ui/dialogs/frmHealth.h"
 #include "ui/dialogs/frmPassword.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
@@ -120,7 +121,10 @@ bool frmMain::IsLocked() const
 
 void frmMain::LockWindow()
 {
-    // An open editor or dialog would show what the lock hides; it comes back after the unlock.
+    // The health report holds every plain password: it closes rather than waiting behind the
+    // lock. An open editor or dialog would show what the lock hides; it comes back after the
+    // unlock.
+    frmHealth::CloseAll();
     hideModalWindows();
     frmLogin::WipeBox(txtPassword);
     modGeneral::IgnoreErrors([this] { chkLock->setChecked(clsApp::shared().LockOnMinimize()); });
