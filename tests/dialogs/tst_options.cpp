@@ -354,8 +354,8 @@ private Q_SLOTS:
                               "unreadable: 0"_s,
                               u"Bank"_s, u"••••••••"_s}));
         QCOMPARE(env.messages.size(), 1);
-        QCOMPARE(env.messages[0].prompt, u"2 entries imported, 1 skipped as duplicates.\r\n\r\n"
-                                         "Show the skipped rows?"_s);
+        QCOMPARE(env.messages[0].prompt, u"2 entries imported, 1 skipped as duplicates."_s);
+        QCOMPARE(env.messages[0].buttons, (QStringList{u"&Show skipped rows…"_s, u"OK"_s}));
         QCOMPARE(clsPWD().OpenRecords().value_or(QList<clsPWD>()).size(), 2);
         QVERIFY(dlg.isVisible());
 

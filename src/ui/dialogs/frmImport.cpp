@@ -454,9 +454,11 @@ void frmImport::cmdImport_Click()
     const QString text = CsvImport::ResultText(result);
     if (result.duplicates + result.otherSkipped == 0) {
         MsgBox::Show(text, MsgBox::vbInformation | MsgBox::vbOKOnly, QString(), this);
-    } else if (MsgBox::Show(text + QStringLiteral("\r\n\r\nShow the skipped rows?"),
+    } else if (MsgBox::Show(text,
                             MsgBox::vbInformation | MsgBox::vbYesNo | MsgBox::vbDefaultButton2,
-                            QString(), this) == MsgBox::vbYes) {
+                            QString(), this,
+                            {QStringLiteral("&Show skipped rows…"), QStringLiteral("OK")}) ==
+               MsgBox::vbYes) {
         frmSkipped list(m_import, this);
         list.exec();
     }
