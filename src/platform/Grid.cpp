@@ -32,6 +32,28 @@ QString rawString(QStringView text)
     return QString::fromRawData(reinterpret_cast<const QChar*>(text.utf16()), text.size());
 }
 
+// The most characters of a wrapped text the list lays out: a note of megabytes would take
+// seconds to wrap on every paint. A longer text is shown to there, ended by an ellipsis.
+constexpr qsizetype kShownChars = 2000;
+
+// What the list shows of a wrapped text: the text itself where it keeps it, or a copy of its
+// start with an ellipsis, zeroed when done with.
+class ShownText
+{
+public:
+    explicit ShownText(QStringView text)
+        : m_copy(text.size() > kShownChars ? text.first(kShownChars).toString() + QChar(0x2026)
+                                           : QString()),
+          m_text(text.size() > kShownChars ? QStringView(m_copy.text()) : text)
+    {
+    }
+    QString text() const { return rawString(m_text); }
+
+private:
+    const SecretText::Scoped m_copy;
+    const QStringView m_text;
+};
+
 } // namespace
 
 int Grid::SortSpec::IndexOf(int lColumn) const
@@ -434,9 +456,10 @@ int Grid::textHeight(QStringView sText, int lWidth, bool bWrap) const
         return metrics.height();
     }
     // The text where the list keeps it, not a copy.
+    const ShownText shown(sText);
     const QRect bounds =
         metrics.boundingRect(QRect(0, 0, std::max(1, lWidth), 1 << 20),
-                             Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, rawString(sText));
+                             Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, shown.text());
     return std::max(bounds.height(), metrics.height());
 }
 
@@ -907,7 +930,7 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
                     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown.text());
                 } else if (style.format & DT_WORDBREAK) {
                     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                                     text);
+                                     ShownText(view).text());
                 } else {
                     painter.drawText(textRect,
                                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
@@ -923,9 +946,8 @@ void Grid::paintEvent(QPaintEvent* /*event*/)
                                  rowTextSpan.width() - 2 * padding(), row.height - cellBand);
             const Style& style = m_styles[content.style];
             painter.setPen(selected || !style.color.isValid() ? normalText : style.color);
-            const QStringView view = textOf(content);
             painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                             rawString(view));
+                             ShownText(textOf(content)).text());
         }
         painter.setPen(m_gridLineColor);
         painter.drawLine(-scrollX, top + row.height - 1, contentWidth - scrollX,

@@ -228,20 +228,26 @@ void TestGrid::cellFromPointAndMouseDown()
 void TestGrid::rowTextHeightFollowsWidth_data()
 {
     QTest::addColumn<QString>("text");
+    // What is laid out: the whole text, or the start of a long one with an ellipsis.
+    QTest::addColumn<QString>("shown");
     const QString words = QStringLiteral("ab cd efg hij klmno pq rstu vw xyz ").repeated(10);
     for (const int length : {6, 40, 55, 62, 70, 90, 140, 300}) {
-        QTest::addRow("%d characters", length) << words.left(length);
+        QTest::addRow("%d characters", length) << words.left(length) << words.left(length);
     }
-    QTest::newRow("line breaks") << QStringLiteral("one\r\ntwo\r\nthree");
-    QTest::newRow("outside ASCII")
-        << QStringLiteral("Gr\u00fc\u00dfe \u00e0 Z\u00fcrich, ").repeated(4);
+    QTest::newRow("line breaks") << QStringLiteral("one\r\ntwo\r\nthree")
+                                 << QStringLiteral("one\r\ntwo\r\nthree");
+    const QString foreign = QStringLiteral("Gr\u00fc\u00dfe \u00e0 Z\u00fcrich, ").repeated(4);
+    QTest::newRow("outside ASCII") << foreign << foreign;
+    const QString lines = QStringLiteral("a line of a long note\n").repeated(100000);
+    QTest::newRow("a note of 100,000 lines") << lines << lines.left(2000) + QChar(0x2026);
 }
 
 // The wrapped height of a note is that of a full layout at the list's width, also after the
-// width changed and back.
+// width changed and back; a note of megabytes is laid out only as far as the list shows it.
 void TestGrid::rowTextHeightFollowsWidth()
 {
     QFETCH(QString, text);
+    QFETCH(QString, shown);
     Grid grid;
     fill(grid, {QStringLiteral("first")});
     grid.GridSetCell(1, 3, text);
@@ -251,8 +257,9 @@ void TestGrid::rowTextHeightFollowsWidth()
     for (const int width : {500, 260, 500}) {
         grid.resize(width, 300);
         const int textWidth = grid.viewport()->width() - 6;
-        const QRect layout = metrics.boundingRect(
-            QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
+        const QRect layout =
+            metrics.boundingRect(QRect(0, 0, textWidth, 1 << 20),
+                                 Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, shown);
         QCOMPARE(grid.GridCellTextHeight(1, 3), std::max(layout.height(), metrics.height()));
     }
 }
