@@ -8,10 +8,8 @@
 
 #include <QHash>
 #include <algorithm>
-#include <bit>
-#include <limits>
 #include <memory>
-#include <optional>
+#include <utility>
 
 namespace {
 
@@ -126,6 +124,24 @@ Part partOf(qsizetype length, int j)
     return j == 0 ? Part{half, false} : j == 1 ? Part{half + 1, true} : Part{half, true};
 }
 
+// A text of a bucket with the part it is there by.
+struct Member
+{
+    const char16_t* text;
+    qsizetype size;
+    int index;
+    Part part;
+};
+
+// True when the two members make a pair that the part they share answers for, and are one edit
+// apart.
+bool answeredPair(const Member& a, const Member& b)
+{
+    return a.index != b.index && a.part.size == b.part.size && a.part.last == b.part.last &&
+           Part::Answers(a.part.size, a.part.last, std::min(a.size, b.size)) &&
+           oneEdit(QStringView(a.text, a.size), QStringView(b.text, b.size));
+}
+
 // A bucket's members matched through the hashes of their one-character deletions at the places
 // their part leaves open: equal deletions at the same place are one substitution apart, a
 // deletion equal to a whole text one insertion. A reusable open-addressing table from each
@@ -142,122 +158,112 @@ public:
     ~DeletionMatcher()
     {
         SecretText::Zero(m_prefix.data(), m_prefix.size() * sizeof(quint64));
-        SecretText::Zero(m_hash.data(), m_hash.size() * sizeof(quint64));
-        SecretText::Zero(m_slotKey.data(), m_slotKey.size() * sizeof(quint64));
+        SecretText::Zero(m_nodes.data(), m_nodes.size() * sizeof(Node));
+        SecretText::Zero(m_whole.data(), m_whole.size() * sizeof(quint64));
+        SecretText::Zero(m_slots.data(), m_slots.size() * sizeof(Slot));
     }
     DeletionMatcher(const DeletionMatcher&) = delete;
     DeletionMatcher& operator=(const DeletionMatcher&) = delete;
 
-    // members: (text, part) of each; pairs of texts found one edit apart go to rPairs.
-    void match(const std::vector<QStringView>& texts,
-               const std::vector<std::pair<int, Part>>& members, std::vector<quint64>& rPairs)
+    // Pairs of members found one edit apart go to rPairs.
+    void match(const std::vector<Member>& members, std::vector<quint64>& rPairs)
     {
-        m_hash.clear();
-        m_place.clear();
-        m_owner.clear();
+        m_nodes.clear();
         m_whole.clear();
         for (std::size_t m = 0; m < members.size(); ++m) {
-            const QStringView s = texts[std::size_t(members[m].first)];
-            const Part part = members[m].second;
-            const auto length = std::size_t(s.size());
+            const Member& member = members[m];
+            const auto length = std::size_t(member.size);
             m_prefix.resize(std::max(m_prefix.size(), length + 1));
             m_prefix[0] = 0;
             for (std::size_t i = 0; i < length; ++i) {
-                m_prefix[i + 1] = m_prefix[i] * kBase + s.utf16()[i] + 1;
+                m_prefix[i + 1] = m_prefix[i] * kBase + member.text[i] + 1;
             }
             m_whole.push_back(m_prefix[length]);
-            const std::size_t from = part.last ? 0 : std::size_t(part.size);
-            const std::size_t to = part.last ? length - std::size_t(part.size) : length;
+            const auto part = std::size_t(member.part.size);
+            const std::size_t from = member.part.last ? 0 : part;
+            const std::size_t to = member.part.last ? length - part : length;
             for (std::size_t i = from; i < to; ++i) {
                 const quint64 tail = m_prefix[length] - m_prefix[i + 1] * m_power[length - 1 - i];
-                m_hash.push_back(m_prefix[i] * m_power[length - 1 - i] + tail);
-                m_place.push_back(int(i));
-                m_owner.push_back(int(m));
+                m_nodes.push_back(
+                    {m_prefix[i] * m_power[length - 1 - i] + tail, int(i), int(m), -1});
             }
         }
         std::size_t capacity = 16;
-        while (capacity < 2 * m_hash.size()) {
+        while (capacity < 2 * m_nodes.size()) {
             capacity *= 2;
         }
-        if (m_slotKey.size() < capacity) {
-            m_slotKey.resize(capacity);
-            m_slotHead.resize(capacity);
-            m_slotStamp.resize(capacity, 0);
+        if (m_slots.size() < capacity) {
+            m_slots.resize(capacity);
         }
         ++m_stamp;
-        const std::size_t mask = capacity - 1;
-        m_next.resize(m_hash.size());
-        for (std::size_t d = 0; d < m_hash.size(); ++d) {
-            const std::size_t slot = find(m_hash[d], mask);
-            if (m_slotStamp[slot] != m_stamp) {
-                m_slotStamp[slot] = m_stamp;
-                m_slotKey[slot] = m_hash[d];
-                m_slotHead[slot] = -1;
+        m_mask = capacity - 1;
+        for (std::size_t d = 0; d < m_nodes.size(); ++d) {
+            Slot& slot = find(m_nodes[d].hash);
+            if (slot.stamp != m_stamp) {
+                slot = {m_nodes[d].hash, -1, m_stamp};
             }
-            m_next[d] = m_slotHead[slot];
-            m_slotHead[slot] = int(d);
+            m_nodes[d].next = std::exchange(slot.head, int(d));
         }
-        // Each member against the deletions of the others: a pair of one length is seen from
-        // its later member only, a pair of two lengths from its shorter.
-        auto check = [&](std::size_t self, std::size_t other) {
-            const int a = members[self].first;
-            const int b = members[other].first;
-            const Part pa = members[self].second;
-            const Part pb = members[other].second;
-            const QStringView x = texts[std::size_t(a)];
-            if (a != b && pa.size == pb.size && pa.last == pb.last &&
-                Part::Answers(pa.size, pa.last, std::min(x.size(), texts[std::size_t(b)].size())) &&
-                oneEdit(x, texts[std::size_t(b)])) {
-                rPairs.push_back(quint64(std::min(a, b)) << 32 | quint32(std::max(a, b)));
-            }
-        };
-        for (std::size_t d = 0; d < m_hash.size(); ++d) {
-            const std::size_t self = std::size_t(m_owner[d]);
-            for (int node = head(m_hash[d], mask); node >= 0; node = m_next[std::size_t(node)]) {
-                const auto other = std::size_t(m_owner[std::size_t(node)]);
-                if (other < self && m_place[std::size_t(node)] == m_place[d] &&
-                    texts[std::size_t(members[other].first)].size() ==
-                        texts[std::size_t(members[self].first)].size()) {
-                    check(self, other);
+        // Each deletion against the others': a pair of one length is seen from its later member
+        // only; then each whole text against the deletions of longer ones.
+        for (const Node& node : m_nodes) {
+            const Member& self = members[std::size_t(node.owner)];
+            for (int n = find(node.hash).head; n >= 0; n = m_nodes[std::size_t(n)].next) {
+                const Node& other = m_nodes[std::size_t(n)];
+                const Member& partner = members[std::size_t(other.owner)];
+                if (other.owner < node.owner && other.place == node.place &&
+                    partner.size == self.size && answeredPair(self, partner)) {
+                    rPairs.push_back(pairOf(self.index, partner.index));
                 }
             }
         }
         for (std::size_t m = 0; m < members.size(); ++m) {
-            const qsizetype length = texts[std::size_t(members[m].first)].size();
-            for (int node = head(m_whole[m], mask); node >= 0; node = m_next[std::size_t(node)]) {
-                const auto other = std::size_t(m_owner[std::size_t(node)]);
-                if (texts[std::size_t(members[other].first)].size() == length + 1) {
-                    check(m, other);
+            const Member& self = members[m];
+            const Slot& slot = find(m_whole[m]);
+            for (int n = slot.stamp == m_stamp ? slot.head : -1; n >= 0;
+                 n = m_nodes[std::size_t(n)].next) {
+                const Member& partner = members[std::size_t(m_nodes[std::size_t(n)].owner)];
+                if (partner.size == self.size + 1 && answeredPair(self, partner)) {
+                    rPairs.push_back(pairOf(self.index, partner.index));
                 }
             }
         }
     }
 
-private:
-    std::size_t find(quint64 key, std::size_t mask) const
+    // A pair as one number, the smaller index in the top half.
+    static quint64 pairOf(int a, int b)
     {
-        std::size_t i = std::size_t(mix(key)) & mask;
-        while (m_slotStamp[i] == m_stamp && m_slotKey[i] != key) {
-            i = (i + 1) & mask;
-        }
-        return i;
+        return quint64(std::min(a, b)) << 32 | quint32(std::max(a, b));
     }
-    int head(quint64 key, std::size_t mask) const
+
+private:
+    struct Node
     {
-        const std::size_t slot = find(key, mask);
-        return m_slotStamp[slot] == m_stamp ? m_slotHead[slot] : -1;
+        quint64 hash;
+        int place;
+        int owner;
+        int next;
+    };
+    struct Slot
+    {
+        quint64 key = 0;
+        int head = -1;
+        unsigned stamp = 0;
+    };
+    Slot& find(quint64 key)
+    {
+        std::size_t i = std::size_t(mix(key)) & m_mask;
+        while (m_slots[i].stamp == m_stamp && m_slots[i].key != key) {
+            i = (i + 1) & m_mask;
+        }
+        return m_slots[i];
     }
     std::vector<quint64> m_power;
     std::vector<quint64> m_prefix;
-    // Per deletion: its hash, place and member, and the node before it in its chain.
-    std::vector<quint64> m_hash;
-    std::vector<int> m_place;
-    std::vector<int> m_owner;
-    std::vector<int> m_next;
+    std::vector<Node> m_nodes;
     std::vector<quint64> m_whole;
-    std::vector<quint64> m_slotKey;
-    std::vector<int> m_slotHead;
-    std::vector<unsigned> m_slotStamp;
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
     unsigned m_stamp = 0;
 };
 
@@ -494,6 +500,10 @@ std::vector<int> PasswordHealth::NormalGroups(const std::vector<QStringView>& di
     std::vector<std::size_t> firsts;
     forEachRun(keyed, [&](std::size_t first, std::size_t last) {
         firsts.clear();
+        // Fetched all at once, not one by one when compared.
+        for (std::size_t i = first; i < last; ++i) {
+            __builtin_prefetch(normal[quint32(keyed[i])].utf16());
+        }
         for (std::size_t i = first; i < last; ++i) {
             const auto self = std::size_t(quint32(keyed[i]));
             for (std::size_t other : firsts) {
@@ -543,33 +553,28 @@ PasswordHealth::Partners PasswordHealth::OneEditApart(const std::vector<QStringV
     sortByKey(keyed);
     // Each pair found, the smaller index in the top half: some are found twice.
     std::vector<quint64> pairs;
-    std::vector<std::pair<int, Part>> members;
+    std::vector<Member> members;
     DeletionMatcher deletions(longest);
     forEachRun(keyed, [&](std::size_t first, std::size_t last) {
         members.clear();
         for (std::size_t k = first; k < last; ++k) {
             const auto item = quint32(keyed[k]);
-            const auto text = int(item / 3);
-            members.emplace_back(text, partOf(distinct[std::size_t(text)].size(), int(item % 3)));
+            const QStringView text = distinct[item / 3];
+            // Fetched while the others are gathered, not one by one when matched.
+            __builtin_prefetch(text.utf16());
+            members.push_back(
+                {text.utf16(), text.size(), int(item / 3), partOf(text.size(), int(item % 3))});
         }
         if (members.size() > kPairwiseBucket) {
-            deletions.match(distinct, members, pairs);
+            deletions.match(members, pairs);
             return;
         }
         for (std::size_t a = 0; a < members.size(); ++a) {
-            const QStringView x = distinct[std::size_t(members[a].first)];
-            const Part pa = members[a].second;
             for (std::size_t b = a + 1; b < members.size(); ++b) {
-                const QStringView y = distinct[std::size_t(members[b].first)];
-                const Part pb = members[b].second;
-                // Only the bucket of the part that answers for the pair's shorter length.
-                if (pa.size == pb.size && pa.last == pb.last &&
-                    std::abs(x.size() - y.size()) <= 1 &&
-                    Part::Answers(pa.size, pa.last, std::min(x.size(), y.size())) &&
-                    members[a].first != members[b].first && oneEdit(x, y)) {
-                    const int lo = std::min(members[a].first, members[b].first);
-                    const int hi = std::max(members[a].first, members[b].first);
-                    pairs.push_back(quint64(lo) << 32 | quint32(hi));
+                // Only in the bucket of the part that answers for the pair's shorter length.
+                if (std::abs(members[a].size - members[b].size) <= 1 &&
+                    answeredPair(members[a], members[b])) {
+                    pairs.push_back(DeletionMatcher::pairOf(members[a].index, members[b].index));
                 }
             }
         }
@@ -606,16 +611,22 @@ PasswordHealth::NearMatches(const std::vector<QStringView>& distinct)
     for (QStringView text : distinct) {
         total += std::size_t(text.size());
     }
-    std::vector<char16_t> packed(total);
-    std::vector<QStringView> views(distinct.size());
+    // Each text fetched a few ahead of its copy, rather than waited for.
+    constexpr std::size_t kAhead = 8;
+    const auto packed = std::make_unique_for_overwrite<char16_t[]>(total);
+    std::vector<QStringView> views;
+    views.reserve(distinct.size());
     std::size_t at = 0;
     for (std::size_t i = 0; i < distinct.size(); ++i) {
+        if (i + kAhead < distinct.size()) {
+            __builtin_prefetch(distinct[i + kAhead].utf16());
+        }
         std::copy(distinct[i].utf16(), distinct[i].utf16() + distinct[i].size(), &packed[at]);
-        views[i] = QStringView(&packed[at], distinct[i].size());
+        views.emplace_back(&packed[at], distinct[i].size());
         at += std::size_t(distinct[i].size());
     }
     auto result = std::make_pair(NormalGroups(views), OneEditApart(views));
-    SecretText::Zero(packed.data(), packed.size() * sizeof(char16_t));
+    SecretText::Zero(packed.get(), total * sizeof(char16_t));
     return result;
 }
 
