@@ -26,6 +26,10 @@ constexpr std::size_t kPairwiseBucket = 24;
 // Polynomial hashing: each character one multiply-add, a deletion's hash from prefix hashes.
 constexpr quint64 kBase = 0x9E3779B97F4A7C15ULL;
 
+// How far ahead of its use a text is fetched where texts are read out of order.
+constexpr std::size_t kAhead = 8;
+
+// Spreads every bit of a hash over all of them (MurmurHash3's finalizer).
 quint64 mix(quint64 h)
 {
     h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDULL;
@@ -107,14 +111,15 @@ struct Part
 {
     qsizetype size;
     bool last;
-    // A text of the given length keeps this part untouched for the pairs this bucket answers
-    // for: those whose shorter text has the length m.
+    // True when a part of this size and side is the one the pairs whose shorter text has the
+    // length m are matched by (pairs meeting through another part are left to that one).
     static bool Answers(qsizetype size, bool last, qsizetype m)
     {
         return size == (last ? m - m / 2 : m / 2);
     }
 };
 
+// Part j (0, 1, 2) of a text of the given length.
 Part partOf(qsizetype length, int j)
 {
     const qsizetype half = length / 2;
@@ -168,28 +173,19 @@ public:
     // Pairs of members found one edit apart go to rPairs.
     void match(const std::vector<Member>& members, std::vector<quint64>& rPairs)
     {
-        m_nodes.clear();
-        m_whole.clear();
-        for (std::size_t m = 0; m < members.size(); ++m) {
-            const Member& member = members[m];
+        // The places each member's part leaves open.
+        auto window = [](const Member& member) {
             const auto length = std::size_t(member.size);
-            m_prefix.resize(std::max(m_prefix.size(), length + 1));
-            m_prefix[0] = 0;
-            for (std::size_t i = 0; i < length; ++i) {
-                m_prefix[i + 1] = m_prefix[i] * kBase + member.text[i] + 1;
-            }
-            m_whole.push_back(m_prefix[length]);
             const auto part = std::size_t(member.part.size);
-            const std::size_t from = member.part.last ? 0 : part;
-            const std::size_t to = member.part.last ? length - part : length;
-            for (std::size_t i = from; i < to; ++i) {
-                const quint64 tail = m_prefix[length] - m_prefix[i + 1] * m_power[length - 1 - i];
-                m_nodes.push_back(
-                    {m_prefix[i] * m_power[length - 1 - i] + tail, int(i), int(m), -1});
-            }
+            return member.part.last ? std::make_pair(std::size_t(0), length - part)
+                                    : std::make_pair(part, length);
+        };
+        std::size_t nodes = 0;
+        for (const Member& member : members) {
+            nodes += window(member).second - window(member).first;
         }
         std::size_t capacity = 16;
-        while (capacity < 2 * m_nodes.size()) {
+        while (capacity < 2 * nodes) {
             capacity *= 2;
         }
         if (m_slots.size() < capacity) {
@@ -197,26 +193,40 @@ public:
         }
         ++m_stamp;
         m_mask = capacity - 1;
-        for (std::size_t d = 0; d < m_nodes.size(); ++d) {
-            Slot& slot = find(m_nodes[d].hash);
-            if (slot.stamp != m_stamp) {
-                slot = {m_nodes[d].hash, -1, m_stamp};
+        m_nodes.clear();
+        m_whole.clear();
+        // Each deletion goes into the table and meets the earlier members' deletions of the
+        // same hash there: a pair of one length is seen from its later member.
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            const Member& self = members[m];
+            const auto length = std::size_t(self.size);
+            m_prefix.resize(std::max(m_prefix.size(), length + 1));
+            m_prefix[0] = 0;
+            for (std::size_t i = 0; i < length; ++i) {
+                m_prefix[i + 1] = m_prefix[i] * kBase + self.text[i] + 1;
             }
-            m_nodes[d].next = std::exchange(slot.head, int(d));
-        }
-        // Each deletion against the others': a pair of one length is seen from its later member
-        // only; then each whole text against the deletions of longer ones.
-        for (const Node& node : m_nodes) {
-            const Member& self = members[std::size_t(node.owner)];
-            for (int n = find(node.hash).head; n >= 0; n = m_nodes[std::size_t(n)].next) {
-                const Node& other = m_nodes[std::size_t(n)];
-                const Member& partner = members[std::size_t(other.owner)];
-                if (other.owner < node.owner && other.place == node.place &&
-                    partner.size == self.size && answeredPair(self, partner)) {
-                    rPairs.push_back(pairOf(self.index, partner.index));
+            m_whole.push_back(m_prefix[length]);
+            const auto [from, to] = window(self);
+            for (std::size_t i = from; i < to; ++i) {
+                const quint64 tail = m_prefix[length] - m_prefix[i + 1] * m_power[length - 1 - i];
+                const quint64 hash = m_prefix[i] * m_power[length - 1 - i] + tail;
+                Slot& slot = find(hash);
+                if (slot.stamp != m_stamp) {
+                    slot = {hash, -1, m_stamp};
                 }
+                for (int n = slot.head; n >= 0; n = m_nodes[std::size_t(n)].next) {
+                    const Node& other = m_nodes[std::size_t(n)];
+                    const Member& partner = members[std::size_t(other.owner)];
+                    if (other.place == int(i) && other.owner != int(m) &&
+                        partner.size == self.size && answeredPair(self, partner)) {
+                        rPairs.push_back(pairOf(self.index, partner.index));
+                    }
+                }
+                m_nodes.push_back(
+                    {hash, int(i), int(m), std::exchange(slot.head, int(m_nodes.size()))});
             }
         }
+        // Then each whole text against the deletions of longer ones.
         for (std::size_t m = 0; m < members.size(); ++m) {
             const Member& self = members[m];
             const Slot& slot = find(m_whole[m]);
@@ -558,6 +568,9 @@ PasswordHealth::Partners PasswordHealth::OneEditApart(const std::vector<QStringV
     forEachRun(keyed, [&](std::size_t first, std::size_t last) {
         members.clear();
         for (std::size_t k = first; k < last; ++k) {
+            if (k + kAhead < last) {
+                __builtin_prefetch(&distinct[quint32(keyed[k + kAhead]) / 3]);
+            }
             const auto item = quint32(keyed[k]);
             const QStringView text = distinct[item / 3];
             // Fetched while the others are gathered, not one by one when matched.
@@ -612,7 +625,6 @@ PasswordHealth::NearMatches(const std::vector<QStringView>& distinct)
         total += std::size_t(text.size());
     }
     // Each text fetched a few ahead of its copy, rather than waited for.
-    constexpr std::size_t kAhead = 8;
     const auto packed = std::make_unique_for_overwrite<char16_t[]>(total);
     std::vector<QStringView> views;
     views.reserve(distinct.size());
