@@ -8,21 +8,34 @@
 
 #include <QHash>
 #include <algorithm>
-#include <bit>
-#include <limits>
 #include <memory>
-#include <optional>
+#include <utility>
 
 namespace {
 
 // The titles named in a finding; the others are counted.
 constexpr int kTitlesShown = 3;
-// Near reuse: the shortest password compared by edits, the fewest letters a password keeps
-// when its ends are trimmed, and the bucket size above which its members are matched by their
-// deletions instead of pair by pair.
+// Near reuse: the shortest password compared by edits, and the fewest letters a password keeps
+// when its ends are trimmed.
 constexpr qsizetype kEditMinLength = 8;
 constexpr qsizetype kNormalMinLength = 4;
-constexpr std::size_t kPairwiseBucket = 32;
+// The texts one edit apart are matched pair by pair in buckets up to this size, through the
+// hashes of their deletions in larger ones.
+constexpr std::size_t kPairwiseBucket = 24;
+
+// Polynomial hashing: each character one multiply-add, a deletion's hash from prefix hashes.
+constexpr quint64 kBase = 0x9E3779B97F4A7C15ULL;
+
+// How far ahead of its use a text is fetched where texts are read out of order.
+constexpr std::size_t kAhead = 8;
+
+// Spreads every bit of a hash over all of them (MurmurHash3's finalizer).
+quint64 mix(quint64 h)
+{
+    h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDULL;
+    h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ULL;
+    return h ^ (h >> 33);
+}
 
 // True when the texts are one insertion, deletion or substitution apart.
 bool oneEdit(QStringView a, QStringView b)
@@ -33,181 +46,54 @@ bool oneEdit(QStringView a, QStringView b)
     if (b.size() - a.size() > 1) {
         return false;
     }
+    const char16_t* x = a.utf16();
+    const char16_t* y = b.utf16();
+    const qsizetype n = a.size();
     qsizetype i = 0;
-    while (i < a.size() && a[i] == b[i]) {
+    while (i < n && x[i] == y[i]) {
         ++i;
     }
     if (a.size() == b.size()) {
-        return i < a.size() && a.sliced(i + 1) == b.sliced(i + 1);
+        return i < n && std::equal(x + i + 1, x + n, y + i + 1);
     }
-    return a.sliced(i) == b.sliced(i + 1);
+    return std::equal(x + i, x + n, y + i + 1);
 }
 
-// Buckets as chains through one array: an open-addressing table from each key to the last
-// node added under it, and for each node its member and the node added before it under the
-// same key. Sized once for the nodes expected, so it never grows.
-class Chains
+// Sorts items by their top 32 bits (a key; the low 32 bits say whose) in three passes of 11
+// bits: sequential work where a hash table would jump about in memory for every key. Texts
+// whose keys meet by chance are only compared for nothing.
+void sortByKey(std::vector<quint64>& rItems)
 {
-public:
-    explicit Chains(std::size_t lExpected)
-    {
-        std::size_t capacity = 16;
-        while (capacity < 2 * lExpected) {
-            capacity *= 2;
-        }
-        m_keys.resize(capacity);
-        m_heads.assign(capacity, -1);
-        m_mask = capacity - 1;
-        m_shift = 64 - std::countr_zero(capacity);
-        next.reserve(lExpected);
-        member.reserve(lExpected);
-    }
-    void add(quint64 key, int lMember)
-    {
-        std::size_t slot = this->slot(key);
-        if (m_heads[slot] < 0 && member.size() * 2 >= m_keys.size()) {
-            grow();
-            slot = this->slot(key);
-        }
-        next.push_back(m_heads[slot]);
-        m_keys[slot] = key;
-        m_heads[slot] = int(member.size());
-        member.push_back(lMember);
-    }
-    // The last node under the key; -1 when none.
-    int find(quint64 key) const { return m_heads[slot(key)]; }
-    std::vector<int> next;
-    std::vector<int> member;
-
-private:
-    std::size_t slot(quint64 key) const
-    {
-        // Fibonacci hashing: the product's top bits, where every bit of the key has mixed in.
-        std::size_t i = std::size_t(((key ^ (key >> 32)) * 0x9E3779B97F4A7C15ULL) >> m_shift);
-        while (m_heads[i] >= 0 && m_keys[i] != key) {
-            i = (i + 1) & m_mask;
-        }
-        return i;
-    }
-    void grow()
-    {
-        const std::vector<quint64> keys = std::move(m_keys);
-        const std::vector<int> heads = std::move(m_heads);
-        m_keys.assign(keys.size() * 2, 0);
-        m_heads.assign(keys.size() * 2, -1);
-        m_mask = m_keys.size() - 1;
-        m_shift = 64 - std::countr_zero(m_keys.size());
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (heads[i] >= 0) {
-                const std::size_t to = slot(keys[i]);
-                m_keys[to] = keys[i];
-                m_heads[to] = heads[i];
-            }
+    constexpr int kDigits = 3;
+    constexpr int kBits = 11;
+    std::vector<quint64> buffer(rItems.size());
+    std::vector<std::size_t> counts(kDigits << kBits);
+    for (quint64 item : rItems) {
+        for (int d = 0; d < kDigits; ++d) {
+            ++counts[(std::size_t(d) << kBits) + ((item >> (32 + d * kBits)) & 0x7FF)];
         }
     }
-    std::vector<quint64> m_keys;
-    std::vector<int> m_heads;
-    std::size_t m_mask = 0;
-    int m_shift = 60;
-};
-
-// The members of a large bucket matched through the hashes of their one-character deletions at
-// places from lFrom to before lTo (the places the bucket's shared half leaves open): equal
-// deletions at the same place are one substitution apart, a deletion equal to a whole text one
-// insertion. Polynomial hashes make each deletion's hash one step.
-void matchByDeletions(const std::vector<QStringView>& texts, const std::vector<int>& members,
-                      qsizetype lFrom, qsizetype lTo, std::vector<std::vector<int>>& rPartners)
-{
-    constexpr quint64 kBase = 0x100000001B3ULL;
-    Chains deletions(members.size() * 8);
-    // Each member's whole hash, and its deletions' hashes and places from offsets[m] on: the
-    // text is read once.
-    std::vector<quint64> whole(members.size());
-    std::vector<std::size_t> offsets(members.size() + 1);
-    std::vector<quint64> hashes;
-    std::vector<qsizetype> places;
-    std::vector<quint64> prefix;
-    std::vector<quint64> power;
-    for (std::size_t m = 0; m < members.size(); ++m) {
-        const QStringView s = texts[std::size_t(members[m])];
-        const auto length = std::size_t(s.size());
-        prefix.assign(length + 1, 0);
-        power.assign(length + 1, 1);
-        for (std::size_t i = 0; i < length; ++i) {
-            prefix[i + 1] = prefix[i] * kBase + s[qsizetype(i)].unicode() + 1;
-            power[i + 1] = power[i] * kBase;
-        }
-        whole[m] = prefix[length];
-        offsets[m] = hashes.size();
-        const auto last = std::min<std::size_t>(length, std::size_t(lTo));
-        for (std::size_t i = std::size_t(lFrom); i < last; ++i) {
-            const quint64 rest = prefix[length] - prefix[i + 1] * power[length - 1 - i];
-            hashes.push_back(prefix[i] * power[length - 1 - i] + rest);
-            places.push_back(qsizetype(i));
-            deletions.add(hashes.back(), int(m));
-        }
-    }
-    offsets[members.size()] = hashes.size();
-    auto match = [&](quint64 key, std::size_t m, std::optional<qsizetype> place) {
-        for (int node = deletions.find(key); node >= 0; node = deletions.next[std::size_t(node)]) {
-            const auto other = std::size_t(deletions.member[std::size_t(node)]);
-            if (other == m || (place && places[std::size_t(node)] != *place)) {
-                continue;
-            }
-            const int a = members[m];
-            const int b = members[other];
-            if (oneEdit(texts[std::size_t(a)], texts[std::size_t(b)])) {
-                rPartners[std::size_t(a)].push_back(b);
-                rPartners[std::size_t(b)].push_back(a);
-            }
-        }
-    };
-    for (std::size_t m = 0; m < members.size(); ++m) {
-        for (std::size_t d = offsets[m]; d < offsets[m + 1]; ++d) {
-            match(hashes[d], m, places[d]);
-        }
-        // A longer member one of whose deletions is this whole text.
-        match(whole[m], m, std::nullopt);
-    }
-}
-
-// A bucket key with its member and a tag; sorted by key, equal keys stand together.
-struct Keyed
-{
-    quint32 key;
-    int member;
-    int tag;
-};
-
-// Sorts by key in two passes of 16 bits: sequential work where a hash table would jump about
-// in memory for every key. Keys are 32 bits: texts whose keys meet by chance are only compared
-// for nothing.
-void sortByKey(std::vector<Keyed>& rItems)
-{
-    std::vector<Keyed> buffer(rItems.size());
-    std::vector<std::size_t> counts(1 << 16);
-    for (int shift = 0; shift < 32; shift += 16) {
-        std::fill(counts.begin(), counts.end(), 0);
-        for (const Keyed& item : rItems) {
-            ++counts[(item.key >> shift) & 0xFFFF];
-        }
+    for (int d = 0; d < kDigits; ++d) {
         std::size_t total = 0;
-        for (std::size_t& count : counts) {
-            total += std::exchange(count, total);
+        for (std::size_t k = 0; k < (1u << kBits); ++k) {
+            total += std::exchange(counts[(std::size_t(d) << kBits) + k], total);
         }
-        for (const Keyed& item : rItems) {
-            buffer[counts[(item.key >> shift) & 0xFFFF]++] = item;
+        std::size_t* places = &counts[std::size_t(d) << kBits];
+        for (quint64 item : rItems) {
+            buffer[places[(item >> (32 + d * kBits)) & 0x7FF]++] = item;
         }
         rItems.swap(buffer);
     }
+    SecretText::Zero(buffer.data(), buffer.size() * sizeof(quint64));
 }
 
-// Calls visit(first, last) for every run of two or more equal keys.
-template <typename Visit> void forEachRun(const std::vector<Keyed>& items, Visit visit)
+// Calls visit(first, last) for every run of two or more items of equal keys.
+template <typename Visit> void forEachRun(const std::vector<quint64>& items, Visit visit)
 {
     for (std::size_t first = 0; first < items.size();) {
         std::size_t last = first + 1;
-        while (last < items.size() && items[last].key == items[first].key) {
+        const quint64 key = items[first] >> 32;
+        while (last < items.size() && (items[last] >> 32) == key) {
             ++last;
         }
         if (last - first > 1) {
@@ -216,6 +102,180 @@ template <typename Visit> void forEachRun(const std::vector<Keyed>& items, Visit
         first = last;
     }
 }
+
+// The parts a text of a given length is bucketed by, for pairs whose shorter text has the
+// length m: the first m/2 characters and the last m - m/2 (one edit leaves one of them
+// untouched). A text of length n takes both parts for m = n and for m = n - 1, which are three
+// different parts: part j (0, 1, 2) as its size and whether it is the last part.
+struct Part
+{
+    qsizetype size;
+    bool last;
+    // True when a part of this size and side is the one the pairs whose shorter text has the
+    // length m are matched by (pairs meeting through another part are left to that one).
+    static bool Answers(qsizetype size, bool last, qsizetype m)
+    {
+        return size == (last ? m - m / 2 : m / 2);
+    }
+};
+
+// Part j (0, 1, 2) of a text of the given length.
+Part partOf(qsizetype length, int j)
+{
+    const qsizetype half = length / 2;
+    if (length % 2 == 0) {
+        return j == 0 ? Part{half, false} : j == 1 ? Part{half - 1, false} : Part{half, true};
+    }
+    return j == 0 ? Part{half, false} : j == 1 ? Part{half + 1, true} : Part{half, true};
+}
+
+// A text of a bucket with the part it is there by.
+struct Member
+{
+    const char16_t* text;
+    qsizetype size;
+    int index;
+    Part part;
+};
+
+// True when the two members make a pair that the part they share answers for, and are one edit
+// apart.
+bool answeredPair(const Member& a, const Member& b)
+{
+    return a.index != b.index && a.part.size == b.part.size && a.part.last == b.part.last &&
+           Part::Answers(a.part.size, a.part.last, std::min(a.size, b.size)) &&
+           oneEdit(QStringView(a.text, a.size), QStringView(b.text, b.size));
+}
+
+// A bucket's members matched through the hashes of their one-character deletions at the places
+// their part leaves open: equal deletions at the same place are one substitution apart, a
+// deletion equal to a whole text one insertion. A reusable open-addressing table from each
+// deletion's hash to the chain of its nodes; stamped per bucket, so it is never cleared.
+class DeletionMatcher
+{
+public:
+    explicit DeletionMatcher(qsizetype lLongest) : m_power(std::size_t(lLongest) + 1, 1)
+    {
+        for (std::size_t i = 1; i < m_power.size(); ++i) {
+            m_power[i] = m_power[i - 1] * kBase;
+        }
+    }
+    ~DeletionMatcher()
+    {
+        SecretText::Zero(m_prefix.data(), m_prefix.size() * sizeof(quint64));
+        SecretText::Zero(m_nodes.data(), m_nodes.size() * sizeof(Node));
+        SecretText::Zero(m_whole.data(), m_whole.size() * sizeof(quint64));
+        SecretText::Zero(m_slots.data(), m_slots.size() * sizeof(Slot));
+    }
+    DeletionMatcher(const DeletionMatcher&) = delete;
+    DeletionMatcher& operator=(const DeletionMatcher&) = delete;
+
+    // Pairs of members found one edit apart go to rPairs.
+    void match(const std::vector<Member>& members, std::vector<quint64>& rPairs)
+    {
+        // The places each member's part leaves open.
+        auto window = [](const Member& member) {
+            const auto length = std::size_t(member.size);
+            const auto part = std::size_t(member.part.size);
+            return member.part.last ? std::make_pair(std::size_t(0), length - part)
+                                    : std::make_pair(part, length);
+        };
+        std::size_t nodes = 0;
+        for (const Member& member : members) {
+            nodes += window(member).second - window(member).first;
+        }
+        std::size_t capacity = 16;
+        while (capacity < 2 * nodes) {
+            capacity *= 2;
+        }
+        if (m_slots.size() < capacity) {
+            m_slots.resize(capacity);
+        }
+        ++m_stamp;
+        m_mask = capacity - 1;
+        m_nodes.clear();
+        m_whole.clear();
+        // Each deletion goes into the table and meets the earlier members' deletions of the
+        // same hash there: a pair of one length is seen from its later member.
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            const Member& self = members[m];
+            const auto length = std::size_t(self.size);
+            m_prefix.resize(std::max(m_prefix.size(), length + 1));
+            m_prefix[0] = 0;
+            for (std::size_t i = 0; i < length; ++i) {
+                m_prefix[i + 1] = m_prefix[i] * kBase + self.text[i] + 1;
+            }
+            m_whole.push_back(m_prefix[length]);
+            const auto [from, to] = window(self);
+            for (std::size_t i = from; i < to; ++i) {
+                const quint64 tail = m_prefix[length] - m_prefix[i + 1] * m_power[length - 1 - i];
+                const quint64 hash = m_prefix[i] * m_power[length - 1 - i] + tail;
+                Slot& slot = find(hash);
+                if (slot.stamp != m_stamp) {
+                    slot = {hash, -1, m_stamp};
+                }
+                for (int n = slot.head; n >= 0; n = m_nodes[std::size_t(n)].next) {
+                    const Node& other = m_nodes[std::size_t(n)];
+                    const Member& partner = members[std::size_t(other.owner)];
+                    if (other.place == int(i) && other.owner != int(m) &&
+                        partner.size == self.size && answeredPair(self, partner)) {
+                        rPairs.push_back(pairOf(self.index, partner.index));
+                    }
+                }
+                m_nodes.push_back(
+                    {hash, int(i), int(m), std::exchange(slot.head, int(m_nodes.size()))});
+            }
+        }
+        // Then each whole text against the deletions of longer ones.
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            const Member& self = members[m];
+            const Slot& slot = find(m_whole[m]);
+            for (int n = slot.stamp == m_stamp ? slot.head : -1; n >= 0;
+                 n = m_nodes[std::size_t(n)].next) {
+                const Member& partner = members[std::size_t(m_nodes[std::size_t(n)].owner)];
+                if (partner.size == self.size + 1 && answeredPair(self, partner)) {
+                    rPairs.push_back(pairOf(self.index, partner.index));
+                }
+            }
+        }
+    }
+
+    // A pair as one number, the smaller index in the top half.
+    static quint64 pairOf(int a, int b)
+    {
+        return quint64(std::min(a, b)) << 32 | quint32(std::max(a, b));
+    }
+
+private:
+    struct Node
+    {
+        quint64 hash;
+        int place;
+        int owner;
+        int next;
+    };
+    struct Slot
+    {
+        quint64 key = 0;
+        int head = -1;
+        unsigned stamp = 0;
+    };
+    Slot& find(quint64 key)
+    {
+        std::size_t i = std::size_t(mix(key)) & m_mask;
+        while (m_slots[i].stamp == m_stamp && m_slots[i].key != key) {
+            i = (i + 1) & m_mask;
+        }
+        return m_slots[i];
+    }
+    std::vector<quint64> m_power;
+    std::vector<quint64> m_prefix;
+    std::vector<Node> m_nodes;
+    std::vector<quint64> m_whole;
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+    unsigned m_stamp = 0;
+};
 
 } // namespace
 
@@ -395,32 +455,54 @@ std::vector<int> PasswordHealth::ExactGroups(const std::vector<QStringView>& pas
 
 std::vector<int> PasswordHealth::NormalGroups(const std::vector<QStringView>& distinct)
 {
+    auto isLetter = [](char16_t c) {
+        return c < 0x80 ? ((c | 0x20) >= u'a' && (c | 0x20) <= u'z') : QChar::isLetter(c);
+    };
+    auto fold = [](char16_t c) {
+        return c < 0x80 ? (c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c)
+                        : QChar(c).toCaseFolded().unicode();
+    };
     std::vector<QStringView> normal(distinct.size());
-    std::vector<Keyed> keyed;
+    std::vector<quint64> keyed;
     keyed.reserve(distinct.size());
     for (std::size_t i = 0; i < distinct.size(); ++i) {
-        QStringView s = distinct[i];
-        while (!s.isEmpty() && !s.front().isLetter()) {
-            s = s.sliced(1);
+        const char16_t* s = distinct[i].utf16();
+        qsizetype from = 0;
+        qsizetype to = distinct[i].size();
+        while (from < to && !isLetter(s[from])) {
+            ++from;
         }
-        while (!s.isEmpty() && !s.back().isLetter()) {
-            s.chop(1);
+        while (to > from && !isLetter(s[to - 1])) {
+            --to;
         }
-        if (s.size() < kNormalMinLength) {
+        if (to - from < kNormalMinLength) {
             continue;
         }
-        normal[i] = s;
-        // FNV-1a over the case-folded text.
-        quint64 key = 0xCBF29CE484222325ULL;
-        for (QChar ch : s) {
-            const char16_t c = ch.unicode();
-            const char16_t folded =
-                c < 0x80 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : ch.toCaseFolded().unicode();
-            key = (key ^ folded) * 0x100000001B3ULL;
+        normal[i] = QStringView(s + from, to - from);
+        quint64 key = 0;
+        for (qsizetype k = from; k < to; ++k) {
+            key = key * kBase + fold(s[k]);
         }
-        keyed.push_back({quint32(key ^ (key >> 32)), int(i), 0});
+        keyed.push_back((mix(key) & 0xFFFFFFFF00000000ULL) | i);
     }
     sortByKey(keyed);
+    // Texts equal but for case, with a fast way for plain ASCII.
+    auto same = [&](QStringView a, QStringView b) {
+        if (a.size() == b.size()) {
+            qsizetype k = 0;
+            while (k < a.size() && a[k].unicode() < 0x80 && b[k].unicode() < 0x80 &&
+                   fold(a[k].unicode()) == fold(b[k].unicode())) {
+                ++k;
+            }
+            if (k == a.size()) {
+                return true;
+            }
+            if (a[k].unicode() < 0x80 && b[k].unicode() < 0x80) {
+                return false;
+            }
+        }
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    };
     std::vector<int> group(distinct.size(), -1);
     int groups = 0;
     // Texts of one key are one text but where two hashes met: each joins the first of the
@@ -428,10 +510,14 @@ std::vector<int> PasswordHealth::NormalGroups(const std::vector<QStringView>& di
     std::vector<std::size_t> firsts;
     forEachRun(keyed, [&](std::size_t first, std::size_t last) {
         firsts.clear();
+        // Fetched all at once, not one by one when compared.
         for (std::size_t i = first; i < last; ++i) {
-            const auto self = std::size_t(keyed[i].member);
+            __builtin_prefetch(normal[quint32(keyed[i])].utf16());
+        }
+        for (std::size_t i = first; i < last; ++i) {
+            const auto self = std::size_t(quint32(keyed[i]));
             for (std::size_t other : firsts) {
-                if (normal[other].compare(normal[self], Qt::CaseInsensitive) == 0) {
+                if (same(normal[other], normal[self])) {
                     group[self] = group[other];
                     break;
                 }
@@ -442,85 +528,117 @@ std::vector<int> PasswordHealth::NormalGroups(const std::vector<QStringView>& di
             }
         }
     });
+    SecretText::Zero(keyed.data(), keyed.size() * sizeof(quint64));
     return group;
 }
 
-std::vector<std::vector<int>> PasswordHealth::OneEditApart(const std::vector<QStringView>& distinct)
+PasswordHealth::Partners PasswordHealth::OneEditApart(const std::vector<QStringView>& distinct)
 {
-    // Two texts one edit apart, the shorter of length m, share their first m/2 characters or
-    // their last m - m/2: the edit falls on one side. Each text goes into the buckets of its own
-    // length and of one less, by each half; the tag keeps which (m * 2, plus 1 for the last
-    // part).
-    std::vector<Keyed> keyed;
-    keyed.reserve(distinct.size() * 4);
+    // Two texts one edit apart share a part of the shorter's length (see Part): each text is
+    // keyed by the hash of each of its parts, with the part's size and side, and the index of
+    // the text and part. A text of the shortest length takes no parts for shorter partners.
+    std::vector<quint64> keyed;
+    keyed.reserve(distinct.size() * 3);
+    qsizetype longest = 0;
     for (std::size_t i = 0; i < distinct.size(); ++i) {
-        const QStringView s = distinct[i];
-        for (qsizetype m = s.size(); m >= s.size() - 1 && m >= kEditMinLength; --m) {
-            const qsizetype half = m / 2;
-            const auto tag = int(m * 2);
-            keyed.push_back({quint32(qHash(s.first(half), std::size_t(tag))), int(i), tag});
-            keyed.push_back(
-                {quint32(qHash(s.last(m - half), std::size_t(tag + 1))), int(i), tag + 1});
+        const char16_t* s = distinct[i].utf16();
+        const qsizetype length = distinct[i].size();
+        if (length < kEditMinLength) {
+            continue;
+        }
+        longest = std::max(longest, length);
+        for (int j = 0; j < 3; ++j) {
+            if (j == 1 && length == kEditMinLength) {
+                continue;
+            }
+            const Part part = partOf(length, j);
+            const char16_t* from = part.last ? s + length - part.size : s;
+            quint64 h = quint64(part.size * 2 + int(part.last)) * 0xD6E8FEB86659FD93ULL;
+            for (const char16_t* c = from; c < from + part.size; ++c) {
+                h = h * kBase + *c;
+            }
+            keyed.push_back((mix(h) & 0xFFFFFFFF00000000ULL) | (i * 3 + std::size_t(j)));
         }
     }
     sortByKey(keyed);
-    std::vector<std::vector<int>> partners(distinct.size());
-    std::vector<int> members;
+    // Each pair found, the smaller index in the top half: some are found twice.
+    std::vector<quint64> pairs;
+    std::vector<Member> members;
+    DeletionMatcher deletions(longest);
     forEachRun(keyed, [&](std::size_t first, std::size_t last) {
         members.clear();
-        bool oneTag = true;
-        for (std::size_t i = first; i < last; ++i) {
-            members.push_back(keyed[i].member);
-            oneTag = oneTag && keyed[i].tag == keyed[first].tag;
+        for (std::size_t k = first; k < last; ++k) {
+            if (k + kAhead < last) {
+                __builtin_prefetch(&distinct[quint32(keyed[k + kAhead]) / 3]);
+            }
+            const auto item = quint32(keyed[k]);
+            const QStringView text = distinct[item / 3];
+            // Fetched while the others are gathered, not one by one when matched.
+            __builtin_prefetch(text.utf16());
+            members.push_back(
+                {text.utf16(), text.size(), int(item / 3), partOf(text.size(), int(item % 3))});
         }
         if (members.size() > kPairwiseBucket) {
-            // The edit lies in the part the bucket's key leaves open (all of it where keys of
-            // different parts met).
-            const int tag = keyed[first].tag;
-            const qsizetype half = tag / 4;
-            const bool lastPart = tag % 2;
-            const qsizetype from = oneTag && !lastPart ? half : 0;
-            const qsizetype to = oneTag && lastPart ? half : std::numeric_limits<qsizetype>::max();
-            matchByDeletions(distinct, members, from, to, partners);
+            deletions.match(members, pairs);
             return;
         }
         for (std::size_t a = 0; a < members.size(); ++a) {
             for (std::size_t b = a + 1; b < members.size(); ++b) {
-                const auto x = std::size_t(members[a]);
-                const auto y = std::size_t(members[b]);
-                if (x != y && oneEdit(distinct[x], distinct[y])) {
-                    partners[x].push_back(int(y));
-                    partners[y].push_back(int(x));
+                // Only in the bucket of the part that answers for the pair's shorter length.
+                if (std::abs(members[a].size - members[b].size) <= 1 &&
+                    answeredPair(members[a], members[b])) {
+                    pairs.push_back(DeletionMatcher::pairOf(members[a].index, members[b].index));
                 }
             }
         }
     });
-    for (std::vector<int>& list : partners) {
-        if (list.size() > 1) {
-            std::sort(list.begin(), list.end());
-            list.erase(std::unique(list.begin(), list.end()), list.end());
-        }
+    SecretText::Zero(keyed.data(), keyed.size() * sizeof(quint64));
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    // Sorted by the smaller index, each list receives its smaller partners first, in order,
+    // then its larger ones, in order.
+    Partners partners;
+    partners.offsets.assign(distinct.size() + 1, 0);
+    for (quint64 pair : pairs) {
+        ++partners.offsets[std::size_t(pair >> 32) + 1];
+        ++partners.offsets[std::size_t(quint32(pair)) + 1];
+    }
+    for (std::size_t i = 1; i < partners.offsets.size(); ++i) {
+        partners.offsets[i] += partners.offsets[i - 1];
+    }
+    partners.list.resize(pairs.size() * 2);
+    std::vector<int> fill(partners.offsets.begin(), partners.offsets.end() - 1);
+    for (quint64 pair : pairs) {
+        const auto lo = std::size_t(pair >> 32);
+        const auto hi = std::size_t(quint32(pair));
+        partners.list[std::size_t(fill[lo]++)] = int(hi);
+        partners.list[std::size_t(fill[hi]++)] = int(lo);
     }
     return partners;
 }
 
-std::pair<std::vector<int>, std::vector<std::vector<int>>>
+std::pair<std::vector<int>, PasswordHealth::Partners>
 PasswordHealth::NearMatches(const std::vector<QStringView>& distinct)
 {
     std::size_t total = 0;
     for (QStringView text : distinct) {
         total += std::size_t(text.size());
     }
-    std::vector<char16_t> packed(total);
-    std::vector<QStringView> views(distinct.size());
+    // Each text fetched a few ahead of its copy, rather than waited for.
+    const auto packed = std::make_unique_for_overwrite<char16_t[]>(total);
+    std::vector<QStringView> views;
+    views.reserve(distinct.size());
     std::size_t at = 0;
     for (std::size_t i = 0; i < distinct.size(); ++i) {
+        if (i + kAhead < distinct.size()) {
+            __builtin_prefetch(distinct[i + kAhead].utf16());
+        }
         std::copy(distinct[i].utf16(), distinct[i].utf16() + distinct[i].size(), &packed[at]);
-        views[i] = QStringView(&packed[at], distinct[i].size());
+        views.emplace_back(&packed[at], distinct[i].size());
         at += std::size_t(distinct[i].size());
     }
     auto result = std::make_pair(NormalGroups(views), OneEditApart(views));
-    SecretText::Zero(packed.data(), packed.size() * sizeof(char16_t));
+    SecretText::Zero(packed.get(), total * sizeof(char16_t));
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include <QStringView>
 #include <atomic>
 #include <functional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -89,12 +90,23 @@ public:
 
     // The passwords' groups of equal ones: a group number per password, and how many groups.
     static std::vector<int> ExactGroups(const std::vector<QStringView>& passwords, int& rlGroups);
+    // For each of a list of texts, the indexes of its partners in ascending order; all lists in
+    // one array.
+    struct Partners
+    {
+        std::vector<int> offsets;
+        std::vector<int> list;
+        std::span<const int> operator[](std::size_t lText) const
+        {
+            return {list.data() + offsets[lText], list.data() + offsets[lText + 1]};
+        }
+    };
     // Of distinct passwords: for each, the others that are one edit apart (both 8 characters or
     // more), found through buckets of shared halves, never by comparing all pairs.
-    static std::vector<std::vector<int>> OneEditApart(const std::vector<QStringView>& distinct);
+    static Partners OneEditApart(const std::vector<QStringView>& distinct);
     // Both of the below over a packed copy of the distinct passwords (read in order rather than
     // from all over memory), zeroed afterwards: the normal groups and the one-edit partners.
-    static std::pair<std::vector<int>, std::vector<std::vector<int>>>
+    static std::pair<std::vector<int>, Partners>
     NearMatches(const std::vector<QStringView>& distinct);
     // Of distinct passwords: a group number per password of those equal after dropping digits
     // and symbols at both ends and lower-casing (-1 where fewer than 4 letters remain).
