@@ -294,6 +294,9 @@ int PasswordHealth::Finding::Severity() const
     if (kinds & Weak) {
         severity += 8 * (3 - PasswordStrength::BandOf(bits));
     }
+    if (kinds & NoPassword) {
+        severity += 24;
+    }
     if (kinds & NearlyReused) {
         severity += 6;
     }
@@ -315,6 +318,9 @@ QString PasswordHealth::Finding::Text() const
         return text;
     };
     QStringList parts;
+    if (kinds & NoPassword) {
+        parts << QStringLiteral("no password");
+    }
     if (kinds & Breached) {
         parts << (seen == 1 ? QStringLiteral("in a breach list (seen 1 time)")
                             : QStringLiteral("in a breach list (seen %1 times)").arg(seen));
@@ -403,6 +409,10 @@ void PasswordHealth::checkOne(std::size_t lIndex, BreachList* breach)
     const QString& password = entry.PASSWORD_TX;
     Finding& finding = m_findings[lIndex];
     finding = Finding();
+    if (password.isEmpty()) {
+        finding.kinds = NoPassword;
+        return;
+    }
     finding.bits = PasswordStrength::Bits(
         password, PasswordStrength::UserWords(entry.TITLE_TX, entry.USER_NM, entry.WEB_SITE_TX));
     if (PasswordStrength::BandOf(finding.bits) <= PasswordStrength::Weak) {
@@ -784,21 +794,27 @@ QList<int> PasswordHealth::Ranked() const
 
 QString PasswordHealth::Summary() const
 {
-    int counts[6] = {};
+    constexpr int kKinds = 7;
+    int counts[kKinds] = {};
     for (const Finding& finding : m_findings) {
-        const Kinds kinds[] = {Weak, Reused, NearlyReused, Master, OwnTitle | OwnUser, Breached};
-        for (int k = 0; k < 6; ++k) {
+        const Kinds kinds[kKinds] = {Weak,     Reused,    NearlyReused, Master, OwnTitle | OwnUser,
+                                     Breached, NoPassword};
+        for (int k = 0; k < kKinds; ++k) {
             counts[k] += (finding.kinds & kinds[k]) ? 1 : 0;
         }
     }
-    return QStringLiteral("%1 entries checked: %2 weak, %3 reused, %4 nearly reused, %5 the "
-                          "master password, %6 containing their title or user name, %7 in a "
-                          "breach list.")
-        .arg(m_findings.size())
-        .arg(counts[0])
-        .arg(counts[1])
-        .arg(counts[2])
-        .arg(counts[3])
-        .arg(counts[4])
-        .arg(counts[5]);
+    QString text = QStringLiteral("%1 entries checked: %2 weak, %3 reused, %4 nearly reused, %5 "
+                                  "the master password, %6 containing their title or user name, "
+                                  "%7 in a breach list")
+                       .arg(m_findings.size())
+                       .arg(counts[0])
+                       .arg(counts[1])
+                       .arg(counts[2])
+                       .arg(counts[3])
+                       .arg(counts[4])
+                       .arg(counts[5]);
+    if (counts[6] > 0) {
+        text += QStringLiteral(", %1 without a password").arg(counts[6]);
+    }
+    return text + QLatin1Char('.');
 }

@@ -36,6 +36,8 @@ public:
         OwnTitle = 0x10,
         OwnUser = 0x20,
         Breached = 0x40,
+        // An entry stored without a password (an import may bring one in).
+        NoPassword = 0x80,
     };
     Q_DECLARE_FLAGS(Kinds, Kind)
 

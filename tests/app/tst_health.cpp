@@ -115,6 +115,7 @@ private Q_SLOTS:
             << u"Chat"_s << int(PH::OwnUser) << u"contains its user name"_s;
         QTest::newRow("breached") << u"Leaky"_s << int(PH::Breached)
                                   << u"in a breach list (seen 42 times)"_s;
+        QTest::newRow("no password") << u"Blank"_s << int(PH::NoPassword) << u"no password"_s;
         QTest::newRow("none") << u"Notes"_s << 0 << QString();
     }
     void findings()
@@ -138,6 +139,7 @@ private Q_SLOTS:
             {u"11"_s, u"Chat"_s, u"mallory"_s, u"mallory-Qx7#pL2!z"_s, {}},
             {u"12"_s, u"Leaky"_s, u"g"_s, u"Tq7#vLp2Xz9!"_s, {}},
             {u"13"_s, u"Notes"_s, u"h"_s, u"kX9#mQ2$vL7!pR4&"_s, {}},
+            {u"14"_s, u"Blank"_s, u"i"_s, QString(), {}},
         };
         PH health(entries, u"M4ster!Secret#2024"_s, breach);
         const std::atomic<bool> cancel{false};
