@@ -249,6 +249,8 @@ private:
     unsigned long m_typeWindow = 0;
     QString m_typeTitle;
     bool m_typeAfterUnlock = false;
+    // While the chooser the global shortcut opened is up: a repeated press opens no second one.
+    bool m_choosing = false;
     // When the shortcut asked for the unlock (milliseconds of a steady clock): an unlock long
     // after it types nothing.
     qint64 m_typeAskedMs = 0;

@@ -102,7 +102,14 @@ void frmMain::typeEntry(long lID, bool bUserName, unsigned long ulWindow)
     // The one copy of the password the typist wipes when it is done.
     QString text = std::move(entry.PASSWORD_TX);
     if (bUserName) {
-        QString whole = entry.USER_NM + QLatin1Char('\t') + text + QLatin1Char('\n');
+        // Made in one buffer: a sum of strings would leave its steps, password included, in
+        // freed memory.
+        QString whole;
+        whole.reserve(entry.USER_NM.size() + text.size() + 2);
+        whole += entry.USER_NM;
+        whole += QLatin1Char('\t');
+        whole += text;
+        whole += QLatin1Char('\n');
         SecretText::Wipe(text);
         text = std::move(whole);
     }
@@ -139,7 +146,9 @@ void frmMain::ApplyAutoTypeShortcut()
 void frmMain::AutoTypeShortcut_Activated()
 {
     const unsigned long window = AutoType::ActiveWindow();
-    if (m_autoType->IsBusy() || !window || AutoType::IsOwnWindow(window)) {
+    // While the chooser is open a repeated press finds no window of KeyCask's active yet: it
+    // must not open a second chooser.
+    if (m_autoType->IsBusy() || m_choosing || !window || AutoType::IsOwnWindow(window)) {
         return;
     }
     m_typeWindow = window;
@@ -188,7 +197,9 @@ void frmMain::typeForWindow()
             }
         }
         frmChooseEntry chooser(choices, this);
+        m_choosing = true;
         chooser.exec();
+        m_choosing = false;
         chosen = chooser.SelectedID();
         if (!chosen) {
             AutoType::Activate(m_typeWindow);
