@@ -108,9 +108,10 @@ AutoType::AutoType(QObject* parent) : QObject(parent)
 
 AutoType::~AutoType()
 {
+    // Ended in the middle (KeyCask quits while it waits or types): Caps Lock and the lent keys
+    // are given back at once, since the server keeps a changed mapping after KeyCask is gone.
     if (m_busy) {
-        SecretText::Wipe(m_text);
-        SecretText::Zero(m_strokes.data(), m_strokes.size() * sizeof(Stroke));
+        endTyping();
     }
     restoreKeys();
 }
@@ -347,12 +348,18 @@ bool AutoType::prepare()
 
     QList<uint> characters = m_text.toUcs4();
     bool complete = true;
-    std::map<KeySym, Stroke> lent;
+    // The keys lent so far, by the keysym they give; zeroed after, as the strokes are: both
+    // spell the text. The strokes never move to a larger buffer, which would leave a copy.
+    std::vector<std::pair<KeySym, Stroke>> lent;
+    m_strokes.reserve(std::size_t(characters.size()));
+    lent.reserve(spare.size());
     for (const uint c : characters) {
         const KeySym ks = keysymFor(c);
+        const auto own = std::find_if(lent.begin(), lent.end(),
+                                      [ks](const auto& pair) { return pair.first == ks; });
         if (const auto it = layout.find(ks); it != layout.end()) {
             m_strokes.push_back(it->second);
-        } else if (const auto own = lent.find(ks); own != lent.end()) {
+        } else if (own != lent.end()) {
             m_strokes.push_back(own->second);
         } else if (!spare.empty()) {
             // The spare key gives the keysym with or without Shift.
@@ -361,14 +368,15 @@ bool AutoType::prepare()
             KeySym syms[2] = {ks, ks};
             XChangeKeyboardMapping(d, code, 2, syms, 1);
             m_lentKeys.push_back(code);
-            lent[ks] = {code, 0};
-            m_strokes.push_back(lent[ks]);
+            lent.push_back({ks, {code, 0}});
+            m_strokes.push_back(lent.back().second);
         } else {
             complete = false;
             break;
         }
     }
     SecretText::Zero(characters.data(), std::size_t(characters.size()) * sizeof(uint));
+    SecretText::Zero(lent.data(), lent.size() * sizeof(lent.front()));
     lent.clear();
     if (!complete) {
         return false;
@@ -425,6 +433,15 @@ void AutoType::typeStep()
 
 void AutoType::finish(Result result)
 {
+    endTyping();
+    if (!m_lentKeys.empty()) {
+        QTimer::singleShot(kRestoreDelayMs, this, &AutoType::restoreKeys);
+    }
+    Q_EMIT Finished(result);
+}
+
+void AutoType::endTyping()
+{
     m_timer.stop();
     SecretText::Wipe(m_text);
     SecretText::Zero(m_strokes.data(), m_strokes.size() * sizeof(Stroke));
@@ -438,11 +455,7 @@ void AutoType::finish(Result result)
         XTestFakeKeyEvent(d, caps, False, CurrentTime);
         XFlush(d);
     }
-    if (!m_lentKeys.empty()) {
-        QTimer::singleShot(kRestoreDelayMs, this, &AutoType::restoreKeys);
-    }
     m_busy = false;
-    Q_EMIT Finished(result);
 }
 
 void AutoType::restoreKeys()

@@ -69,6 +69,8 @@ private:
     bool prepare();
     void typeStep();
     void finish(Result result);
+    // Stops the typing and gives back what it changed (Caps Lock), wiping the text it held.
+    void endTyping();
     void restoreKeys();
     void sendStroke(const Stroke& stroke);
 
