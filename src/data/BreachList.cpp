@@ -27,6 +27,10 @@ BreachList::BreachList(const QString& sPath) : m_path(sPath), m_file(sPath)
     if (!QFile::exists(sPath)) {
         fail(QStringLiteral("the file does not exist"));
     }
+    // A pipe or a device is refused before it is opened: opening a pipe waits for a writer.
+    if (!QFileInfo(sPath).isFile()) {
+        fail(QStringLiteral("the file cannot be read"));
+    }
     if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || m_file.isSequential()) {
         fail(QStringLiteral("the file cannot be read"));
     }

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <algorithm>
 #include <optional>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using PS = PasswordStrength;
@@ -219,6 +220,8 @@ private Q_SLOTS:
         std::reverse(unsorted.begin(), unsorted.end());
         QTest::newRow("unsorted") << unsorted.join('\n') << hashOf(5) << qint64(-1);
         QTest::newRow("missing") << QByteArray() << hashOf(5) << qint64(-1);
+        // Refused without waiting for a writer.
+        QTest::newRow("a pipe") << QByteArray("|") << hashOf(5) << qint64(-1);
     }
     void breach()
     {
@@ -226,8 +229,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, hash);
         QFETCH(qint64, count);
         QTemporaryDir dir;
-        const QString path =
-            content.isEmpty() ? dir.filePath(u"missing.txt"_s) : writeFile(dir, content);
+        const QString path = content.isEmpty() || content == "|" ? dir.filePath(u"list.txt"_s)
+                                                                 : writeFile(dir, content);
+        if (content == "|") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
         std::optional<qint64> found;
         try {
             BreachList list(path);
