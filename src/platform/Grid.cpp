@@ -42,14 +42,23 @@ class ShownText
 {
 public:
     explicit ShownText(QStringView text)
-        : m_copy(text.size() > kShownChars ? text.first(kShownChars).toString() + QChar(0x2026)
-                                           : QString()),
+        : m_copy(text.size() > kShownChars ? cut(text) : QString()),
           m_text(text.size() > kShownChars ? QStringView(m_copy.text()) : text)
     {
     }
     QString text() const { return rawString(m_text); }
 
 private:
+    // The start and the ellipsis made in one buffer, so that no step leaves a copy behind.
+    static QString cut(QStringView text)
+    {
+        QString start;
+        start.reserve(kShownChars + 1);
+        start += text.first(kShownChars);
+        start += QChar(0x2026);
+        return start;
+    }
+
     const SecretText::Scoped m_copy;
     const QStringView m_text;
 };
