@@ -143,20 +143,21 @@ std::unique_ptr<Recordset> clsDB::Execute(const QString& sSql)
 {
     const QStringView word = firstWord(sSql);
     const bool change = isChange(word);
+    const bool select = word.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0;
+    // A change let go without a backup ends with its first statement outside a transaction
+    // (a whole import ends with its COMMIT or ROLLBACK), made or not, also when the file could
+    // not be opened for it.
+    const auto changeEnded = qScopeGuard([this, select] {
+        if (!select && !(m_connection && m_connection->InTransaction())) {
+            m_withoutBackup = false;
+        }
+    });
     if (change && !(m_connection && m_connection->InTransaction())) {
         PrepareChange();
     }
     if (!OpenConnection(true)) {
         return nullptr;
     }
-    const bool select = word.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0;
-    // A change let go without a backup ends with its first statement outside a transaction
-    // (a whole import ends with its COMMIT or ROLLBACK), made or not.
-    const auto changeEnded = qScopeGuard([this, select] {
-        if (!select && !(m_connection && m_connection->InTransaction())) {
-            m_withoutBackup = false;
-        }
-    });
     std::unique_ptr<Recordset> rs;
     try {
         rs = m_connection->Execute(sSql);
