@@ -414,7 +414,7 @@ void CsvImport::split()
         }
         m_starts.push_back(qint32(pos));
         m_flags.push_back(flags);
-        m_width = std::max(m_width, scan.fields);
+        m_width = std::max(m_width, std::min(scan.fields, MaxColumns));
         previous = line;
         line += scan.lines;
         pos = scan.end;
@@ -534,17 +534,17 @@ bool CsvImport::SecretColumn(int lColumn) const
     return SecretName(m_columnNames.value(lColumn));
 }
 
-QString CsvImport::Sample(int lColumn) const
+QStringList CsvImport::Samples() const
 {
+    QStringList samples;
     const qsizetype r = m_hasHeader ? 1 : 0;
-    if (r >= qsizetype(m_starts.size())) {
-        return QString();
+    QStringList values = r < qsizetype(m_starts.size()) ? record(r) : QStringList();
+    for (qsizetype i = 0; i < m_columnNames.size(); ++i) {
+        const QString value = values.value(i);
+        samples.append(QString(value.constData(), std::min<qsizetype>(value.size(), 40)));
     }
-    QStringList values = record(r);
-    const QString value = values.value(lColumn);
-    QString sample(value.constData(), std::min<qsizetype>(value.size(), 40));
     SecretText::Wipe(QList<QStringList>{values});
-    return sample;
+    return samples;
 }
 
 QStringList CsvImport::record(qsizetype lRecord) const
@@ -578,7 +578,10 @@ bool CsvImport::mapRecord(qsizetype lRecord, Mapping& m, bool* pBlank) const
         for (qsizetype i = 0; i < m.record.size(); ++i) {
             if (std::find(m_columns.begin(), m_columns.end(), int(i)) == m_columns.end() &&
                 !SecretColumn(int(i))) {
-                mapped.extras.append(std::make_pair(m_columnNames.value(i), m.record[i]));
+                mapped.extras.append(std::make_pair(i < m_columnNames.size()
+                                                        ? m_columnNames[i]
+                                                        : QStringLiteral("Column %1").arg(i + 1),
+                                                    m.record[i]));
             }
         }
     }

@@ -79,10 +79,13 @@ public:
     // Takes the first line as names or as a row; the columns and "keep others" are guessed anew.
     void SetHeader(bool bHeader);
 
+    // At most this many columns are offered for the fields; the values of the columns after
+    // them go to the notes as "Column n: value" lines when the other columns are kept.
+    static constexpr qsizetype MaxColumns = 1000;
     // The names of the columns: the header's, or "Column 1", "Column 2", … without one.
     QStringList ColumnNames() const { return m_columnNames; }
-    // The column's value in the first row (empty text without one).
-    QString Sample(int lColumn) const;
+    // Each column's value in the first row, at most 40 characters (empty text without one).
+    QStringList Samples() const;
     // Whether a column's name suggests a secret: its value is masked, offered as the password
     // and never copied into the notes.
     bool SecretColumn(int lColumn) const;

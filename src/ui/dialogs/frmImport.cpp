@@ -258,9 +258,10 @@ void frmImport::fillColumns()
     chkKeepOthers->setChecked(m_import.KeepOthers());
     // Each column by its name and its value in the first row, a secret's masked.
     const QStringList names = m_import.ColumnNames();
+    QStringList samples = m_import.Samples();
     QStringList items;
     for (int i = 0; i < names.size(); ++i) {
-        QString sample = m_import.Sample(i);
+        QString sample = samples[i];
         const QString shown = sample.isEmpty()           ? QString()
                               : m_import.SecretColumn(i) ? kMasked
                                                          : cellText(sample).left(30);
@@ -285,6 +286,9 @@ void frmImport::fillColumns()
     }
     for (QString& item : items) {
         SecretText::Release(item);
+    }
+    for (QString& sample : samples) {
+        SecretText::Release(sample);
     }
     const QString format = m_import.FormatName();
     picColumns->setVisible(format.isEmpty());
