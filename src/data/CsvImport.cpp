@@ -281,6 +281,7 @@ void CsvImport::Wipe()
     m_keepOthers = false;
     m_columns = {None, None, None, None, None};
     m_counts = {};
+    m_backedUp = false;
 }
 
 void CsvImport::Load(const QString& sPath)
@@ -759,13 +760,30 @@ QString CsvImport::Reason(qsizetype lRow) const
     return QStringLiteral("same as line %1").arg(lineOf(first));
 }
 
+void CsvImport::Backup()
+{
+    try {
+        clsDB::shared().BackupBefore(modBackup::Reason::Import);
+    } catch (const AppError& error) {
+        if (error.Told()) {
+            throw;
+        }
+        throw AppError(error.Number(),
+                       QStringLiteral("Nothing was imported: ") + error.Description());
+    }
+    m_backedUp = true;
+}
+
 CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
 {
     Result result;
     result.duplicates = Count(Status::Duplicate);
     result.otherSkipped = Count(Status::Empty) + Count(Status::Unreadable);
+    if (!std::exchange(m_backedUp, false)) {
+        Backup();
+        m_backedUp = false;
+    }
     try {
-        clsDB::shared().BackupBefore(modBackup::Reason::Import);
         modData::ExecuteRequired(QStringLiteral("BEGIN"));
     } catch (const AppError& error) {
         if (error.Told()) {

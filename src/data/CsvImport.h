@@ -108,6 +108,9 @@ public:
     QString Reason(qsizetype lRow) const;
     int Count(Status eStatus) const { return m_counts[std::size_t(eStatus)]; }
 
+    // Makes the backup taken before an import, asking the user when none can be made; raises
+    // AppError as Store does. Store makes it itself unless this was called just before.
+    void Backup();
     // Stores the rows to add, each through the record class, in one transaction. bKeepGoing is
     // asked after each stored row with the number stored so far; false cancels. A cancel or
     // any failure rolls everything back and raises AppError with the cause for the user.
@@ -176,4 +179,5 @@ private:
     // The first row (or, below zero, the stored entry -1 - n) with the fields of a hash.
     QHash<std::size_t, qint32> m_first;
     Progress m_progress;
+    bool m_backedUp = false;
 };

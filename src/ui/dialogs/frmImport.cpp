@@ -71,7 +71,15 @@ public:
         m_dialog.setValue(lValue);
         return !m_dialog.wasCanceled();
     }
-    bool cancelled() const { return m_dialog.wasCanceled(); }
+    // Hides the dialog for good (a message box shown next keeps the keyboard); whether the
+    // user cancelled.
+    bool close()
+    {
+        const bool cancelled = m_dialog.wasCanceled();
+        m_dialog.reset();
+        m_dialog.hide();
+        return cancelled;
+    }
 
 private:
     QProgressDialog m_dialog;
@@ -101,7 +109,7 @@ void frmImport::Run(const QString& sPath, QWidget* parent)
             const WaitCursor busy;
             csv.Load(sPath);
         } catch (const AppError& error) {
-            const bool cancelled = progress.cancelled();
+            const bool cancelled = progress.close();
             csv.SetProgress({});
             tell(error, cancelled, parent);
             return;
@@ -409,7 +417,7 @@ void frmImport::change(const std::function<void()>& step)
         const WaitCursor busy;
         step();
     } catch (const AppError& error) {
-        const bool cancelled = progress.cancelled();
+        const bool cancelled = progress.close();
         m_import.SetProgress({});
         tell(error, cancelled, this);
         reject();
@@ -441,6 +449,14 @@ void frmImport::cmdImport_Click()
 {
     const int add = m_import.Count(CsvImport::Status::Add);
     CsvImport::Result result;
+    // The backup may ask a question: before the progress dialog, which would cover it.
+    try {
+        m_import.Backup();
+    } catch (const AppError& error) {
+        tell(error, false, this);
+        reject();
+        return;
+    }
     {
         Progress progress(this, QStringLiteral("Importing entries…"), add);
         try {
@@ -449,7 +465,7 @@ void frmImport::cmdImport_Click()
                 return lDone % 100 != 0 && lDone != add ? true : progress.step(lDone);
             });
         } catch (const AppError& error) {
-            const bool cancelled = progress.cancelled();
+            const bool cancelled = progress.close();
             tell(error, cancelled, this);
             reject();
             return;
