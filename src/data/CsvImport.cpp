@@ -394,10 +394,8 @@ void CsvImport::split()
             }
         }
         if (!scan.closed) {
-            throw AppError(AppError::FileError,
-                           QStringLiteral("The file could not be read: line %1 has a quote that is "
-                                          "never closed.")
-                               .arg(line + scan.unclosedLine));
+            flags |= Unclosed;
+            m_unclosedLine = line + scan.unclosedLine;
         }
         if (r == 0) {
             m_headerFields = scan.fields;
@@ -644,7 +642,7 @@ void CsvImport::map()
     const qsizetype count = qsizetype(m_starts.size());
     for (qsizetype r = m_hasHeader ? 1 : 0; r < count; ++r) {
         Status status = Status::Add;
-        if (m_flags[r] & (Unparseable | BadEncoding)) {
+        if (m_flags[r] & (Unparseable | BadEncoding | Unclosed)) {
             status = Status::Unreadable;
         } else {
             Mapping m;
@@ -740,6 +738,9 @@ QString CsvImport::Reason(qsizetype lRow) const
                      : QStringLiteral("no value in the chosen columns");
     }
     case Status::Unreadable: {
+        if (m_flags[r] & Unclosed) {
+            return QStringLiteral("line %1: a quote that is never closed").arg(m_unclosedLine);
+        }
         if (m_flags[r] & BadEncoding) {
             const auto bad = std::lower_bound(m_badLines.cbegin(), m_badLines.cend(), lineOf(r));
             return QStringLiteral("line %1: not valid UTF-8")

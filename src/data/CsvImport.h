@@ -33,8 +33,8 @@ public:
     static constexpr int None = -1;
     using Columns = std::array<int, FieldCount>;
 
-    // Unreadable: a line that is not valid in the file's encoding, or whose fields cannot be
-    // told apart.
+    // Unreadable: a line that is not valid in the file's encoding, whose fields cannot be told
+    // apart, or where a quote opens that is never closed.
     enum class Status : std::uint8_t { Add, Duplicate, Empty, Unreadable };
     struct Row
     {
@@ -56,8 +56,8 @@ public:
 
     // Reads a file (see CsvFile::ReadBytes), or bytes or a text already read, and checks every
     // row. Raises AppError with a sentence for the user when the file cannot be read or the
-    // progress cancels; nothing is kept then. The file's bytes are kept (to be read in another
-    // encoding) until Wipe.
+    // progress cancels; nothing is kept then (a quote that is never closed only makes its
+    // record unreadable). The file's bytes are kept (to be read in another encoding) until Wipe.
     void Load(const QString& sPath);
     void LoadBytes(QByteArray abBytes);
     void LoadText(const QString& sText);
@@ -132,6 +132,8 @@ private:
         StandardDialect = 0x01,
         Unparseable = 0x02,
         BadEncoding = 0x04,
+        // A quote that is never closed: the record runs to the end of the text.
+        Unclosed = 0x08,
         StatusShift = 4,
     };
     using Fields = std::array<QString, FieldCount>;
@@ -158,6 +160,8 @@ private:
     QString m_text;
     QChar m_delimiter = QLatin1Char(',');
     QList<qsizetype> m_badLines;
+    // The line where a quote that is never closed opens (Unclosed).
+    qsizetype m_unclosedLine = 0;
     // Where each record starts in the text; the next one's start is its end.
     std::vector<qint32> m_starts;
     std::vector<std::uint8_t> m_flags;

@@ -269,6 +269,11 @@ private Q_SLOTS:
             << QStringList{u"Router"_s, u"admin"_s, u"r0uter"_s, u"http://192.168.0.1"_s,
                            u"Collections: Team"_s}
             << QStringList();
+        QTest::newRow("a quote never closed in the last record: the rows before it stored")
+            << u"name,url,username,password\nMail,,ann,pw\n\"Bank\nHome\",,bob,\"p1\nx,y\n"_s
+            << u"Chrome or another Chromium-based browser"_s
+            << QStringList{u"Mail"_s, u"ann"_s, u"pw"_s, QString(), QString()}
+            << QStringList{u"3: line 4: a quote that is never closed"_s};
         // U+FFFF stands for the byte 0xFF, which no text holds.
         QTest::newRow("UTF-8 with one invalid line")
             << u"name,url,username,password\nCafé,,zoë,päss€\n\uFFFF,,x,y\nTee,,ü,p\n"_s

@@ -230,7 +230,13 @@ frmImport::frmImport(CsvImport& import, QWidget* parent)
     }
     connect(cboEncoding, &QComboBox::currentIndexChanged, this, [this] {
         const auto encoding = CsvFile::Encoding(cboEncoding->currentData().toInt());
-        change([this, encoding] { m_import.SetEncoding(encoding); });
+        const auto previous = m_import.Encoding();
+        change([this, encoding] { m_import.SetEncoding(encoding); },
+               [this, previous] {
+                   const QSignalBlocker block(cboEncoding);
+                   cboEncoding->setCurrentIndex(cboEncoding->findData(int(previous)));
+                   m_import.SetEncoding(previous);
+               });
     });
     connect(chkHeader, &QCheckBox::toggled, this,
             [this](bool bChecked) { change([this, bChecked] { m_import.SetHeader(bChecked); }); });
@@ -408,22 +414,39 @@ bool frmImport::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void frmImport::change(const std::function<void()>& step)
+void frmImport::change(const std::function<void()>& step, const std::function<void()>& undo)
 {
     wipePreview();
-    Progress progress(this, QStringLiteral("Checking the rows…"), 1000);
-    m_import.SetProgress([&progress](int lPermille) { return progress.step(lPermille); });
-    try {
-        const WaitCursor busy;
-        step();
-    } catch (const AppError& error) {
-        const bool cancelled = progress.close();
+    bool failed = false;
+    {
+        Progress progress(this, QStringLiteral("Checking the rows…"), 1000);
+        m_import.SetProgress([&progress](int lPermille) { return progress.step(lPermille); });
+        try {
+            const WaitCursor busy;
+            step();
+        } catch (const AppError& error) {
+            const bool cancelled = progress.close();
+            m_import.SetProgress({});
+            tell(error, cancelled, this);
+            if (cancelled || !undo) {
+                reject();
+                return;
+            }
+            failed = true;
+        }
         m_import.SetProgress({});
-        tell(error, cancelled, this);
-        reject();
-        return;
     }
-    m_import.SetProgress({});
+    // A failure that can be undone leaves the window open as it was.
+    if (failed) {
+        try {
+            const WaitCursor busy;
+            undo();
+        } catch (const AppError& error) {
+            tell(error, false, this);
+            reject();
+            return;
+        }
+    }
     fillColumns();
     fillPreview();
 }
