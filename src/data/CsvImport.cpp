@@ -527,10 +527,7 @@ bool CsvImport::SecretName(const QString& sName)
 
 bool CsvImport::SecretColumn(int lColumn) const
 {
-    if (!m_hasHeader) {
-        return lColumn == Password;
-    }
-    return SecretName(m_columnNames.value(lColumn));
+    return lColumn == m_columns[Password] || SecretName(m_columnNames.value(lColumn));
 }
 
 QStringList CsvImport::Samples() const

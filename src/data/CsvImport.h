@@ -86,8 +86,8 @@ public:
     QStringList ColumnNames() const { return m_columnNames; }
     // Each column's value in the first row, at most 40 characters (empty text without one).
     QStringList Samples() const;
-    // Whether a column's name suggests a secret: its value is masked, offered as the password
-    // and never copied into the notes.
+    // Whether a column holds a secret: the one chosen as the password, or one whose name
+    // suggests a secret. Its value is masked and never copied into the notes.
     bool SecretColumn(int lColumn) const;
     static bool SecretName(const QString& sName);
     Columns ChosenColumns() const { return m_columns; }

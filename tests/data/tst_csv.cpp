@@ -313,6 +313,23 @@ private Q_SLOTS:
         QVERIFY(env.messages.isEmpty());
     }
 
+    // Without a header, the column chosen as the password is the secret one: masked, and the
+    // column left at its place goes to the notes.
+    void chosenPassword()
+    {
+        TestEnv env;
+        addMaster();
+        CsvImport import;
+        import.LoadText(u"Bank,ann@example.org,Safe,pw4\n"_s);
+        import.SetColumns({0, 1, 3, CsvImport::None, CsvImport::None});
+        import.SetKeepOthers(true);
+        QVERIFY(import.SecretColumn(3));
+        QVERIFY(!import.SecretColumn(2));
+        QCOMPARE(import.Store().imported, 1);
+        QCOMPARE(storedEntries(), (QList<QStringList>{{u"Bank"_s, u"ann@example.org"_s, u"pw4"_s,
+                                                       QString(), u"Column 3: Safe"_s}}));
+    }
+
     // A duplicate of a stored entry and of an earlier row is skipped, and an empty row, each
     // with its reason; a row without title, address and password is stored under its user
     // name; a difference in one field alone (user name in case, password) makes a new entry.
