@@ -268,6 +268,7 @@ void CsvImport::Wipe()
     m_existing.clear();
     SecretText::Wipe({m_columnNames});
     m_columnNames.clear();
+    m_secretNames.clear();
     m_index.clear();
     m_first.clear();
     m_badLines.clear();
@@ -427,11 +428,13 @@ void CsvImport::recognise()
 {
     SecretText::Wipe({m_columnNames});
     m_columnNames.clear();
+    m_secretNames.clear();
     m_index.clear();
     const QStringList first = m_hasHeader ? record(0) : QStringList();
     for (qsizetype i = 0; i < m_width; ++i) {
         const QString name = first.value(i).trimmed();
         m_columnNames.append(name.isEmpty() ? QStringLiteral("Column %1").arg(i + 1) : own(name));
+        m_secretNames.push_back(SecretName(m_columnNames.back()));
     }
     if (active() >= 0) {
         for (qsizetype i = 0; i < first.size(); ++i) {
@@ -510,14 +513,14 @@ bool CsvImport::SecretName(const QString& sName)
         u"パスワード"_s, u"비밀번호"_s,    u"κωδικός"_s,    u"סיסמה"_s,    u"كلمة المرور"_s};
     static const QStringList words = {u"pin"_s,  u"key"_s, u"clave"_s,
                                       u"code"_s, u"cvv"_s, u"otp"_s};
+    static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{N}]+"));
     const QString name = sName.toLower();
     for (const QString& part : parts) {
         if (name.contains(part)) {
             return true;
         }
     }
-    for (const QString& word :
-         name.split(QRegularExpression(QStringLiteral("[^\\p{L}\\p{N}]+")), Qt::SkipEmptyParts)) {
+    for (const QString& word : name.split(separators, Qt::SkipEmptyParts)) {
         if (words.contains(word)) {
             return true;
         }
@@ -527,7 +530,8 @@ bool CsvImport::SecretName(const QString& sName)
 
 bool CsvImport::SecretColumn(int lColumn) const
 {
-    return lColumn == m_columns[Password] || SecretName(m_columnNames.value(lColumn));
+    return lColumn == m_columns[Password] ||
+           (lColumn >= 0 && std::size_t(lColumn) < m_secretNames.size() && m_secretNames[lColumn]);
 }
 
 QStringList CsvImport::Samples() const
@@ -613,7 +617,8 @@ bool CsvImport::mapRecord(qsizetype lRecord, Mapping& m, bool* pBlank) const
     }
     if (title.isEmpty()) {
         const QString& notes = rFields[Notes];
-        const qsizetype end = notes.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
+        static const QRegularExpression lineBreak(QStringLiteral("[\\r\\n]"));
+        const qsizetype end = notes.indexOf(lineBreak);
         title = notes.left(std::min<qsizetype>(end < 0 ? notes.size() : end, 50)).trimmed();
     }
     if (title.isEmpty()) {

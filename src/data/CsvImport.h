@@ -174,6 +174,8 @@ private:
     bool m_hasHeader = false;
     bool m_keepOthers = false;
     QStringList m_columnNames;
+    // Per column, whether its name suggests a secret.
+    std::vector<bool> m_secretNames;
     QHash<QString, int> m_index;
     Columns m_columns{None, None, None, None, None};
     std::array<int, 4> m_counts{};
