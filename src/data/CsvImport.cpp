@@ -505,14 +505,15 @@ bool CsvImport::SecretName(const QString& sName)
 {
     // Parts of names, and words that are secrets only on their own ("pin", not "shipping").
     static const QStringList parts = {
-        u"pass"_s,       u"pwd"_s,         u"passwort"_s,   u"kennwort"_s, u"contraseña"_s,
-        u"contrasena"_s, u"senha"_s,       u"wachtwoord"_s, u"secret"_s,   u"geheim"_s,
-        u"token"_s,      u"salasana"_s,    u"hasło"_s,      u"haslo"_s,    u"lösenord"_s,
-        u"losenord"_s,   u"adgangskode"_s, u"parola"_s,     u"heslo"_s,    u"jelszó"_s,
-        u"şifre"_s,      u"sifre"_s,       u"пароль"_s,     u"密码"_s,     u"密碼"_s,
-        u"パスワード"_s, u"비밀번호"_s,    u"κωδικός"_s,    u"סיסמה"_s,    u"كلمة المرور"_s};
-    static const QStringList words = {u"pin"_s,  u"key"_s, u"clave"_s,
-                                      u"code"_s, u"cvv"_s, u"otp"_s};
+        u"pass"_s,         u"pwd"_s,         u"passwort"_s,   u"kennwort"_s, u"contraseña"_s,
+        u"contrasena"_s,   u"senha"_s,       u"wachtwoord"_s, u"secret"_s,   u"geheim"_s,
+        u"token"_s,        u"salasana"_s,    u"hasło"_s,      u"haslo"_s,    u"lösenord"_s,
+        u"losenord"_s,     u"adgangskode"_s, u"parola"_s,     u"heslo"_s,    u"jelszó"_s,
+        u"şifre"_s,        u"sifre"_s,       u"пароль"_s,     u"密码"_s,     u"密碼"_s,
+        u"パスワード"_s,   u"비밀번호"_s,    u"κωδικός"_s,    u"סיסמה"_s,    u"كلمة المرور"_s,
+        u"security code"_s};
+    // "code" alone is no secret ("Country code", "Postal code").
+    static const QStringList words = {u"pin"_s, u"key"_s, u"clave"_s, u"cvv"_s, u"cvc"_s, u"otp"_s};
     static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{N}]+"));
     const QString name = sName.toLower();
     for (const QString& part : parts) {

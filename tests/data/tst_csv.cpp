@@ -314,7 +314,7 @@ private Q_SLOTS:
     }
 
     // Without a header, the column chosen as the password is the secret one: masked, and the
-    // column left at its place goes to the notes.
+    // column left at its place goes to the notes. A code is a secret only as a security code.
     void chosenPassword()
     {
         TestEnv env;
@@ -325,6 +325,8 @@ private Q_SLOTS:
         import.SetKeepOthers(true);
         QVERIFY(import.SecretColumn(3));
         QVERIFY(!import.SecretColumn(2));
+        QVERIFY(!CsvImport::SecretName(u"Country code"_s));
+        QVERIFY(CsvImport::SecretName(u"Card security code"_s));
         QCOMPARE(import.Store().imported, 1);
         QCOMPARE(storedEntries(), (QList<QStringList>{{u"Bank"_s, u"ann@example.org"_s, u"pw4"_s,
                                                        QString(), u"Column 3: Safe"_s}}));
