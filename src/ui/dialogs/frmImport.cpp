@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -38,13 +39,25 @@ const QStringList kFieldLabels = {QStringLiteral("&Title:"), QStringLiteral("&Us
 const QString kMasked = QString(8, QChar(0x2022));
 
 // A cell shows one line of at most CELL_CHARACTERS characters; line breaks are marked where
-// they are.
+// they are. The text is made in one buffer large enough from the start, so that no copy of it
+// is left behind unwiped.
 QString cellText(const QString& sText)
 {
-    QString text = sText.left(frmImport::CELL_CHARACTERS);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text.replace(QLatin1Char('\n'), QStringLiteral(" \u21B5 "));
+    const qsizetype n = std::min<qsizetype>(sText.size(), frmImport::CELL_CHARACTERS);
+    QString text;
+    text.reserve(3 * n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar ch = sText[i];
+        if (ch == u'\r' && i + 1 < n && sText[i + 1] == u'\n') {
+            continue;
+        }
+        if (ch == u'\r' || ch == u'\n') {
+            text.append(QStringView(u" \u21B5 "));
+        } else {
+            text.append(ch);
+        }
+    }
+    return text;
 }
 
 QString number(qsizetype n)
@@ -275,14 +288,15 @@ void frmImport::fillColumns()
     QStringList samples = m_import.Samples();
     QStringList items;
     for (int i = 0; i < names.size(); ++i) {
-        QString sample = samples[i];
-        const QString shown = sample.isEmpty()           ? QString()
-                              : m_import.SecretColumn(i) ? kMasked
-                                                         : cellText(sample).left(30);
-        SecretText::Release(sample);
+        QString shown;
+        if (!samples[i].isEmpty()) {
+            shown = m_import.SecretColumn(i) ? kMasked : cellText(samples[i]);
+            shown.truncate(30);
+        }
         items.append(shown.isEmpty()
                          ? names[i]
                          : QStringLiteral("%1 \u2014 \u201C%2\u201D").arg(names[i], shown));
+        SecretText::Release(shown);
     }
     const CsvImport::Columns chosen = m_import.ChosenColumns();
     for (int field = 0; field < CsvImport::FieldCount; ++field) {
