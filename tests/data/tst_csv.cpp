@@ -332,6 +332,24 @@ private Q_SLOTS:
                                                        QString(), u"Column 3: Safe"_s}}));
     }
 
+    // A row wider than the columns offered: the first ones are offered, with their samples, and
+    // the values after them go to the notes by their number when the other columns are kept.
+    void wideRow()
+    {
+        TestEnv env;
+        addMaster();
+        QStringList values = {u"Bank"_s, u"ann@example.org"_s, u"pw"_s};
+        for (qsizetype i = values.size(); i < CsvImport::MaxColumns + 2; ++i) {
+            values.append(u"v%1"_s.arg(i + 1));
+        }
+        CsvImport import;
+        import.LoadText(values.join(u',') + u'\n');
+        QCOMPARE(import.ColumnNames().size(), CsvImport::MaxColumns);
+        QCOMPARE(import.Samples().size(), CsvImport::MaxColumns);
+        import.SetKeepOthers(true);
+        QVERIFY(import.RowAt(0).entry.NOTES_TX.endsWith(u"\r\nColumn 1002: v1002"_s));
+    }
+
     // A duplicate of a stored entry and of an earlier row is skipped, and an empty row, each
     // with its reason; a row without title, address and password is stored under its user
     // name; a difference in one field alone (user name in case, password) makes a new entry.
