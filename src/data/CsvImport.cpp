@@ -268,6 +268,7 @@ void CsvImport::Wipe()
     m_existing.clear();
     SecretText::Wipe({m_columnNames});
     m_columnNames.clear();
+    m_secretNames.clear();
     m_index.clear();
     m_first.clear();
     m_badLines.clear();
@@ -281,6 +282,7 @@ void CsvImport::Wipe()
     m_keepOthers = false;
     m_columns = {None, None, None, None, None};
     m_counts = {};
+    m_backedUp = false;
 }
 
 void CsvImport::Load(const QString& sPath)
@@ -393,10 +395,8 @@ void CsvImport::split()
             }
         }
         if (!scan.closed) {
-            throw AppError(AppError::FileError,
-                           QStringLiteral("The file could not be read: line %1 has a quote that is "
-                                          "never closed.")
-                               .arg(line + scan.unclosedLine));
+            flags |= Unclosed;
+            m_unclosedLine = line + scan.unclosedLine;
         }
         if (r == 0) {
             m_headerFields = scan.fields;
@@ -414,7 +414,7 @@ void CsvImport::split()
         }
         m_starts.push_back(qint32(pos));
         m_flags.push_back(flags);
-        m_width = std::max(m_width, scan.fields);
+        m_width = std::max(m_width, std::min(scan.fields, MaxColumns));
         previous = line;
         line += scan.lines;
         pos = scan.end;
@@ -428,11 +428,13 @@ void CsvImport::recognise()
 {
     SecretText::Wipe({m_columnNames});
     m_columnNames.clear();
+    m_secretNames.clear();
     m_index.clear();
     const QStringList first = m_hasHeader ? record(0) : QStringList();
     for (qsizetype i = 0; i < m_width; ++i) {
         const QString name = first.value(i).trimmed();
         m_columnNames.append(name.isEmpty() ? QStringLiteral("Column %1").arg(i + 1) : own(name));
+        m_secretNames.push_back(SecretName(m_columnNames.back()));
     }
     if (active() >= 0) {
         for (qsizetype i = 0; i < first.size(); ++i) {
@@ -503,22 +505,23 @@ bool CsvImport::SecretName(const QString& sName)
 {
     // Parts of names, and words that are secrets only on their own ("pin", not "shipping").
     static const QStringList parts = {
-        u"pass"_s,       u"pwd"_s,         u"passwort"_s,   u"kennwort"_s, u"contraseña"_s,
-        u"contrasena"_s, u"senha"_s,       u"wachtwoord"_s, u"secret"_s,   u"geheim"_s,
-        u"token"_s,      u"salasana"_s,    u"hasło"_s,      u"haslo"_s,    u"lösenord"_s,
-        u"losenord"_s,   u"adgangskode"_s, u"parola"_s,     u"heslo"_s,    u"jelszó"_s,
-        u"şifre"_s,      u"sifre"_s,       u"пароль"_s,     u"密码"_s,     u"密碼"_s,
-        u"パスワード"_s, u"비밀번호"_s,    u"κωδικός"_s,    u"סיסמה"_s,    u"كلمة المرور"_s};
-    static const QStringList words = {u"pin"_s,  u"key"_s, u"clave"_s,
-                                      u"code"_s, u"cvv"_s, u"otp"_s};
+        u"pass"_s,         u"pwd"_s,         u"passwort"_s,   u"kennwort"_s, u"contraseña"_s,
+        u"contrasena"_s,   u"senha"_s,       u"wachtwoord"_s, u"secret"_s,   u"geheim"_s,
+        u"token"_s,        u"salasana"_s,    u"hasło"_s,      u"haslo"_s,    u"lösenord"_s,
+        u"losenord"_s,     u"adgangskode"_s, u"parola"_s,     u"heslo"_s,    u"jelszó"_s,
+        u"şifre"_s,        u"sifre"_s,       u"пароль"_s,     u"密码"_s,     u"密碼"_s,
+        u"パスワード"_s,   u"비밀번호"_s,    u"κωδικός"_s,    u"סיסמה"_s,    u"كلمة المرور"_s,
+        u"security code"_s};
+    // "code" alone is no secret ("Country code", "Postal code").
+    static const QStringList words = {u"pin"_s, u"key"_s, u"clave"_s, u"cvv"_s, u"cvc"_s, u"otp"_s};
+    static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{N}]+"));
     const QString name = sName.toLower();
     for (const QString& part : parts) {
         if (name.contains(part)) {
             return true;
         }
     }
-    for (const QString& word :
-         name.split(QRegularExpression(QStringLiteral("[^\\p{L}\\p{N}]+")), Qt::SkipEmptyParts)) {
+    for (const QString& word : name.split(separators, Qt::SkipEmptyParts)) {
         if (words.contains(word)) {
             return true;
         }
@@ -528,23 +531,21 @@ bool CsvImport::SecretName(const QString& sName)
 
 bool CsvImport::SecretColumn(int lColumn) const
 {
-    if (!m_hasHeader) {
-        return lColumn == Password;
-    }
-    return SecretName(m_columnNames.value(lColumn));
+    return lColumn == m_columns[Password] ||
+           (lColumn >= 0 && std::size_t(lColumn) < m_secretNames.size() && m_secretNames[lColumn]);
 }
 
-QString CsvImport::Sample(int lColumn) const
+QStringList CsvImport::Samples() const
 {
+    QStringList samples;
     const qsizetype r = m_hasHeader ? 1 : 0;
-    if (r >= qsizetype(m_starts.size())) {
-        return QString();
+    QStringList values = r < qsizetype(m_starts.size()) ? record(r) : QStringList();
+    for (qsizetype i = 0; i < m_columnNames.size(); ++i) {
+        const QString value = values.value(i);
+        samples.append(QString(value.constData(), std::min<qsizetype>(value.size(), 40)));
     }
-    QStringList values = record(r);
-    const QString value = values.value(lColumn);
-    QString sample(value.constData(), std::min<qsizetype>(value.size(), 40));
     SecretText::Wipe(QList<QStringList>{values});
-    return sample;
+    return samples;
 }
 
 QStringList CsvImport::record(qsizetype lRecord) const
@@ -578,7 +579,10 @@ bool CsvImport::mapRecord(qsizetype lRecord, Mapping& m, bool* pBlank) const
         for (qsizetype i = 0; i < m.record.size(); ++i) {
             if (std::find(m_columns.begin(), m_columns.end(), int(i)) == m_columns.end() &&
                 !SecretColumn(int(i))) {
-                mapped.extras.append(std::make_pair(m_columnNames.value(i), m.record[i]));
+                mapped.extras.append(std::make_pair(i < m_columnNames.size()
+                                                        ? m_columnNames[i]
+                                                        : QStringLiteral("Column %1").arg(i + 1),
+                                                    m.record[i]));
             }
         }
     }
@@ -614,7 +618,8 @@ bool CsvImport::mapRecord(qsizetype lRecord, Mapping& m, bool* pBlank) const
     }
     if (title.isEmpty()) {
         const QString& notes = rFields[Notes];
-        const qsizetype end = notes.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
+        static const QRegularExpression lineBreak(QStringLiteral("[\\r\\n]"));
+        const qsizetype end = notes.indexOf(lineBreak);
         title = notes.left(std::min<qsizetype>(end < 0 ? notes.size() : end, 50)).trimmed();
     }
     if (title.isEmpty()) {
@@ -640,7 +645,7 @@ void CsvImport::map()
     const qsizetype count = qsizetype(m_starts.size());
     for (qsizetype r = m_hasHeader ? 1 : 0; r < count; ++r) {
         Status status = Status::Add;
-        if (m_flags[r] & (Unparseable | BadEncoding)) {
+        if (m_flags[r] & (Unparseable | BadEncoding | Unclosed)) {
             status = Status::Unreadable;
         } else {
             Mapping m;
@@ -736,6 +741,9 @@ QString CsvImport::Reason(qsizetype lRow) const
                      : QStringLiteral("no value in the chosen columns");
     }
     case Status::Unreadable: {
+        if (m_flags[r] & Unclosed) {
+            return QStringLiteral("line %1: a quote that is never closed").arg(m_unclosedLine);
+        }
         if (m_flags[r] & BadEncoding) {
             const auto bad = std::lower_bound(m_badLines.cbegin(), m_badLines.cend(), lineOf(r));
             return QStringLiteral("line %1: not valid UTF-8")
@@ -756,13 +764,30 @@ QString CsvImport::Reason(qsizetype lRow) const
     return QStringLiteral("same as line %1").arg(lineOf(first));
 }
 
+void CsvImport::Backup()
+{
+    try {
+        clsDB::shared().BackupBefore(modBackup::Reason::Import);
+    } catch (const AppError& error) {
+        if (error.Told()) {
+            throw;
+        }
+        throw AppError(error.Number(),
+                       QStringLiteral("Nothing was imported: ") + error.Description());
+    }
+    m_backedUp = true;
+}
+
 CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
 {
     Result result;
     result.duplicates = Count(Status::Duplicate);
     result.otherSkipped = Count(Status::Empty) + Count(Status::Unreadable);
+    if (!std::exchange(m_backedUp, false)) {
+        Backup();
+        m_backedUp = false;
+    }
     try {
-        clsDB::shared().BackupBefore(modBackup::Reason::Import);
         modData::ExecuteRequired(QStringLiteral("BEGIN"));
     } catch (const AppError& error) {
         if (error.Told()) {

@@ -33,8 +33,8 @@ public:
     static constexpr int None = -1;
     using Columns = std::array<int, FieldCount>;
 
-    // Unreadable: a line that is not valid in the file's encoding, or whose fields cannot be
-    // told apart.
+    // Unreadable: a line that is not valid in the file's encoding, whose fields cannot be told
+    // apart, or where a quote opens that is never closed.
     enum class Status : std::uint8_t { Add, Duplicate, Empty, Unreadable };
     struct Row
     {
@@ -56,8 +56,8 @@ public:
 
     // Reads a file (see CsvFile::ReadBytes), or bytes or a text already read, and checks every
     // row. Raises AppError with a sentence for the user when the file cannot be read or the
-    // progress cancels; nothing is kept then. The file's bytes are kept (to be read in another
-    // encoding) until Wipe.
+    // progress cancels; nothing is kept then (a quote that is never closed only makes its
+    // record unreadable). The file's bytes are kept (to be read in another encoding) until Wipe.
     void Load(const QString& sPath);
     void LoadBytes(QByteArray abBytes);
     void LoadText(const QString& sText);
@@ -79,12 +79,15 @@ public:
     // Takes the first line as names or as a row; the columns and "keep others" are guessed anew.
     void SetHeader(bool bHeader);
 
+    // At most this many columns are offered for the fields; the values of the columns after
+    // them go to the notes as "Column n: value" lines when the other columns are kept.
+    static constexpr qsizetype MaxColumns = 1000;
     // The names of the columns: the header's, or "Column 1", "Column 2", … without one.
     QStringList ColumnNames() const { return m_columnNames; }
-    // The column's value in the first row (empty text without one).
-    QString Sample(int lColumn) const;
-    // Whether a column's name suggests a secret: its value is masked, offered as the password
-    // and never copied into the notes.
+    // Each column's value in the first row, at most 40 characters (empty text without one).
+    QStringList Samples() const;
+    // Whether a column holds a secret: the one chosen as the password, or one whose name
+    // suggests a secret. Its value is masked and never copied into the notes.
     bool SecretColumn(int lColumn) const;
     static bool SecretName(const QString& sName);
     Columns ChosenColumns() const { return m_columns; }
@@ -105,6 +108,9 @@ public:
     QString Reason(qsizetype lRow) const;
     int Count(Status eStatus) const { return m_counts[std::size_t(eStatus)]; }
 
+    // Makes the backup taken before an import, asking the user when none can be made; raises
+    // AppError as Store does. Store makes it itself unless this was called just before.
+    void Backup();
     // Stores the rows to add, each through the record class, in one transaction. bKeepGoing is
     // asked after each stored row with the number stored so far; false cancels. A cancel or
     // any failure rolls everything back and raises AppError with the cause for the user.
@@ -126,6 +132,8 @@ private:
         StandardDialect = 0x01,
         Unparseable = 0x02,
         BadEncoding = 0x04,
+        // A quote that is never closed: the record runs to the end of the text.
+        Unclosed = 0x08,
         StatusShift = 4,
     };
     using Fields = std::array<QString, FieldCount>;
@@ -152,6 +160,8 @@ private:
     QString m_text;
     QChar m_delimiter = QLatin1Char(',');
     QList<qsizetype> m_badLines;
+    // The line where a quote that is never closed opens (Unclosed).
+    qsizetype m_unclosedLine = 0;
     // Where each record starts in the text; the next one's start is its end.
     std::vector<qint32> m_starts;
     std::vector<std::uint8_t> m_flags;
@@ -164,6 +174,8 @@ private:
     bool m_hasHeader = false;
     bool m_keepOthers = false;
     QStringList m_columnNames;
+    // Per column, whether its name suggests a secret.
+    std::vector<bool> m_secretNames;
     QHash<QString, int> m_index;
     Columns m_columns{None, None, None, None, None};
     std::array<int, 4> m_counts{};
@@ -173,4 +185,5 @@ private:
     // The first row (or, below zero, the stored entry -1 - n) with the fields of a hash.
     QHash<std::size_t, qint32> m_first;
     Progress m_progress;
+    bool m_backedUp = false;
 };

@@ -269,6 +269,11 @@ private Q_SLOTS:
             << QStringList{u"Router"_s, u"admin"_s, u"r0uter"_s, u"http://192.168.0.1"_s,
                            u"Collections: Team"_s}
             << QStringList();
+        QTest::newRow("a quote never closed in the last record: the rows before it stored")
+            << u"name,url,username,password\nMail,,ann,pw\n\"Bank\nHome\",,bob,\"p1\nx,y\n"_s
+            << u"Chrome or another Chromium-based browser"_s
+            << QStringList{u"Mail"_s, u"ann"_s, u"pw"_s, QString(), QString()}
+            << QStringList{u"3: line 4: a quote that is never closed"_s};
         // U+FFFF stands for the byte 0xFF, which no text holds.
         QTest::newRow("UTF-8 with one invalid line")
             << u"name,url,username,password\nCafé,,zoë,päss€\n\uFFFF,,x,y\nTee,,ü,p\n"_s
@@ -306,6 +311,43 @@ private Q_SLOTS:
         QCOMPARE(import.Store().imported, entries.size());
         QCOMPARE(storedEntries(), entries);
         QVERIFY(env.messages.isEmpty());
+    }
+
+    // Without a header, the column chosen as the password is the secret one: masked, and the
+    // column left at its place goes to the notes. A code is a secret only as a security code.
+    void chosenPassword()
+    {
+        TestEnv env;
+        addMaster();
+        CsvImport import;
+        import.LoadText(u"Bank,ann@example.org,Safe,pw4\n"_s);
+        import.SetColumns({0, 1, 3, CsvImport::None, CsvImport::None});
+        import.SetKeepOthers(true);
+        QVERIFY(import.SecretColumn(3));
+        QVERIFY(!import.SecretColumn(2));
+        QVERIFY(!CsvImport::SecretName(u"Country code"_s));
+        QVERIFY(CsvImport::SecretName(u"Card security code"_s));
+        QCOMPARE(import.Store().imported, 1);
+        QCOMPARE(storedEntries(), (QList<QStringList>{{u"Bank"_s, u"ann@example.org"_s, u"pw4"_s,
+                                                       QString(), u"Column 3: Safe"_s}}));
+    }
+
+    // A row wider than the columns offered: the first ones are offered, with their samples, and
+    // the values after them go to the notes by their number when the other columns are kept.
+    void wideRow()
+    {
+        TestEnv env;
+        addMaster();
+        QStringList values = {u"Bank"_s, u"ann@example.org"_s, u"pw"_s};
+        for (qsizetype i = values.size(); i < CsvImport::MaxColumns + 2; ++i) {
+            values.append(u"v%1"_s.arg(i + 1));
+        }
+        CsvImport import;
+        import.LoadText(values.join(u',') + u'\n');
+        QCOMPARE(import.ColumnNames().size(), CsvImport::MaxColumns);
+        QCOMPARE(import.Samples().size(), CsvImport::MaxColumns);
+        import.SetKeepOthers(true);
+        QVERIFY(import.RowAt(0).entry.NOTES_TX.endsWith(u"\r\nColumn 1002: v1002"_s));
     }
 
     // A duplicate of a stored entry and of an earlier row is skipped, and an empty row, each

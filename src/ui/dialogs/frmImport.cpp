@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -38,13 +39,25 @@ const QStringList kFieldLabels = {QStringLiteral("&Title:"), QStringLiteral("&Us
 const QString kMasked = QString(8, QChar(0x2022));
 
 // A cell shows one line of at most CELL_CHARACTERS characters; line breaks are marked where
-// they are.
+// they are. The text is made in one buffer large enough from the start, so that no copy of it
+// is left behind unwiped.
 QString cellText(const QString& sText)
 {
-    QString text = sText.left(frmImport::CELL_CHARACTERS);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text.replace(QLatin1Char('\n'), QStringLiteral(" \u21B5 "));
+    const qsizetype n = std::min<qsizetype>(sText.size(), frmImport::CELL_CHARACTERS);
+    QString text;
+    text.reserve(3 * n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar ch = sText[i];
+        if (ch == u'\r' && i + 1 < n && sText[i + 1] == u'\n') {
+            continue;
+        }
+        if (ch == u'\r' || ch == u'\n') {
+            text.append(QStringView(u" \u21B5 "));
+        } else {
+            text.append(ch);
+        }
+    }
+    return text;
 }
 
 QString number(qsizetype n)
@@ -71,7 +84,15 @@ public:
         m_dialog.setValue(lValue);
         return !m_dialog.wasCanceled();
     }
-    bool cancelled() const { return m_dialog.wasCanceled(); }
+    // Hides the dialog for good (a message box shown next keeps the keyboard); whether the
+    // user cancelled.
+    bool close()
+    {
+        const bool cancelled = m_dialog.wasCanceled();
+        m_dialog.reset();
+        m_dialog.hide();
+        return cancelled;
+    }
 
 private:
     QProgressDialog m_dialog;
@@ -101,7 +122,7 @@ void frmImport::Run(const QString& sPath, QWidget* parent)
             const WaitCursor busy;
             csv.Load(sPath);
         } catch (const AppError& error) {
-            const bool cancelled = progress.cancelled();
+            const bool cancelled = progress.close();
             csv.SetProgress({});
             tell(error, cancelled, parent);
             return;
@@ -222,7 +243,13 @@ frmImport::frmImport(CsvImport& import, QWidget* parent)
     }
     connect(cboEncoding, &QComboBox::currentIndexChanged, this, [this] {
         const auto encoding = CsvFile::Encoding(cboEncoding->currentData().toInt());
-        change([this, encoding] { m_import.SetEncoding(encoding); });
+        const auto previous = m_import.Encoding();
+        change([this, encoding] { m_import.SetEncoding(encoding); },
+               [this, previous] {
+                   const QSignalBlocker block(cboEncoding);
+                   cboEncoding->setCurrentIndex(cboEncoding->findData(int(previous)));
+                   m_import.SetEncoding(previous);
+               });
     });
     connect(chkHeader, &QCheckBox::toggled, this,
             [this](bool bChecked) { change([this, bChecked] { m_import.SetHeader(bChecked); }); });
@@ -258,16 +285,18 @@ void frmImport::fillColumns()
     chkKeepOthers->setChecked(m_import.KeepOthers());
     // Each column by its name and its value in the first row, a secret's masked.
     const QStringList names = m_import.ColumnNames();
+    QStringList samples = m_import.Samples();
     QStringList items;
     for (int i = 0; i < names.size(); ++i) {
-        QString sample = m_import.Sample(i);
-        const QString shown = sample.isEmpty()           ? QString()
-                              : m_import.SecretColumn(i) ? kMasked
-                                                         : cellText(sample).left(30);
-        SecretText::Release(sample);
+        QString shown;
+        if (!samples[i].isEmpty()) {
+            shown = m_import.SecretColumn(i) ? kMasked : cellText(samples[i]);
+            shown.truncate(30);
+        }
         items.append(shown.isEmpty()
                          ? names[i]
                          : QStringLiteral("%1 \u2014 \u201C%2\u201D").arg(names[i], shown));
+        SecretText::Release(shown);
     }
     const CsvImport::Columns chosen = m_import.ChosenColumns();
     for (int field = 0; field < CsvImport::FieldCount; ++field) {
@@ -285,6 +314,9 @@ void frmImport::fillColumns()
     }
     for (QString& item : items) {
         SecretText::Release(item);
+    }
+    for (QString& sample : samples) {
+        SecretText::Release(sample);
     }
     const QString format = m_import.FormatName();
     picColumns->setVisible(format.isEmpty());
@@ -396,22 +428,39 @@ bool frmImport::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void frmImport::change(const std::function<void()>& step)
+void frmImport::change(const std::function<void()>& step, const std::function<void()>& undo)
 {
     wipePreview();
-    Progress progress(this, QStringLiteral("Checking the rows…"), 1000);
-    m_import.SetProgress([&progress](int lPermille) { return progress.step(lPermille); });
-    try {
-        const WaitCursor busy;
-        step();
-    } catch (const AppError& error) {
-        const bool cancelled = progress.cancelled();
+    bool failed = false;
+    {
+        Progress progress(this, QStringLiteral("Checking the rows…"), 1000);
+        m_import.SetProgress([&progress](int lPermille) { return progress.step(lPermille); });
+        try {
+            const WaitCursor busy;
+            step();
+        } catch (const AppError& error) {
+            const bool cancelled = progress.close();
+            m_import.SetProgress({});
+            tell(error, cancelled, this);
+            if (cancelled || !undo) {
+                reject();
+                return;
+            }
+            failed = true;
+        }
         m_import.SetProgress({});
-        tell(error, cancelled, this);
-        reject();
-        return;
     }
-    m_import.SetProgress({});
+    // A failure that can be undone leaves the window open as it was.
+    if (failed) {
+        try {
+            const WaitCursor busy;
+            undo();
+        } catch (const AppError& error) {
+            tell(error, false, this);
+            reject();
+            return;
+        }
+    }
     fillColumns();
     fillPreview();
 }
@@ -437,6 +486,14 @@ void frmImport::cmdImport_Click()
 {
     const int add = m_import.Count(CsvImport::Status::Add);
     CsvImport::Result result;
+    // The backup may ask a question: before the progress dialog, which would cover it.
+    try {
+        m_import.Backup();
+    } catch (const AppError& error) {
+        tell(error, false, this);
+        reject();
+        return;
+    }
     {
         Progress progress(this, QStringLiteral("Importing entries…"), add);
         try {
@@ -445,7 +502,7 @@ void frmImport::cmdImport_Click()
                 return lDone % 100 != 0 && lDone != add ? true : progress.step(lDone);
             });
         } catch (const AppError& error) {
-            const bool cancelled = progress.cancelled();
+            const bool cancelled = progress.close();
             tell(error, cancelled, this);
             reject();
             return;

@@ -59,8 +59,9 @@ private:
     void fillPreview();
     // Empties both tables, wiping each text that no other holder shares.
     void wipePreview();
-    // Changes the import with a progress dialog; a cancel closes the window.
-    void change(const std::function<void()>& step);
+    // Changes the import with a progress dialog. A cancel closes the window; so does a failure,
+    // unless undo is given: it then sets the import back and the window stays open.
+    void change(const std::function<void()>& step, const std::function<void()>& undo = {});
     void cboColumn_Change();
     void cmdShowSkipped_Click();
     void cmdImport_Click();
