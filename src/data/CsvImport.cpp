@@ -217,6 +217,16 @@ void rollBack()
     }
 }
 
+// Raises a failure of an import for the user: "Nothing was imported: " and its cause, unless
+// the user has been told already (a backup they chose not to go without).
+[[noreturn]] void nothingImported(const AppError& error)
+{
+    if (error.Told()) {
+        throw error;
+    }
+    throw AppError(error.Number(), QStringLiteral("Nothing was imported: ") + error.Description());
+}
+
 } // namespace
 
 // A record's fields and the entry made of them; every text is wiped when it goes.
@@ -769,11 +779,7 @@ void CsvImport::Backup()
     try {
         clsDB::shared().BackupBefore(modBackup::Reason::Import);
     } catch (const AppError& error) {
-        if (error.Told()) {
-            throw;
-        }
-        throw AppError(error.Number(),
-                       QStringLiteral("Nothing was imported: ") + error.Description());
+        nothingImported(error);
     }
     m_backedUp = true;
 }
@@ -783,18 +789,14 @@ CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
     Result result;
     result.duplicates = Count(Status::Duplicate);
     result.otherSkipped = Count(Status::Empty) + Count(Status::Unreadable);
-    if (!std::exchange(m_backedUp, false)) {
+    if (!m_backedUp) {
         Backup();
-        m_backedUp = false;
     }
+    m_backedUp = false;
     try {
         modData::ExecuteRequired(QStringLiteral("BEGIN"));
     } catch (const AppError& error) {
-        if (error.Told()) {
-            throw;
-        }
-        throw AppError(error.Number(),
-                       QStringLiteral("Nothing was imported: ") + error.Description());
+        nothingImported(error);
     }
     bool cancelled = false;
     try {
@@ -835,8 +837,7 @@ CsvImport::Result CsvImport::Store(const std::function<bool(int)>& bKeepGoing)
         }
     } catch (const AppError& error) {
         rollBack();
-        throw AppError(error.Number(),
-                       QStringLiteral("Nothing was imported: ") + error.Description());
+        nothingImported(error);
     }
     if (cancelled) {
         rollBack();
